@@ -1,0 +1,5 @@
+// The program's start-up sequence, shared by main and the in-process tests.
+#pragma once
+
+// Seeds the generator, reads the options, opens the back end, loads everything and runs the loop.
+[[noreturn]] void run_glimpwatch(int argc, char **argv);

@@ -1,0 +1,53 @@
+// Game: the state machine, the tick, level set-up and the player's pointer input.
+#pragma once
+
+struct Glimp;
+struct Image;
+struct PointerCursor;
+
+enum { PLAYING = 1, BETWEEN_LEVELS = 2, GAME_OVER = 3, WAITING = 4 };
+
+namespace Game {
+
+constexpr int DEFAULT_SCREEN_SIZE = 400;
+
+// Starts a new game at the level, in any state.
+void start(int level);
+// Goes forward to the level during play; from any other state starts a new game there.
+void warp_to_level(int level);
+// Saves the high scores and ends the process with status 0.
+[[noreturn]] void quit();
+void add_high_score(const char *name);
+// One step of the game; the back end's timer calls it.
+void tick();
+void setup_level(int level);
+
+// Pointer input on the canvas, any button.
+void button_press(int x, int y);
+void button_release(int x, int y);
+
+int level();
+int screen_size();
+// (screen_size / 400) to the power n; 1.0 for n <= 0.
+double scale(int n);
+
+// Settings and handles that start-up fills in.
+void set_screen_size(int size);
+void set_level(int level);
+void set_state(int state);
+void set_pictures(Image *logo, Image *icon, Image *about);
+void set_hand_cursors(PointerCursor *hand_up, PointerCursor *hand_down);
+Image *logo();
+
+int state();
+int score();
+int ticks();
+int efficiency();
+Glimp *dragged();
+
+// Back to the state of a fresh process, for tests.
+void reset_for_tests();
+void set_score_for_tests(int score);
+void set_ticks_for_tests(int ticks, int efficiency);
+
+} // namespace Game

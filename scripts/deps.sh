@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs the Debian packages that building (play) or testing (test) the game needs, when missing.
+set -eu
+
+PLAY="build-essential cmake pkg-config libgtk2.0-dev"
+TEST="$PLAY libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base x11-utils
+      clang libclang-rt-14-dev desktop-file-utils appstream man-db"
+
+case "${1:-play}" in
+    play) wanted=$PLAY ;;
+    test) wanted=$TEST ;;
+    *) echo "usage: $0 [play|test]" >&2; exit 2 ;;
+esac
+
+missing=""
+for package in $wanted; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=""
+else
+    as_root="sudo"
+fi
+echo "Installing:$missing"
+$as_root apt-get update -qq
+# shellcheck disable=SC2086
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing

@@ -27,6 +27,12 @@ struct Computer {
     static const char *kind_name(int kind);
     // Sets the computer size without pictures, for tests.
     static void set_size_for_tests(int w, int h);
+    // Placement keeps an index of the computers placed so far; the network drops it
+    // whenever it replaces its computers other than through setup.
+    static void forget_placed();
+    // Nonzero: placement compares a candidate with every placed computer in turn, the
+    // plain reference that the index must agree with (for tests).
+    static void set_plain_scan_for_tests(int on);
 };
 
 namespace Distro {

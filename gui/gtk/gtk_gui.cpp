@@ -1,0 +1,340 @@
+// GtkGui: the GTK 2 back end's window, menus, off-screen canvas, pictures and timer.
+#include "gui/gtk/gtk_gui.h"
+#include "gui/gtk/gtk_private.h"
+
+#include "game/game.h"
+#include "game/support.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#ifndef GLIMPWATCH_DATA_DIR
+#define GLIMPWATCH_DATA_DIR "/usr/local/share/glimpwatch"
+#endif
+
+namespace {
+GtkWidget *toplevel = nullptr;
+GtkWidget *canvas = nullptr;
+GtkWidget *pause_item = nullptr;     // null until the main window is built
+int canvas_size = 0;
+GdkPixmap *offscreen = nullptr;      // every frame is composed here, then copied whole
+GdkGC *canvas_gc = nullptr;
+GdkFont *font = nullptr;
+guint timer_id = 0;                  // 0 while no timer runs
+const char *data_dir = ".";
+GdkColor black, white;               // cursor colours only, never allocated
+} // namespace
+
+namespace {
+
+// Keyboard shortcuts of the menu entries; they open the same dialogs as the mouse.
+// The pause key is a bare P: dialogs are windows of their own, so typing a P into
+// a dialog's entry never reaches the main window's shortcuts.
+struct MenuShortcut {
+    int id;
+    guint key;
+    GdkModifierType modifiers;
+};
+
+const MenuShortcut MENU_SHORTCUTS[] = {
+    {DIALOG_NEW_GAME, GDK_KEY_n, GDK_CONTROL_MASK},
+    {DIALOG_PAUSE, GDK_KEY_p, GdkModifierType(0)},
+    {DIALOG_WARP, GDK_KEY_w, GDK_CONTROL_MASK},
+    {DIALOG_HIGH_SCORES, GDK_KEY_h, GDK_CONTROL_MASK},
+    {DIALOG_QUIT, GDK_KEY_q, GDK_CONTROL_MASK},
+    {DIALOG_RULES, GDK_KEY_F1, GdkModifierType(0)},
+};
+
+const GdkEventMask CANVAS_EVENTS = GdkEventMask(
+    GDK_EXPOSURE_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+    GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
+
+gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
+{
+    Game::quit();
+}
+
+void on_menu_entry(gpointer id, GtkMenuItem *)
+{
+    GtkGui::show_dialog(GPOINTER_TO_INT(id));
+}
+
+// Coordinates arrive as doubles relative to the canvas; X keeps them within 16 bits,
+// so the truncation to int is always defined.
+gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
+{
+    Game::button_press(static_cast<int>(event->x), static_cast<int>(event->y));
+    return FALSE;
+}
+
+gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer)
+{
+    Game::button_release(static_cast<int>(event->x), static_cast<int>(event->y));
+    return FALSE;
+}
+
+// Crossings caused by a menu or a modal dialog taking the pointer count like any other:
+// that is what pauses the game while a dialog is up.
+gboolean on_pointer_enter(GtkWidget *, GdkEventCrossing *, gpointer)
+{
+    Gui::pointer_entered();
+    return FALSE;
+}
+
+gboolean on_pointer_leave(GtkWidget *, GdkEventCrossing *, gpointer)
+{
+    Gui::pointer_left();
+    return FALSE;
+}
+
+gboolean on_expose(GtkWidget *, GdkEventExpose *, gpointer)
+{
+    Gui::present_canvas();
+    return FALSE;
+}
+
+gboolean on_tick(gpointer)
+{
+    Game::tick();
+    return TRUE;
+}
+
+// One menu of the bar: a tear-off item, then one entry per dialog id from first to last.
+void add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, int first, int last)
+{
+    GtkWidget *title_item = gtk_menu_item_new_with_label(title);
+    GtkWidget *menu = gtk_menu_new();
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_tearoff_menu_item_new());
+    for (int id = first; id <= last; id++) {
+        GtkWidget *item = gtk_menu_item_new_with_label(Gui::menu_label(id));
+        g_signal_connect_swapped(item, "activate", G_CALLBACK(on_menu_entry), GINT_TO_POINTER(id));
+        for (const MenuShortcut &shortcut : MENU_SHORTCUTS)
+            if (shortcut.id == id)
+                gtk_widget_add_accelerator(item, "activate", accels, shortcut.key, shortcut.modifiers,
+                                           GTK_ACCEL_VISIBLE);
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+        if (id == DIALOG_PAUSE)
+            pause_item = item;
+    }
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), title_item);
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(title_item), menu);
+}
+
+// Our window and picture calls all happen at start-up, so a round trip per check is cheap;
+// without the trap an X error (say, no memory for a huge pixmap) would abort inside GDK.
+bool x_error_since_trap()
+{
+    gdk_flush();
+    return gdk_error_trap_pop() != 0;
+}
+
+} // namespace
+
+namespace GtkGui {
+
+namespace {
+
+constexpr GuiMethods make_methods()
+{
+    GuiMethods m{};
+    m.set_cursor = set_cursor;
+    m.load_cursor = load_cursor;
+    m.load_image = load_image;
+    m.set_icon = set_icon;
+    m.image_width = image_width;
+    m.image_height = image_height;
+    m.prepare_canvas = prepare_canvas;
+    m.clear_canvas = clear_canvas;
+    m.present_canvas = present_canvas;
+    m.draw_image = draw_image;
+    m.draw_line = draw_line;
+    m.draw_text = draw_text;
+    m.start_timer = start_timer;
+    m.stop_timer = stop_timer;
+    m.timer_running = timer_running;
+    m.show_dialog = show_dialog;
+    m.run_event_loop = run_event_loop;
+    m.open = open;
+    m.build_main_window = build_main_window;
+    m.build_dialogs = build_dialogs;
+    m.enable_pause_item = enable_pause_item;
+    m.set_dialog_text = set_dialog_text;
+    return m;
+}
+
+constexpr GuiMethods METHODS = make_methods();
+
+// A slot added to GuiMethods must be filled above as well.
+static_assert(sizeof(GuiMethods) == 22 * sizeof(void (*)()), "GuiMethods gained a slot");
+
+} // namespace
+
+void install(const GuiMethods **out) { *out = &METHODS; }
+
+void open(int *argc, char **argv)
+{
+    char **args = argv;   // GTK takes its own options out of this vector
+    gtk_init(argc, &args);
+    toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    timer_id = 0;
+    gtk_window_set_title(GTK_WINDOW(toplevel), "Glimpwatch - An Ombrax Modification");
+    g_signal_connect(toplevel, "delete_event", G_CALLBACK(on_window_delete), nullptr);
+    // Only whether the installed directory exists counts; without it the pictures
+    // come from pixmaps/ below the working directory.
+    struct stat info;
+    data_dir = stat(GLIMPWATCH_DATA_DIR, &info) == 0 ? GLIMPWATCH_DATA_DIR : ".";
+}
+
+void build_main_window(int size)
+{
+    canvas_size = size;
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(toplevel), box);
+
+    GtkAccelGroup *accels = gtk_accel_group_new();
+    gtk_window_add_accel_group(GTK_WINDOW(toplevel), accels);
+    GtkWidget *bar = gtk_menu_bar_new();
+    add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT);
+    add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
+    gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+
+    canvas = gtk_drawing_area_new();
+    gtk_drawing_area_size(GTK_DRAWING_AREA(canvas), size, size);
+    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
+    g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
+    g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
+    g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
+    g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
+    g_signal_connect(canvas, "expose-event", G_CALLBACK(on_expose), nullptr);
+    gtk_widget_set_events(canvas, CANVAS_EVENTS);
+
+    gdk_error_trap_push();
+    gtk_widget_show_all(toplevel);
+    if (x_error_since_trap())
+        fatal("the display cannot hold a %d x %d play field", size, size);
+
+    // The window keeps the size it was shown with.
+    GdkGeometry geometry = {};
+    gint width = 0, height = 0;
+    gdk_drawable_get_size(gtk_widget_get_window(toplevel), &width, &height);
+    geometry.min_width = geometry.max_width = geometry.base_width = width;
+    geometry.min_height = geometry.max_height = geometry.base_height = height;
+    geometry.width_inc = geometry.height_inc = 0;
+    gdk_window_set_geometry_hints(gtk_widget_get_window(toplevel), &geometry,
+                                  GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE |
+                                                 GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
+
+    gdk_color_parse("white", &white);
+    gdk_color_parse("black", &black);
+}
+
+void prepare_canvas()
+{
+    gdk_error_trap_push();
+    offscreen = gdk_pixmap_new(gtk_widget_get_window(canvas), canvas_size, canvas_size, -1);
+    if (x_error_since_trap())
+        fatal("the display cannot hold a %d x %d play field", canvas_size, canvas_size);
+    canvas_gc = gdk_gc_new(offscreen);
+    gdk_gc_set_exposures(canvas_gc, FALSE);
+    gdk_gc_set_line_attributes(canvas_gc, 2, GDK_LINE_SOLID, GDK_CAP_ROUND, GDK_JOIN_MITER);
+    font = gdk_font_load("fixed");
+}
+
+void load_image(const char *name, int, Image **out)
+{
+    Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
+    std::string path = std::string(data_dir) + "/pixmaps/" + name + ".xpm";
+    // A picture too large for the server fails like an unreadable one, not with an X abort.
+    gdk_error_trap_push();
+    GdkBitmap *mask = nullptr;
+    image->pixmap = gdk_pixmap_create_from_xpm(gtk_widget_get_window(toplevel), &mask, nullptr, path.c_str());
+    bool x_error = x_error_since_trap();
+    if (!image->pixmap || x_error)
+        fatal("error reading %s", path.c_str());
+    image->mask = mask;
+    image->gc = gdk_gc_new(gtk_widget_get_window(toplevel));
+    gdk_gc_set_exposures(image->gc, FALSE);
+    gdk_gc_set_clip_mask(image->gc, mask);
+    gdk_drawable_get_size(image->pixmap, &image->width, &image->height);
+    *out = image;
+}
+
+void set_icon(Image *image)
+{
+    gdk_window_set_icon(gtk_widget_get_window(toplevel), nullptr, image->pixmap, image->mask);
+}
+
+int image_width(Image *image) { return image->width; }
+int image_height(Image *image) { return image->height; }
+
+void set_cursor(PointerCursor *cursor)
+{
+    // Over the canvas only: the menu bar keeps the default pointer.
+    gdk_window_set_cursor(gtk_widget_get_window(canvas), cursor->cursor);
+}
+
+void clear_canvas()
+{
+    gdk_draw_rectangle(offscreen, gtk_widget_get_style(canvas)->white_gc, TRUE, 0, 0,
+                       canvas_size, canvas_size);
+}
+
+void present_canvas()
+{
+    // An expose can arrive before the off-screen canvas exists; there is nothing to show yet.
+    if (!offscreen)
+        return;
+    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, offscreen, 0, 0, 0, 0, canvas_size, canvas_size);
+}
+
+void draw_image(Image *image, int x, int y)
+{
+    gdk_gc_set_clip_origin(image->gc, x, y);
+    gdk_draw_drawable(offscreen, image->gc, image->pixmap, 0, 0, x, y, image->width, image->height);
+}
+
+void draw_line(int x1, int y1, int x2, int y2)
+{
+    gdk_draw_line(offscreen, canvas_gc, x1, y1, x2, y2);
+}
+
+void draw_text(const char *text, int x, int y)
+{
+    // Without the "fixed" font there is simply no text, rather than a warning every frame.
+    if (font)
+        gdk_draw_string(offscreen, font, canvas_gc, x, y, text);
+}
+
+void start_timer(int period_ms)
+{
+    // A running timer keeps its period: repeated starts never add a second one.
+    if (timer_id == 0)
+        timer_id = gtk_timeout_add(static_cast<guint32>(period_ms), on_tick, nullptr);
+}
+
+void stop_timer()
+{
+    if (timer_id != 0)
+        gtk_timeout_remove(timer_id);
+    timer_id = 0;
+}
+
+int timer_running() { return timer_id != 0; }
+
+void enable_pause_item(int enabled)
+{
+    if (pause_item)
+        gtk_widget_set_sensitive(pause_item, enabled);
+}
+
+void run_event_loop() { gtk_main(); }
+
+GtkWidget *main_window() { return toplevel; }
+GdkWindow *canvas_window() { return gtk_widget_get_window(canvas); }
+const GdkColor *cursor_foreground() { return &black; }
+const GdkColor *cursor_background() { return &white; }
+
+} // namespace GtkGui

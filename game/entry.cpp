@@ -1,6 +1,64 @@
-// The program's start-up sequence.
+// The program's start-up sequence: options, window, pictures, scores, cursors, then the loop.
 #include "game/entry.h"
 
-#include <cstdlib>
+#include "field/bucket.h"
+#include "field/computer.h"
+#include "field/glimp.h"
+#include "field/network.h"
+#include "game/game.h"
+#include "game/options.h"
+#include "gui/gui.h"
+#include "scores/high_scores.h"
 
-void run_glimpwatch(int, char **) { exit(0); }
+#include <cstdlib>
+#include <ctime>
+
+void run_glimpwatch(int argc, char **argv)
+{
+    srand(static_cast<unsigned>(time(nullptr)));
+    Options options = parse_options(argc, argv);
+    Game::set_screen_size(options.screen_size);
+    Game::set_level(options.level);
+
+    Gui::open(options.gui_name, &argc, argv);
+    Gui::build_main_window(options.screen_size);
+    Gui::prepare_canvas();
+
+    Image *logo = nullptr, *icon = nullptr, *about = nullptr;
+    Gui::load_image("logo", 0, &logo);
+    Gui::load_image("icon", 0, &icon);
+    Gui::load_image("about", 0, &about);
+    Game::set_pictures(logo, icon, about);
+
+    // The size is at most 4000, so the centring cannot overflow for any picture size.
+    Gui::clear_canvas();
+    Gui::blit(logo, (options.screen_size - Gui::image_width(logo)) / 2,
+              (options.screen_size - Gui::image_height(logo)) / 2);
+    Gui::present_canvas();
+
+    Gui::build_dialogs(logo, icon, about);
+    Gui::use_icon(icon);
+    HighScores::read();
+    HighScores::refresh_dialog();
+
+    PointerCursor *hand_up = nullptr, *hand_down = nullptr;
+    Gui::load_cursor("hand_up", 0, &hand_up);
+    Gui::load_cursor("hand_down", 0, &hand_down);
+    Game::set_hand_cursors(hand_up, hand_down);
+    Gui::use_cursor(hand_up);
+
+    // The Glimp pictures first: their size spaces the computers.
+    Glimp::load_images();
+    Distro::load_images();
+    Computer::load_images();
+    Bucket::load_images();
+    Spark::load_images();
+
+    Game::set_state(WAITING);
+    if (options.level != 0)
+        Game::start(options.level);
+    else
+        Gui::enable_pause_item(0);
+    Gui::run_event_loop();
+    exit(0);
+}

@@ -1,9 +1,79 @@
-// Pointer input: kills, the drag of a loose distro, the bucket.
+// Pointer input: a press picks up the bucket or a loose distro or kills Glimps; a release drops.
+#include "field/bucket.h"
+#include "field/computer.h"
+#include "field/glimp.h"
+#include "field/network.h"
+#include "field/swarm.h"
 #include "game/game.h"
+#include "game/game_internal.h"
+#include "gui/gui.h"
+
+namespace {
+
+// 5 n n for n Glimps killed by one press, in 64 bits; no press kills anywhere near
+// 100000 Glimps, so the cap only keeps the square defined.
+long long kill_points(int n)
+{
+    long long m = n < 0 ? -static_cast<long long>(n) : n;
+    if (m > 100000)
+        return 5LL * 100000 * 100000;
+    return 5 * m * m;
+}
+
+} // namespace
 
 namespace Game {
 
-void button_press(int, int) {}
-void button_release(int, int) {}
+void button_press(int x, int y)
+{
+    if (state() != PLAYING)
+        return;
+    // A second press while a distro is held (another button, or the toolkit's extra press
+    // of a double click) changes nothing: the held distro is dropped or put back exactly once.
+    if (dragged())
+        return;
+    Gui::use_cursor(internal::hand_down());
+    if (Bucket::hit(x, y)) {
+        Bucket::grab();
+        return;
+    }
+    if (Glimp *g = Swarm::grab_loose(x, y)) {
+        internal::set_dragged(g);
+        Distro::use_cursor(g->cargo);
+        return;
+    }
+    internal::add_score(kill_points(Swarm::whack(x, y)));
+}
+
+void button_release(int x, int y)
+{
+    Gui::use_cursor(internal::hand_up());
+    if (state() != PLAYING)
+        return;
+    Glimp *g = dragged();
+    if (!g) {
+        Bucket::release(x, y);
+        return;
+    }
+    int d = g->cargo;
+    // The first computer under the pointer that can run the distro and runs none of its
+    // own takes it; one running a real distro refuses.
+    for (int i = 0; i < Network::computer_count(); i++) {
+        Computer &c = Network::computer(i);
+        if (!Computer::hit(c, x, y) || !Computer::accepts(c, d))
+            continue;
+        if (c.distro != NO_DISTRO && c.distro != INITFAIL)
+            continue;
+        Network::add_to_counter(GOOD, +1);
+        Network::add_to_counter(c.distro == INITFAIL ? INFECTED : OFF, -1);
+        c.distro = d;
+        internal::set_dragged(nullptr);
+        Swarm::remove(g);
+        return;
+    }
+    // Nobody took it: it lies again where it was picked up.
+    internal::set_dragged(nullptr);
+    Swarm::put_back(g);
+}
 
 } // namespace Game

@@ -1,7 +1,92 @@
 // The command line: start level, back end, field size, version and help.
 #include "game/options.h"
 
-const char VERSION_TEXT[] = "Glimpwatch version 1.0\n\n";
-const char HELP_TEXT[] = "";
+#include "game/support.h"
 
-Options parse_options(int, char **) { return Options(); }
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+constexpr int MIN_SCREEN_SIZE = 400;
+// The field logic grows with the square of the size; 4000 keeps a level's set-up bounded
+// and is more than any display shows.
+constexpr int MAX_SCREEN_SIZE = 4000;
+
+// A whole base-10 number as strtol reads it (leading blanks and a sign allowed) that fits
+// an int; false for trailing text, no digits at all, or a value out of range.
+bool parse_int(const char *text, int *out)
+{
+    errno = 0;
+    char *end = nullptr;
+    long value = strtol(text, &end, 10);
+    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+const char VERSION_TEXT[] = "Glimpwatch version 1.0\n\n";
+
+const char HELP_TEXT[] =
+    "Glimpwatch version 1.0\n"
+    "Options:\n"
+    "-l <n>\tStart at level n.\n"
+    "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"
+    "--size <size>\t\tUse a larger playing area.\n"
+    "-v\t\tPrint version number and exit.\n"
+    "-h\t\tPrint help and exit.\n"
+    "All standard toolkit options are also "
+    "supported.\n"
+    "\n";
+
+Options parse_options(int argc, char **argv)
+{
+    Options options;
+    // Left to right; the first error, -v or -h ends the program before later arguments are seen.
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (strncasecmp(arg, "-l", 2) == 0) {
+            const char *value = arg + 2;
+            if (arg[2] == '\0') {
+                if (i + 1 >= argc)
+                    fatal("-l takes an argument");
+                value = argv[++i];
+            }
+            int level = 0;
+            if (!parse_int(value, &level) || level < 1)
+                fatal("invalid level '%s'", value);
+            options.level = level;
+        } else if (strcmp(arg, "--gui") == 0) {
+            if (i + 1 >= argc)
+                fatal("--gui takes an argument");
+            options.gui_name = argv[++i];
+        } else if (strcmp(arg, "--size") == 0) {
+            if (i + 1 >= argc)
+                fatal("--size takes an argument");
+            const char *value = argv[++i];
+            int size = 0;
+            if (!parse_int(value, &size) || size < 1)
+                fatal("invalid screensize '%s'", value);
+            if (size < MIN_SCREEN_SIZE)
+                fatal("screensize must be larger than '%d'", MIN_SCREEN_SIZE);
+            if (size > MAX_SCREEN_SIZE)
+                fatal("screensize must not be larger than '%d'", MAX_SCREEN_SIZE);
+            options.screen_size = size;
+        } else if (strcmp(arg, "-v") == 0 || strcmp(arg, "--version") == 0) {
+            fputs(VERSION_TEXT, stdout);
+            exit(0);
+        } else if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0) {
+            fputs(HELP_TEXT, stdout);
+            exit(0);
+        }
+        // Anything else belongs to the toolkit, which gets the whole command line later.
+    }
+    return options;
+}

@@ -1,6 +1,8 @@
 // High scores: the ten best results, their file and the dialog text.
 #pragma once
 
+#include <cstddef>
+
 constexpr int HIGH_SCORE_COUNT = 10;
 constexpr int HIGH_SCORE_NAME_MAX = 20;
 
@@ -14,6 +16,8 @@ namespace HighScores {
 
 // Loads the table; a missing file gives ten "Anonymous" entries.
 void read();
+// Reads a table from the file's text, as read() does; entries not in the text keep their contents.
+void parse(const char *data, std::size_t size);
 // Saves the table; failures are silent.
 void write();
 void insert(const char *name, int level, int score);

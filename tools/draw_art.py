@@ -280,20 +280,19 @@ def emblem_debian(ctx):
 
 
 def emblem_gentoo(ctx):
-    # A tilted lavender drop with an off-centre hole, like a leaning g.
-    def drop(c):
-        c.save()
-        c.translate(12, 10)
-        c.rotate(-0.5)
-        c.move_to(-1, -9.2)
-        c.curve_to(7, -9.5, 11, -2, 6.5, 4.5)
-        c.curve_to(3.5, 8.5, -4, 10.5, -9.5, 8.5)
-        c.curve_to(-6, 6, -8.5, 2, -8, -2)
-        c.curve_to(-7.5, -6.5, -4.5, -9, -1, -9.2)
+    # A lavender g lying on its side: a round head with a hole and a tail
+    # that sweeps down and back under it.
+    def blob(c):
+        c.move_to(3.0, 7.5)
+        c.curve_to(4.0, 1.0, 15.5, -0.5, 20.0, 4.5)
+        c.curve_to(23.5, 8.5, 21.0, 13.0, 15.5, 14.0)
+        c.curve_to(11.0, 15.0, 8.0, 16.5, 3.0, 19.2)
+        c.curve_to(5.5, 15.0, 7.5, 13.0, 6.0, 12.0)
+        c.curve_to(3.5, 11.5, 2.6, 9.5, 3.0, 7.5)
         c.close_path()
-        c.restore()
-    shape(ctx, drop, LAVENDER, lw=1.2)
-    shape(ctx, ellipse(13.6, 8.2, 3.2, 2.6, -0.5), WHITE, lw=1.0, knock=True)
+    shape(ctx, blob, LAVENDER, lw=1.2)
+    shape(ctx, ellipse(14.0, 7.6, 3.6, 2.5, -0.25), WHITE, lw=1.0, knock=True)
+    line(ctx, [(6.0, 5.2), (9.0, 3.0)], WHITE, 1.2, knock=True)
 
 
 def emblem_mandriva(ctx):
@@ -360,15 +359,15 @@ def emblem_ubuntu(ctx):
     gaps = [-math.pi / 2 + k * 2 * math.pi / 3 for k in range(3)]
     for g in gaps:
         ctx.new_path()
-        ctx.arc(12, 10, 4.6, g + 0.55, g + 2 * math.pi / 3 - 0.55)
+        ctx.arc(12, 10, 4.8, g + 0.5, g + 2 * math.pi / 3 - 0.5)
         paint(ctx, WHITE, knock=True)
-        ctx.set_line_width(2.2)
+        ctx.set_line_width(2.4)
         ctx.set_line_cap(cairo.LINE_CAP_BUTT)
         ctx.stroke()
         ctx.set_operator(cairo.OPERATOR_OVER)
     for g in gaps:
         g2 = g + math.pi / 3 + math.pi
-        shape(ctx, circle(12 + 6.4 * math.cos(g2), 10 + 6.4 * math.sin(g2), 1.9),
+        shape(ctx, circle(12 + 6.6 * math.cos(g2), 10 + 6.6 * math.sin(g2), 1.8),
               WHITE, outline=None, knock=True)
 
 
@@ -409,8 +408,23 @@ def pixels_of(surf):
     return rows
 
 
+def _palette_colours():
+    out = set()
+    for v in globals().values():
+        if isinstance(v, tuple) and len(v) == 3 and all(isinstance(c, float) for c in v):
+            out.add(tuple(int(round(c * 255)) for c in v))
+    return out
+
+
+def _dist(a, b):
+    # weighted so that differences in green, which the eye sees best, count most
+    return 2 * (a[0] - b[0]) ** 2 + 4 * (a[1] - b[1]) ** 2 + 3 * (a[2] - b[2]) ** 2
+
+
 def quantise(rows, limit):
-    """Median cut down to `limit` colours, weighted by how often each shows."""
+    """At most `limit` colours: the palette colours that the picture uses are
+    kept exactly, the soft rims share what is left (median cut), and every
+    pixel takes the nearest of those."""
     counts = {}
     for row in rows:
         for p in row:
@@ -418,16 +432,19 @@ def quantise(rows, limit):
                 counts[p] = counts.get(p, 0) + 1
     if len(counts) <= limit:
         return rows
-    boxes = [list(counts.items())]
-    while len(boxes) < limit:
+    palette = _palette_colours()
+    keep = sorted((c for c in counts if c in palette), key=lambda c: -counts[c])[:limit // 2]
+    rest = [(c, n) for c, n in counts.items() if c not in keep]
+    boxes = [rest] if rest else []
+    while boxes and len(boxes) + len(keep) < limit:
         best, best_score, best_ch = None, -1, 0
         for i, box in enumerate(boxes):
             if len(box) < 2:
                 continue
+            total = sum(n for _, n in box)
             for ch in range(3):
                 vals = [c[ch] for c, _ in box]
-                spread = max(vals) - min(vals)
-                score = spread * math.sqrt(sum(n for _, n in box))
+                score = (max(vals) - min(vals)) * math.sqrt(total)
                 if score > best_score:
                     best, best_score, best_ch = i, score, ch
         if best is None or best_score <= 0:
@@ -442,13 +459,11 @@ def quantise(rows, limit):
                 break
         boxes.append(box[:cut])
         boxes.append(box[cut:])
-    mapping = {}
+    reps = list(keep)
     for box in boxes:
-        # The most frequent colour of a box stands for it, so the flat palette
-        # colours survive exactly and only the soft rims are merged.
-        rep = max(box, key=lambda cn: cn[1])[0]
-        for c, _ in box:
-            mapping[c] = rep
+        total = sum(n for _, n in box)
+        reps.append(tuple(int(round(sum(c[ch] * n for c, n in box) / total)) for ch in range(3)))
+    mapping = {c: min(reps, key=lambda r: _dist(c, r)) for c in counts}
     return [[None if p is None else mapping[p] for p in row] for row in rows]
 
 
@@ -653,6 +668,420 @@ def write_cursor_header():
 
 
 # ---------------------------------------------------------------------------
+# Computers, CW x CH.  Every make has a screen whose glass is the DW x DH box
+# at SCREEN_AT, where the game draws the computer's distro.
+
+TERM = rgb('#6f8fba')
+TERM_DK = rgb('#4a6790')
+TOAST = rgb('#e0a24a')
+TOAST_DK = rgb('#b06a22')
+GLOW = rgb('#ff7a1a')
+LED_GREEN = rgb('#53e04a')
+
+
+def screen(ctx, bezel, x0=1.5, y0=1.5, x1=30.5, y1=26.5, r=3.0):
+    """A bezel in the make's colour around the glass at SCREEN_AT."""
+    sx, sy = SCREEN_AT
+    shape(ctx, rrect(x0, y0, x1 - x0, y1 - y0, r), bezel, lw=1.0)
+    shape(ctx, rrect(sx - 0.5, sy - 0.5, DW + 1, DH + 1, 1.5), SCREEN, lw=1.0)
+    # a soft reflection in the top-left corner of the glass
+    shape(ctx, poly((sx + 1, sy + 1), (sx + 9, sy + 1), (sx + 1, sy + 7)), SCREEN_LT,
+          outline=None)
+
+
+def draw_maccpu(ctx):
+    # A compact all-in-one in cream with a floppy slot, and its little mouse.
+    curve(ctx, (37, 26), (42, 26), (44, 24), (44, 29), INK, 1.0)
+    shape(ctx, rrect(1, 0.5, 36, 33, 5), CREAM, lw=1.0)
+    shape(ctx, rrect(1, 27.5, 36, 6, 2.5), BEIGE, lw=1.0)
+    screen(ctx, BEIGE, 2.5, 2.5, 29.5, 25.5)
+    line(ctx, [(20, 30.5), (31, 30.5)], INK, 1.4)
+    shape(ctx, rrect(5, 29.5, 5, 2, 0.8), RED, lw=0.6)
+    for i in range(4):
+        line(ctx, [(31.5, 6 + 3 * i), (34.5, 6 + 3 * i)], BEIGE_DK, 1.0)
+    shape(ctx, ellipse(41.5, 30.5, 3.4, 2.3), CREAM, lw=1.0)
+    line(ctx, [(41.5, 28.4), (41.5, 30.3)], INK, 0.8)
+
+
+def draw_nextcpu(ctx):
+    # A black monitor on a foot and a black cube beside it.
+    shape(ctx, rrect(11, 26, 10, 6, 1.0), CHARCOAL, lw=1.0)
+    shape(ctx, rrect(6, 30.5, 20, 3, 1.0), CHARCOAL_LT, lw=1.0)
+    screen(ctx, CHARCOAL, 1.5, 1.5, 30.5, 27.0)
+    # the cube: front, top and side faces
+    shape(ctx, poly((31.5, 15.5), (42.5, 15.5), (42.5, 33.0), (31.5, 33.0)), CHARCOAL, lw=1.0)
+    shape(ctx, poly((31.5, 15.5), (34.5, 12.5), (45.0, 12.5), (42.5, 15.5)), CHARCOAL_LT, lw=1.0)
+    shape(ctx, poly((42.5, 15.5), (45.0, 12.5), (45.0, 30.0), (42.5, 33.0)), INK, lw=1.0)
+    line(ctx, [(33.5, 30.5), (35.5, 30.5)], LED_GREEN, 1.2)
+    line(ctx, [(33.5, 18.5), (40.5, 18.5)], CHARCOAL_LT, 1.0)
+
+
+def draw_sgicpu(ctx):
+    # A purple workstation tower with a teal stripe, and its teal monitor.
+    shape(ctx, rrect(32, 3.5, 13, 30, 3.0), PURPLE, lw=1.0)
+    shape(ctx, rrect(34.5, 6, 8, 4, 1.0), TEAL, lw=0.8)
+    line(ctx, [(35, 14), (42, 14)], PURPLE_LT, 1.4)
+    line(ctx, [(35, 17), (42, 17)], PURPLE_LT, 1.4)
+    shape(ctx, circle(38.5, 27.5, 1.6), LED_GREEN, lw=0.8)
+    shape(ctx, poly((10, 26), (22, 26), (25, 32.5), (7, 32.5)), TEAL_DK, lw=1.0)
+    screen(ctx, TEAL, 1.0, 1.5, 31.0, 27.5, 5.0)
+    shape(ctx, circle(27.5, 25.0, 0.9), YELLOW, outline=None)
+
+
+def draw_suncpu(ctx):
+    # A slate monitor on a flat pizza-box workstation as wide as the desk.
+    shape(ctx, rrect(10, 25, 12, 4, 1.0), STEEL_DK, lw=1.0)
+    screen(ctx, SLATE, 1.5, 1.0, 30.5, 26.5)
+    shape(ctx, rrect(0.5, 27.5, 45, 6, 2.0), STEEL, lw=1.0)
+    line(ctx, [(4, 30.5), (18, 30.5)], STEEL_DK, 1.2)
+    shape(ctx, rrect(38, 29.5, 4, 2, 0.6), ORANGE, lw=0.6)
+    # a stack of manuals beside the monitor
+    shape(ctx, rrect(33.5, 18.0, 10, 3.5, 0.8), RED, lw=0.9)
+    shape(ctx, rrect(32.5, 21.5, 11, 3.5, 0.8), SKY, lw=0.9)
+    shape(ctx, rrect(33.0, 24.5, 10.5, 3.0, 0.8), YELLOW, lw=0.9)
+
+
+def draw_os2cpu(ctx):
+    # A deep blue terminal seen from the side, with its keyboard.
+    shape(ctx, poly((29, 3), (41.5, 7), (41.5, 22), (29, 26)), TERM_DK, lw=1.0)
+    for i in range(3):
+        line(ctx, [(33 + 3 * i, 10 + i), (33 + 3 * i, 19 - i)], INK, 1.0)
+    screen(ctx, TERM, 1.5, 1.0, 30.5, 27.0)
+    shape(ctx, poly((3, 33.5), (7, 28.5), (43, 28.5), (45, 33.5)), STEEL_LT, lw=1.0)
+    for i in range(7):
+        line(ctx, [(9.5 + 5 * i, 30.3), (12 + 5 * i, 30.3)], STEEL_DK, 1.0)
+        line(ctx, [(8.5 + 5 * i, 32.0), (11 + 5 * i, 32.0)], STEEL_DK, 1.0)
+
+
+def draw_bsdcpu(ctx):
+    # A beige PC: monitor on a foot and a tower with drive bays.
+    shape(ctx, poly((10, 26.5), (22, 26.5), (24, 33), (8, 33)), BEIGE_DK, lw=1.0)
+    screen(ctx, BEIGE, 1.5, 1.5, 30.5, 27.0)
+    shape(ctx, rrect(32.5, 1.5, 12, 32, 1.5), BEIGE, lw=1.0)
+    shape(ctx, rrect(34.5, 4.5, 8, 3, 0.6), CREAM, lw=0.8)
+    shape(ctx, rrect(34.5, 9.5, 8, 3, 0.6), CREAM, lw=0.8)
+    line(ctx, [(35.5, 16.5), (37.5, 16.5)], INK, 1.0)
+    shape(ctx, circle(38.5, 28.5, 1.9), STEEL_LT, lw=0.8)
+    shape(ctx, circle(41.5, 24.0, 0.9), LED_GREEN, outline=None)
+
+
+def draw_toaster(ctx):
+    # A chrome toaster with two slices in and its coils glowing in a window.
+    shape(ctx, rrect(8, 0.5, 12, 6, 2.5), TOAST, outline=TOAST_DK, lw=1.0)
+    shape(ctx, rrect(25, 1.5, 12, 5, 2.5), TOAST, outline=TOAST_DK, lw=1.0)
+    shape(ctx, rrect(1, 4.5, 44, 27, 6), STEEL_LT, lw=1.0)
+    line(ctx, [(7, 5.5), (21, 5.5)], INK, 1.6)
+    line(ctx, [(24, 5.5), (38, 5.5)], INK, 1.6)
+    sx, sy = SCREEN_AT
+    shape(ctx, rrect(sx, sy + 3.5, DW, DH - 3.5, 2.0), CHARCOAL, lw=1.0)
+    for i in range(3):
+        yy = sy + 8.5 + 4 * i
+        line(ctx, [(sx + 3, yy), (sx + DW - 3, yy)], GLOW, 1.3)
+    line(ctx, [(3.5, 14), (3.5, 27)], WHITE, 1.0)
+    # lever, dial and feet
+    shape(ctx, rrect(38, 9, 7.5, 3.5, 1.2), CHARCOAL, lw=1.0)
+    line(ctx, [(37.0, 13), (37.0, 27)], STEEL, 1.4)
+    shape(ctx, circle(37.0, 22.5, 2.8), RED, lw=1.0)
+    line(ctx, [(37.0, 22.5), (37.0, 20.4)], WHITE, 0.9)
+    shape(ctx, rrect(5, 30.5, 6, 3, 1.0), CHARCOAL, lw=0.8)
+    shape(ctx, rrect(35, 30.5, 6, 3, 1.0), CHARCOAL, lw=0.8)
+
+
+COMPUTERS = [('toaster', draw_toaster), ('maccpu', draw_maccpu), ('nextcpu', draw_nextcpu),
+             ('sgicpu', draw_sgicpu), ('suncpu', draw_suncpu), ('os2cpu', draw_os2cpu),
+             ('bsdcpu', draw_bsdcpu)]
+
+# ---------------------------------------------------------------------------
+# The Glimp: a little hooded, horned gremlin in purple with green hands and
+# glowing eyes.  One function draws it in any pose inside its GW x GH box,
+# facing left (f = -1) or right (f = +1); the ground is at y = 31.
+
+GROUND = 31.0
+
+
+def pose(**kw):
+    p = dict(f=-1, cx=15.0, dy=0.0, lean=0.0, hands=None, elbows=None,
+             feet=None, eyes='glow', mouth='grin', tail=0.0, squash=1.0,
+             look=0.0)
+    p.update(kw)
+    return p
+
+
+def _elbow(shoulder, hand, out):
+    """An elbow bent away from the body by `out` pixels."""
+    mx, my = (shoulder[0] + hand[0]) / 2.0, (shoulder[1] + hand[1]) / 2.0
+    dx, dy = hand[0] - shoulder[0], hand[1] - shoulder[1]
+    n = math.hypot(dx, dy) or 1.0
+    nx, ny = dy / n, -dx / n
+    return (mx + nx * out, my + ny * out)
+
+
+def draw_glimp(ctx, p):
+    f, cx, dy = p['f'], p['cx'], p['dy']
+    hx, hy = cx + p['lean'] * f, 12.6 + dy           # head centre
+    hip_y = 25.0 + dy
+    sh_y = 19.2 + dy
+    shoulders = [(cx + 4.0 * f, sh_y), (cx - 4.0 * f, sh_y)]   # front, back
+    feet = p['feet'] or [(cx + 3.5 * f, 30.0), (cx - 3.5 * f, 30.0)]
+    hands = p['hands'] or [(cx + 6.5 * f, 25.0 + dy), (cx - 6.5 * f, 25.0 + dy)]
+    elbows = p['elbows']
+    if elbows is None:
+        elbows = []
+        for i in range(2):
+            # bend the elbows outward, away from the body's middle
+            s, h = shoulders[i], hands[i]
+            e1 = _elbow(s, h, 2.6)
+            e2 = _elbow(s, h, -2.6)
+            elbows.append(e1 if abs(e1[0] - cx) > abs(e2[0] - cx) else e2)
+
+    ctx.save()
+    if p['squash'] != 1.0:
+        sq = p['squash']
+        ctx.translate(cx, GROUND)
+        ctx.scale(1.0 + (1.0 - sq) * 0.7, sq)
+        ctx.translate(-cx, -GROUND)
+
+    # tail: a thin devil's tail with an arrow tip, behind everything
+    t = p['tail']
+    tb = (cx - 5.5 * f, 26.5 + dy)
+    tc = (cx - 11.0 * f, 27.5 + dy - 2 * t)
+    tt = (cx - 12.5 * f, 21.0 + dy - 3 * t)
+    for colour, lw in ((INK, 3.0), (PURPLE_DK, 1.3)):
+        ctx.new_path()
+        ctx.move_to(*tb)
+        ctx.curve_to(tc[0], tc[1], tc[0], tc[1], tt[0], tt[1])
+        paint(ctx, colour)
+        ctx.set_line_width(lw)
+        ctx.set_line_cap(cairo.LINE_CAP_ROUND)
+        ctx.stroke()
+    shape(ctx, poly((tt[0], tt[1] - 2.6), (tt[0] + 2.0, tt[1] + 1.0), (tt[0] - 2.0, tt[1] + 1.0)),
+          RED, lw=0.9)
+
+    # legs and feet
+    for i in (1, 0):
+        hip = (cx + 2.4 * f * (1 if i == 0 else -1), hip_y)
+        inked_line(ctx, [hip, (feet[i][0], feet[i][1] - 1.0)], PURPLE_DK, 1.8, 3.4)
+    for i in (1, 0):
+        fx, fy = feet[i]
+        shape(ctx, ellipse(fx + 0.8 * f, fy, 2.5, 1.5), GREEN, lw=0.9)
+
+    def arm(i):
+        pts = [shoulders[i], elbows[i], hands[i]]
+        inked_line(ctx, pts, PURPLE if i == 0 else PURPLE_DK, 2.0, 3.6)
+        shape(ctx, circle(hands[i][0], hands[i][1], 1.9), GREEN, lw=0.9)
+
+    arm(1)
+
+    # robe: a bell from the shoulders to the hem
+    def robe(c):
+        top = sh_y - 1.2
+        c.move_to(cx - 4.2 + p['lean'] * f * 0.5, top)
+        c.line_to(cx + 4.2 + p['lean'] * f * 0.5, top)
+        c.curve_to(cx + 6.0, top + 4, cx + 7.5, hip_y, cx + 8.0, hip_y + 3.0)
+        c.curve_to(cx + 4, hip_y + 4.2, cx - 4, hip_y + 4.2, cx - 8.0, hip_y + 3.0)
+        c.curve_to(cx - 7.5, hip_y, cx - 6.0, top + 4, cx - 4.2 + p['lean'] * f * 0.5, top)
+        c.close_path()
+    shape(ctx, robe, PURPLE, lw=1.0)
+    line(ctx, [(cx - 0.6 * f + 3.0 * f, sh_y + 1.5), (cx + 5.0 * f, hip_y + 1.8)], PURPLE_LT, 1.2)
+    # a red clasp at the throat, the colour of the virus
+    shape(ctx, circle(cx + 1.0 * f + p['lean'] * f * 0.5, sh_y + 0.2, 1.3), RED, lw=0.8)
+
+    # hood: a long pointed tip sweeps back from the crown, with a red tassel
+    tip = (hx - 11.5 * f, hy - 6.0 + p['tail'] * 0.8)
+    def hood_tip(c):
+        c.move_to(hx + 1.5 * f, hy - 6.2)
+        c.curve_to(hx - 3.0 * f, hy - 9.5, tip[0] + 3.0 * f, tip[1] - 0.5, tip[0], tip[1])
+        c.curve_to(tip[0] + 2.0 * f, tip[1] + 4.0, hx - 6.5 * f, hy - 2.0, hx - 6.0 * f, hy + 1.0)
+        c.close_path()
+    shape(ctx, hood_tip, PURPLE_DK, lw=1.0)
+    shape(ctx, circle(tip[0], tip[1], 1.6), RED, lw=0.8)
+    shape(ctx, ellipse(hx, hy, 7.3, 6.6), PURPLE, lw=1.0)
+    shape(ctx, ellipse(hx - 2.0 * f, hy - 2.6, 3.0, 1.4, 0.5 * f), PURPLE_LT, outline=None)
+    fx_, fy_ = hx + 1.8 * f, hy + 1.3
+    shape(ctx, ellipse(fx_, fy_, 4.9, 4.2), SHADOW, lw=0.6)
+
+    # eyes and mouth
+    ex = [fx_ - 2.1, fx_ + 2.1]
+    ey = fy_ - 0.8
+    if p['eyes'] == 'glow':
+        for x in ex:
+            shape(ctx, ellipse(x, ey, 1.35, 1.7), YELLOW, outline=None)
+            shape(ctx, circle(x + 0.5 * f + p['look'], ey + 0.2, 0.6), INK, outline=None)
+    elif p['eyes'] == 'x':
+        for x in ex:
+            line(ctx, [(x - 1.1, ey - 1.1), (x + 1.1, ey + 1.1)], WHITE, 0.9)
+            line(ctx, [(x - 1.1, ey + 1.1), (x + 1.1, ey - 1.1)], WHITE, 0.9)
+    elif p['eyes'] == 'shut':
+        for x in ex:
+            ctx.new_path()
+            ctx.arc(x, ey + 0.8, 1.3, math.pi * 1.1, math.pi * 1.9)
+            paint(ctx, YELLOW)
+            ctx.set_line_width(0.9)
+            ctx.stroke()
+    if p['mouth'] == 'grin':
+        pts = [(fx_ - 2.4, fy_ + 1.9), (fx_ - 1.2, fy_ + 2.9), (fx_, fy_ + 2.1),
+               (fx_ + 1.2, fy_ + 2.9), (fx_ + 2.4, fy_ + 1.9)]
+        line(ctx, pts, WHITE, 0.8)
+    elif p['mouth'] == 'wide':
+        shape(ctx, poly((fx_ - 2.8, fy_ + 1.5), (fx_ + 2.8, fy_ + 1.5), (fx_, fy_ + 3.4)),
+              WHITE, outline=None)
+    elif p['mouth'] == 'o':
+        shape(ctx, ellipse(fx_, fy_ + 2.3, 0.9, 1.0), WHITE, outline=None)
+
+    arm(0)
+    ctx.restore()
+
+
+def draw_stars(ctx, cx, cy, rx, phase, n=3):
+    for k in range(n):
+        a = phase + k * 2 * math.pi / n
+        x, y = cx + rx * math.cos(a), cy + rx * 0.35 * math.sin(a)
+        shape(ctx, poly(*star_points(x, y, 3.2, 1.4, 5, a)), YELLOW, lw=0.6)
+
+
+def draw_puff(ctx, cx, cy, s):
+    blobs = [(-6, 1, 3.6), (-2, -2, 4.2), (3, -1.5, 4.0), (6.5, 1.2, 3.2), (0, 2, 4.0)]
+    def cloud(c):
+        for bx, by, r in blobs:
+            c.new_sub_path()
+            c.arc(cx + bx * s, cy + by * s, r * s, 0, 2 * math.pi)
+    # outline all the blobs first, then fill them, so the cloud has one rim
+    ctx.new_path()
+    cloud(ctx)
+    paint(ctx, INK)
+    ctx.set_line_width(2.0)
+    ctx.stroke()
+    ctx.new_path()
+    cloud(ctx)
+    paint(ctx, STEEL_LT)
+    ctx.fill()
+    shape(ctx, ellipse(cx - 2 * s, cy - 2.5 * s, 2.2 * s, 1.2 * s), WHITE, outline=None)
+
+
+# Walking to the left; the carried distro is drawn by the game 15 pixels above
+# the Glimp (11 in the middle picture), so the hands hold its lower edge.
+WALK_LEFT = [
+    pose(cx=15, dy=0, hands=[(8.5, 4.6), (21.5, 5.2)], feet=[(10.5, 30), (19.5, 29)], tail=1.0),
+    pose(cx=15, dy=2, hands=[(8.5, 8.6), (21.5, 8.6)], feet=[(13.0, 30), (17.5, 30)], tail=0.4),
+    pose(cx=15, dy=0, hands=[(8.5, 5.2), (21.5, 4.6)], feet=[(11.5, 29), (20.5, 30)], tail=-0.4),
+]
+
+
+def draw_walk(ctx, k):
+    draw_glimp(ctx, WALK_LEFT[k])
+
+
+def draw_mirrored(draw, w):
+    def d(ctx):
+        ctx.translate(w, 0)
+        ctx.scale(-1, 1)
+        draw(ctx)
+    return d
+
+
+def draw_dying(ctx, k):
+    if k == 0:
+        draw_glimp(ctx, pose(cx=16, dy=1, hands=[(5, 10), (27, 10)], feet=[(11, 30), (21, 30)],
+                             eyes='x', mouth='o', squash=0.92, tail=1.5))
+        shape(ctx, poly(*star_points(16, 3.5, 4.0, 1.6, 6, 0.3)), YELLOW, lw=0.9)
+    elif k == 1:
+        draw_glimp(ctx, pose(cx=16, dy=0, hands=[(5, 25), (27, 25)], feet=[(11, 30), (21, 30)],
+                             eyes='x', mouth='o', squash=0.72, tail=0.5))
+        draw_stars(ctx, 16, 11.5, 8.0, 0.3)
+    elif k == 2:
+        draw_glimp(ctx, pose(cx=16, dy=0, hands=[(4, 27), (28, 27)], feet=[(10, 30), (22, 30)],
+                             eyes='x', mouth='none', squash=0.48, tail=0.0))
+        draw_stars(ctx, 16, 17.0, 8.5, 1.4)
+    elif k == 3:
+        draw_glimp(ctx, pose(cx=16, dy=0, hands=[(3, 28), (29, 28)], feet=[(9, 30), (23, 30)],
+                             eyes='x', mouth='none', squash=0.26, tail=0.0))
+        draw_puff(ctx, 6, 25, 0.55)
+        draw_puff(ctx, 26, 24, 0.6)
+    else:
+        draw_puff(ctx, 16, 25.5, 1.15)
+        for x, y in ((5, 19), (27, 18), (16, 17)):
+            shape(ctx, poly(*star_points(x, y, 3.0, 1.1, 4, 0.0)), YELLOW, lw=0.6)
+
+
+def _abs_to_rel(k, pts):
+    """Work-picture points given in computer coordinates, moved into the Glimp's box."""
+    gx = WORK_X + WORK_DX[k]
+    return [(x - gx, y - WORK_Y) for x, y in pts]
+
+
+# The thirteen work pictures: where the Glimp stands is fixed by the rules
+# (WORK_DX); the poses carry the distros that the game draws at fixed spots.
+def work_pose(k):
+    if k == 0:      # arrives, the virus still over its head
+        return pose(cx=15, hands=[(8.5, 4.6), (21.5, 4.6)], feet=[(11, 30), (19, 30)])
+    if k == 1:      # sets the virus down by the machine
+        return pose(cx=17, dy=3, lean=-1, hands=[(7.0, 22.0), (29.0, 22.0)],
+                    feet=[(12, 30), (22, 30)], look=0.3)
+    if k == 2:      # sneaks towards the screen
+        return pose(cx=13, dy=1, lean=1, hands=[(7.5, 22.5), (20.0, 20.5)],
+                    feet=[(8.5, 30), (17.5, 29)], tail=1.0)
+    if k == 3:      # reaches into the screen
+        return pose(cx=20, dy=0, lean=1.5, hands=_abs_to_rel(3, [(9.0, 12.5), (12.5, 15.0)]),
+                    feet=[(15, 30), (24, 30)], mouth='wide', tail=1.0)
+    if k == 4:      # and tugs
+        return pose(cx=20, dy=1, lean=-1.5, hands=_abs_to_rel(4, [(10.0, 13.0), (13.0, 15.5)]),
+                    feet=[(13.5, 30), (24, 30)], mouth='o', tail=-0.5)
+    if k == 5:      # tugs harder
+        return pose(cx=20, dy=2, lean=-2.5, hands=_abs_to_rel(5, [(11.5, 13.0), (14.0, 15.5)]),
+                    feet=[(12.5, 30), (24.5, 30)], mouth='o', eyes='shut', tail=-1.0)
+    if k == 6:      # the distro pops out: it holds it up high
+        return pose(cx=15, dy=-0.5, hands=[(9.0, 4.6), (21.0, 4.6)], feet=[(11, 30), (19, 30)],
+                    mouth='wide', tail=1.5)
+    if k == 7:      # sets the stolen distro down and takes the virus
+        return pose(cx=12, dy=3, lean=-1, hands=[(0.5, 22.0), (22.0, 22.0)],
+                    feet=[(7, 30), (17, 30)])
+    if k == 8:      # lifts the virus
+        return pose(cx=14, dy=0, hands=[(8.0, 4.6), (20.0, 4.6)], feet=[(10, 30), (18, 30)],
+                    tail=0.5)
+    if k == 9:      # carries it to the screen
+        return pose(cx=21, dy=0, lean=0.5, hands=[(3.0, 11.5), (14.0, 12.5)],
+                    feet=[(16, 30), (25, 29)], tail=1.0)
+    if k == 10:     # pushes it in
+        return pose(cx=23, dy=0, lean=2, hands=[(16.5, 7.5), (17.0, 14.0)],
+                    feet=[(17, 30), (28, 30)], mouth='wide', tail=1.0)
+    if k == 11:     # infected: one hand still on it, one fist up
+        return pose(cx=23, dy=0, lean=1, hands=[(16.5, 10.5), (27.5, 3.5)],
+                    feet=[(18, 30), (27, 30)], mouth='wide', eyes='shut', tail=1.5)
+    # k == 12: turns back for the stolen distro
+    return pose(f=1, cx=20, dy=3, lean=-1, hands=[(12.0, 22.0), (30.5, 22.0)],
+                feet=[(16, 30), (26, 30)])
+
+
+def draw_work(ctx, k):
+    ctx.save()
+    ctx.translate(WORK_X + WORK_DX[k], WORK_Y)
+    draw_glimp(ctx, work_pose(k))
+    ctx.restore()
+
+# ---------------------------------------------------------------------------
+# The spark, two 14 x 14 frames of a crackling burst that the game centres on
+# its wire.
+
+SPARK_SIZE = 14
+
+
+def draw_spark(ctx, k):
+    c = SPARK_SIZE / 2.0
+    if k == 0:
+        radii = [6.6, 3.0, 5.4, 2.6, 6.8, 3.0, 4.8, 2.6, 6.4, 2.8, 5.2, 2.6]
+        rot = -0.2
+    else:
+        radii = [5.2, 2.6, 6.8, 3.0, 4.6, 2.6, 6.6, 2.8, 5.0, 2.6, 6.8, 3.0]
+        rot = 0.35
+    n = len(radii)
+    pts = [(c + r * math.cos(rot + i * 2 * math.pi / n), c + r * math.sin(rot + i * 2 * math.pi / n))
+           for i, r in enumerate(radii)]
+    shape(ctx, poly(*pts), ORANGE, lw=1.1)
+    inner = [(c + 0.55 * (x - c), c + 0.55 * (y - c)) for x, y in pts]
+    shape(ctx, poly(*inner), YELLOW, outline=None)
+    shape(ctx, circle(c, c, 1.5), WHITE, outline=None)
+
+# ---------------------------------------------------------------------------
 
 def render(draw, w, h):
     surf, ctx = new_canvas(w, h)
@@ -664,7 +1093,18 @@ def main():
     os.makedirs(PIXMAPS, exist_ok=True)
     for name, draw in EMBLEMS.items():
         save(name, render(draw, DW, DH))
+    for k in range(3):
+        save('miteL_%d' % k, render(lambda c, k=k: draw_walk(c, k), GW, GH))
+        save('miteR_%d' % k, render(draw_mirrored(lambda c, k=k: draw_walk(c, k), GW), GW, GH))
+    for k in range(5):
+        save('miteD_%d' % k, render(lambda c, k=k: draw_dying(c, k), GW, GH))
+    for k in range(13):
+        save('miteA_%d' % k, render(lambda c, k=k: draw_work(c, k), AW, AH))
+    for name, draw in COMPUTERS:
+        save(name, render(draw, CW, CH))
     save('bucket', render(draw_bucket, BUCKET_SIZE, BUCKET_SIZE))
+    for k in range(2):
+        save('spark_%d' % k, render(lambda c, k=k: draw_spark(c, k), SPARK_SIZE, SPARK_SIZE))
     write_cursor_header()
 
 

@@ -59,8 +59,11 @@ Geometry geometry()
     g.border = static_cast<int>(s / 10);
     long long rx = s - 2LL * g.border - computer_w + 1;
     long long ry = s - 2LL * g.border - computer_h + 1;
-    g.range_x = static_cast<int>(std::max(0LL, std::min(rx, static_cast<long long>(INT_MAX))));
-    g.range_y = static_cast<int>(std::max(0LL, std::min(ry, static_cast<long long>(INT_MAX))));
+    // Capped so that border + range stays an int even for pictures of no size.
+    long long most = std::min(static_cast<long long>(INT_MAX),
+                              static_cast<long long>(INT_MAX) - g.border);
+    g.range_x = static_cast<int>(std::max(0LL, std::min(rx, most)));
+    g.range_y = static_cast<int>(std::max(0LL, std::min(ry, most)));
     long long w = static_cast<long long>(computer_w) + Glimp::width() - 20;
     g.box_w = static_cast<int>(std::max(-1LL, std::min(w, 1LL << 30)));
     g.box_h = computer_h;

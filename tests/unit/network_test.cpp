@@ -63,6 +63,9 @@ TEST_F(NetworkTest, ComputersAndWiresGrowWithLevelAndFieldSize)
     } cases[] = {
         {400, 1, 9, 1},   {400, 5, 13, 5},  {400, 11, 19, 9},  {400, 12, 20, 10},
         {400, 20, 20, 10}, {500, 1, 14, 1}, {600, 12, 45, 12}, {800, 3, 44, 3},
+        {4000, 12, 2000, 12},
+        // Levels below 1 never come from the command line; they must still be safe.
+        {400, 0, 8, 0},   {400, -20, 0, 0},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(testing::Message() << "size " << k.size << " level " << k.level);

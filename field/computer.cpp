@@ -129,10 +129,12 @@ int conflicts_indexed(int x, int y, const Geometry &g)
     int cx = cell_of(x, grid.left, grid.cell_w, grid.cols);
     int cy = cell_of(y, grid.top, grid.cell_h, grid.rows);
     for (int row = std::max(0, cy - 1); row <= std::min(grid.rows - 1, cy + 1); row++)
-        for (int col = std::max(0, cx - 1); col <= std::min(grid.cols - 1, cx + 1); col++)
-            for (int j = grid.head[static_cast<size_t>(row) * grid.cols + col]; j >= 0; j = grid.next[j])
+        for (int col = std::max(0, cx - 1); col <= std::min(grid.cols - 1, cx + 1); col++) {
+            int j = grid.head[static_cast<size_t>(row) * grid.cols + col];
+            for (; j >= 0; j = grid.next[static_cast<size_t>(j)])
                 if (conflicts_with(x, y, g, j))
                     return 1;
+        }
     return 0;
 }
 

@@ -208,15 +208,29 @@ void show_dialog(int id)
         return;
     }
 
-    // Centred over the main window by the size the dialog's window has right now.
+    // Centred over the main window. The dialog's window still has the size of its last
+    // showing; a text set since then (the scores) may make it grow as it comes up, and
+    // it is centred by that new size. Like GTK, a dialog grows but never shrinks.
     GtkWidget *toplevel = main_window();
     gint ox = 0, oy = 0, w = 0, h = 0, dw = 0, dh = 0;
     gdk_window_get_origin(gtk_widget_get_window(toplevel), &ox, &oy);
     gdk_drawable_get_size(gtk_widget_get_window(toplevel), &w, &h);
     gdk_drawable_get_size(gtk_widget_get_window(dialog), &dw, &dh);
+    GtkRequisition natural;
+    gtk_widget_size_request(dialog, &natural);
+    dw = MAX(dw, natural.width);
+    dh = MAX(dh, natural.height);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_NONE);
-    gtk_widget_set_uposition(dialog, ox + (w - dw) / 2, oy + (h - dh) / 2);
+    int x = ox + (w - dw) / 2, y = oy + (h - dh) / 2;
+    // A dialog taller or wider than the window may reach past the screen's edge when the
+    // window sits near it; it is moved back so that all of it, its buttons above all, shows.
+    GdkScreen *screen = gtk_widget_get_screen(dialog);
+    x = MAX(0, MIN(x, gdk_screen_get_width(screen) - dw));
+    y = MAX(0, MIN(y, gdk_screen_get_height(screen) - dh));
+    gtk_widget_set_uposition(dialog, x, y);
     gtk_widget_show_all(dialog);
+    // The first showing of a dialog realized at start-up ignores the position set above.
+    gtk_window_move(GTK_WINDOW(dialog), x, y);
 
     dismissed[id] = false;
     wait_level[id] = gtk_main_level() + 1;

@@ -469,6 +469,11 @@ def quantise(rows, limit):
 
 def write_xpm(name, rows, limit=64):
     rows = quantise(rows, limit)
+    write_quantised_xpm(name, rows)
+    return rows
+
+
+def write_quantised_xpm(name, rows):
     colours = []
     seen = set()
     for row in rows:
@@ -498,7 +503,7 @@ def write_xpm(name, rows, limit=64):
 
 
 def save(name, surf, limit=64):
-    write_xpm(name, pixels_of(surf), limit)
+    return write_xpm(name, pixels_of(surf), limit)
 
 
 def xbm_bytes(bits, w, h):
@@ -802,7 +807,7 @@ GROUND = 31.0
 def pose(**kw):
     p = dict(f=-1, cx=15.0, dy=0.0, lean=0.0, hands=None, elbows=None,
              feet=None, eyes='glow', mouth='grin', tail=0.0, squash=1.0,
-             look=0.0)
+             look=0.0, bust=False)
     p.update(kw)
     return p
 
@@ -841,45 +846,48 @@ def draw_glimp(ctx, p):
         ctx.scale(1.0 + (1.0 - sq) * 0.7, sq)
         ctx.translate(-cx, -GROUND)
 
+    bust = p['bust']        # head and shoulders only, for the icon
     # tail: a thin devil's tail with an arrow tip, behind everything
     t = p['tail']
-    tb = (cx - 5.5 * f, 26.5 + dy)
-    tc = (cx - 11.0 * f, 27.5 + dy - 2 * t)
-    tt = (cx - 12.5 * f, 21.0 + dy - 3 * t)
-    for colour, lw in ((INK, 3.0), (PURPLE_DK, 1.3)):
-        ctx.new_path()
-        ctx.move_to(*tb)
-        ctx.curve_to(tc[0], tc[1], tc[0], tc[1], tt[0], tt[1])
-        paint(ctx, colour)
-        ctx.set_line_width(lw)
-        ctx.set_line_cap(cairo.LINE_CAP_ROUND)
-        ctx.stroke()
-    shape(ctx, poly((tt[0], tt[1] - 2.6), (tt[0] + 2.0, tt[1] + 1.0), (tt[0] - 2.0, tt[1] + 1.0)),
-          RED, lw=0.9)
+    if not bust:
+        tb = (cx - 5.5 * f, 26.5 + dy)
+        tc = (cx - 11.0 * f, 27.5 + dy - 2 * t)
+        tt = (cx - 12.5 * f, 21.0 + dy - 3 * t)
+        for colour, lw in ((INK, 3.0), (PURPLE_DK, 1.3)):
+            ctx.new_path()
+            ctx.move_to(*tb)
+            ctx.curve_to(tc[0], tc[1], tc[0], tc[1], tt[0], tt[1])
+            paint(ctx, colour)
+            ctx.set_line_width(lw)
+            ctx.set_line_cap(cairo.LINE_CAP_ROUND)
+            ctx.stroke()
+        shape(ctx, poly((tt[0], tt[1] - 2.6), (tt[0] + 2.0, tt[1] + 1.0), (tt[0] - 2.0, tt[1] + 1.0)),
+              RED, lw=0.9)
 
-    # legs and feet
-    for i in (1, 0):
-        hip = (cx + 2.4 * f * (1 if i == 0 else -1), hip_y)
-        inked_line(ctx, [hip, (feet[i][0], feet[i][1] - 1.0)], PURPLE_DK, 1.8, 3.4)
-    for i in (1, 0):
-        fx, fy = feet[i]
-        shape(ctx, ellipse(fx + 0.8 * f, fy, 2.5, 1.5), GREEN, lw=0.9)
+        # legs and feet
+        for i in (1, 0):
+            hip = (cx + 2.4 * f * (1 if i == 0 else -1), hip_y)
+            inked_line(ctx, [hip, (feet[i][0], feet[i][1] - 1.0)], PURPLE_DK, 1.8, 3.4)
+        for i in (1, 0):
+            fx, fy = feet[i]
+            shape(ctx, ellipse(fx + 0.8 * f, fy, 2.5, 1.5), GREEN, lw=0.9)
 
     def arm(i):
         pts = [shoulders[i], elbows[i], hands[i]]
         inked_line(ctx, pts, PURPLE if i == 0 else PURPLE_DK, 2.0, 3.6)
         shape(ctx, circle(hands[i][0], hands[i][1], 1.9), GREEN, lw=0.9)
 
-    arm(1)
+    if not bust:
+        arm(1)
 
     # robe: a bell from the shoulders to the hem
     def robe(c):
         top = sh_y - 1.2
         c.move_to(cx - 4.2 + p['lean'] * f * 0.5, top)
         c.line_to(cx + 4.2 + p['lean'] * f * 0.5, top)
-        c.curve_to(cx + 6.0, top + 4, cx + 7.5, hip_y, cx + 8.0, hip_y + 3.0)
-        c.curve_to(cx + 4, hip_y + 4.2, cx - 4, hip_y + 4.2, cx - 8.0, hip_y + 3.0)
-        c.curve_to(cx - 7.5, hip_y, cx - 6.0, top + 4, cx - 4.2 + p['lean'] * f * 0.5, top)
+        c.curve_to(cx + 6.0, top + 4, cx + 7.2, hip_y - 1, cx + 7.8, hip_y + 1.8)
+        c.curve_to(cx + 4, hip_y + 2.8, cx - 4, hip_y + 2.8, cx - 7.8, hip_y + 1.8)
+        c.curve_to(cx - 7.2, hip_y - 1, cx - 6.0, top + 4, cx - 4.2 + p['lean'] * f * 0.5, top)
         c.close_path()
     shape(ctx, robe, PURPLE, lw=1.0)
     line(ctx, [(cx - 0.6 * f + 3.0 * f, sh_y + 1.5), (cx + 5.0 * f, hip_y + 1.8)], PURPLE_LT, 1.2)
@@ -906,7 +914,7 @@ def draw_glimp(ctx, p):
     if p['eyes'] == 'glow':
         for x in ex:
             shape(ctx, ellipse(x, ey, 1.35, 1.7), YELLOW, outline=None)
-            shape(ctx, circle(x + 0.5 * f + p['look'], ey + 0.2, 0.6), INK, outline=None)
+            shape(ctx, circle(x + 0.5 * f + p['look'], ey + 0.2, 0.75), INK, outline=None)
     elif p['eyes'] == 'x':
         for x in ex:
             line(ctx, [(x - 1.1, ey - 1.1), (x + 1.1, ey + 1.1)], WHITE, 0.9)
@@ -928,7 +936,8 @@ def draw_glimp(ctx, p):
     elif p['mouth'] == 'o':
         shape(ctx, ellipse(fx_, fy_ + 2.3, 0.9, 1.0), WHITE, outline=None)
 
-    arm(0)
+    if not bust:
+        arm(0)
     ctx.restore()
 
 
@@ -961,9 +970,11 @@ def draw_puff(ctx, cx, cy, s):
 # Walking to the left; the carried distro is drawn by the game 15 pixels above
 # the Glimp (11 in the middle picture), so the hands hold its lower edge.
 WALK_LEFT = [
-    pose(cx=15, dy=0, hands=[(8.5, 4.6), (21.5, 5.2)], feet=[(10.5, 30), (19.5, 29)], tail=1.0),
-    pose(cx=15, dy=2, hands=[(8.5, 8.6), (21.5, 8.6)], feet=[(13.0, 30), (17.5, 30)], tail=0.4),
-    pose(cx=15, dy=0, hands=[(8.5, 5.2), (21.5, 4.6)], feet=[(11.5, 29), (20.5, 30)], tail=-0.4),
+    pose(cx=15, dy=0, lean=0.5, hands=[(8.5, 4.6), (21.5, 5.2)],
+         feet=[(9.5, 30), (20.0, 28.6)], tail=1.0),
+    pose(cx=15, dy=1.5, hands=[(8.5, 8.6), (21.5, 8.6)], feet=[(12.5, 30), (17.0, 30)], tail=0.3),
+    pose(cx=15, dy=0, lean=0.5, hands=[(8.5, 5.2), (21.5, 4.6)],
+         feet=[(10.5, 28.6), (20.5, 30)], tail=-0.5),
 ]
 
 
@@ -1082,6 +1093,116 @@ def draw_spark(ctx, k):
     shape(ctx, circle(c, c, 1.5), WHITE, outline=None)
 
 # ---------------------------------------------------------------------------
+# Title pictures: the logo on the start screen, the window icon and the
+# credits.  They reuse the sprites' shapes at a larger scale.
+
+LOGO_W, LOGO_H = 320, 160
+ICON_SIZE = 48
+ABOUT_W, ABOUT_H = 320, 100
+
+
+def fit_size(ctx, text, width):
+    """The bold font size at which the text is `width` pixels wide."""
+    ctx.select_font_face(FONT, cairo.FONT_SLANT_NORMAL, cairo.FONT_WEIGHT_BOLD)
+    ctx.set_font_size(100)
+    return 100.0 * width / ctx.text_extents(text)[2]
+
+
+def title_text(ctx, text, size, x, y, shadow=3.0, outline=4.5):
+    """Big two-tone purple lettering with an ink rim and a drop shadow."""
+    ctx.save()
+    ctx.new_path()
+    text_path(ctx, text, size, x + shadow, y + shadow)
+    paint(ctx, INK)
+    ctx.set_line_width(outline)
+    ctx.set_line_join(cairo.LINE_JOIN_ROUND)
+    ctx.stroke_preserve()
+    ctx.fill()
+    ctx.new_path()
+    text_path(ctx, text, size, x, y)
+    paint(ctx, INK)
+    ctx.set_line_width(outline)
+    ctx.stroke_preserve()
+    paint(ctx, PURPLE)
+    ctx.fill_preserve()
+    ctx.clip()
+    xb, yb, w, h, _, _ = ctx.text_extents(text)
+    paint(ctx, PURPLE_LT)
+    ctx.rectangle(0, 0, 4000, y - h * 0.08)
+    ctx.fill()
+    ctx.restore()
+
+
+def plain_text(ctx, text, size, x, y, colour=INK, weight=cairo.FONT_WEIGHT_BOLD,
+               slant=cairo.FONT_SLANT_NORMAL):
+    """Small hinted text, centred on (x, y), crisp enough to survive the
+    one-bit transparency."""
+    ctx.save()
+    opts = cairo.FontOptions()
+    opts.set_antialias(cairo.ANTIALIAS_GRAY)
+    opts.set_hint_style(cairo.HINT_STYLE_FULL)
+    opts.set_hint_metrics(cairo.HINT_METRICS_ON)
+    ctx.set_font_options(opts)
+    ctx.select_font_face(FONT, slant, weight)
+    ctx.set_font_size(size)
+    xb, yb, w, h, _, _ = ctx.text_extents(text)
+    ctx.move_to(round(x - w / 2 - xb), round(y - h / 2 - yb))
+    paint(ctx, colour)
+    ctx.show_text(text)
+    ctx.restore()
+
+
+def sprite(ctx, draw, x, y, s):
+    ctx.save()
+    ctx.translate(x, y)
+    ctx.scale(s, s)
+    draw(ctx)
+    ctx.restore()
+
+
+def draw_logo(ctx):
+    title_text(ctx, 'Glimpwatch', fit_size(ctx, 'Glimpwatch', 292), LOGO_W / 2 - 1.5, 33)
+    plain_text(ctx, 'keep the clones off your network', 12.5, LOGO_W / 2, 73,
+               colour=PURPLE_DK, slant=cairo.FONT_SLANT_ITALIC)
+    s = 1.5
+    base = 88
+    # an infected machine sends a spark down the wire to a clean one
+    ax, bx = 92, 190
+    cy = base + 14
+    wire = [(ax + 40 * s, cy + 20 * s), (bx + 14 * s, cy + 20 * s)]
+    line(ctx, wire, INK, 1.5)
+    sprite(ctx, draw_bsdcpu, ax, cy, s)
+    sprite(ctx, emblem_initfail, ax + SCREEN_AT[0] * s, cy + SCREEN_AT[1] * s, s)
+    sprite(ctx, draw_suncpu, bx, cy, s)
+    sprite(ctx, emblem_debian, bx + SCREEN_AT[0] * s, cy + SCREEN_AT[1] * s, s)
+    sprite(ctx, lambda c: draw_spark(c, 1), 176 - 7 * s, wire[0][1] - 7 * s, s)
+    # a Glimp comes in from the left with the virus over its head ...
+    gx, gy = 18, base + 22
+    sprite(ctx, emblem_initfail, gx - 2 * s, gy - 15 * s, s)
+    sprite(ctx, draw_mirrored(lambda c: draw_walk(c, 0), GW), gx, gy, s)
+    # ... and the bucket waits in the corner
+    sprite(ctx, draw_bucket, 272, base + 28, 1.4)
+
+
+def draw_icon(ctx):
+    # The Glimp's hooded face, big enough for a window list.
+    s = 2.3
+    sprite(ctx, lambda c: draw_glimp(c, pose(cx=15, bust=True)), 23 - 18.0 * s, 27.5 - 15.5 * s, s)
+    sprite(ctx, emblem_initfail, ICON_SIZE - DW * 0.75 - 0.5, ICON_SIZE - DH * 0.75 - 0.5, 0.75)
+
+
+def draw_about(ctx):
+    title_text(ctx, 'Glimpwatch 1.0', 34, ABOUT_W / 2, 21, shadow=2.0, outline=3.2)
+    plain_text(ctx, 'Art, code and mischief by the Glimpwatch team', 11,
+               ABOUT_W / 2, 52, colour=INK)
+    names = DISTROS
+    gap = 4
+    x = (ABOUT_W - (len(names) * DW + (len(names) - 1) * gap)) / 2.0
+    for name in names:
+        sprite(ctx, EMBLEMS[name], round(x), 70, 1.0)
+        x += DW + gap
+
+# ---------------------------------------------------------------------------
 
 def render(draw, w, h):
     surf, ctx = new_canvas(w, h)
@@ -1091,11 +1212,15 @@ def render(draw, w, h):
 
 def main():
     os.makedirs(PIXMAPS, exist_ok=True)
+    save('logo', render(draw_logo, LOGO_W, LOGO_H))
+    save('icon', render(draw_icon, ICON_SIZE, ICON_SIZE))
+    save('about', render(draw_about, ABOUT_W, ABOUT_H))
     for name, draw in EMBLEMS.items():
         save(name, render(draw, DW, DH))
     for k in range(3):
-        save('miteL_%d' % k, render(lambda c, k=k: draw_walk(c, k), GW, GH))
-        save('miteR_%d' % k, render(draw_mirrored(lambda c, k=k: draw_walk(c, k), GW), GW, GH))
+        # walking right is the exact mirror image of walking left
+        rows = save('miteL_%d' % k, render(lambda c, k=k: draw_walk(c, k), GW, GH))
+        write_quantised_xpm('miteR_%d' % k, [row[::-1] for row in rows])
     for k in range(5):
         save('miteD_%d' % k, render(lambda c, k=k: draw_dying(c, k), GW, GH))
     for k in range(13):

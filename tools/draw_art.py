@@ -553,7 +553,7 @@ def draw_bucket(ctx):
     ctx.stroke()
     shape(ctx, body, STEEL, lw=1.2)
     # highlight and bands
-    line(ctx, [(8.6, 13.5), (11.0, 26.0)], STEEL_LT, 2.0, knock=True)
+    line(ctx, [(8.6, 13.5), (11.0, 26.0)], STEEL_LT, 2.0)
     line(ctx, [(5.0, 17.0), (25.0, 17.0)], STEEL_DK, 1.0)
     line(ctx, [(6.4, 23.0), (23.6, 23.0)], STEEL_DK, 1.0)
     # the rim with the water in it
@@ -574,9 +574,9 @@ HAND_UP = [
     '.....###.###....',
     '.....#.#.#.###..',
     '.....#.#.#.#.#..',
-    '.....#.#.#.#.#..',
-    '..##.#.#.#.#.#..',
-    '.#..##.#.#.#.#..',
+    '.##..#.#.#.#.#..',
+    '#..#.#.#.#.#.#..',
+    '#...##.#.#.#.#..',
     '.#...#.#.#.#.#..',
     '.#...........#..',
     '..#..........#..',
@@ -1177,7 +1177,7 @@ def draw_logo(ctx):
     sprite(ctx, emblem_debian, bx + SCREEN_AT[0] * s, cy + SCREEN_AT[1] * s, s)
     sprite(ctx, lambda c: draw_spark(c, 1), 176 - 7 * s, wire[0][1] - 7 * s, s)
     # a Glimp comes in from the left with the virus over its head ...
-    gx, gy = 18, base + 22
+    gx, gy = 30, base + 22
     sprite(ctx, emblem_initfail, gx - 2 * s, gy - 15 * s, s)
     sprite(ctx, draw_mirrored(lambda c: draw_walk(c, 0), GW), gx, gy, s)
     # ... and the bucket waits in the corner

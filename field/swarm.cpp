@@ -133,7 +133,11 @@ void remove(Glimp *g)
 
 void put_back(Glimp *g)
 {
-    link_at_head(head_of(g), g);
+    Glimp *&head = head_of(g);
+    // Linking a record twice would tie its list into a loop; one already in it stays put.
+    if (g->prev || head == g)
+        return;
+    link_at_head(head, g);
 }
 
 Glimp *grab_loose(int px, int py)

@@ -1,4 +1,5 @@
 // Long mixed scenarios on the play field, with the counters and lists checked after every tick.
+#include "field/bucket.h"
 #include "field/computer.h"
 #include "field/glimp.h"
 #include "field/network.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -473,6 +475,85 @@ TEST_F(RandomPlay, CountersAndListsStayTrueThroughMixedPlay)
     // started while one was held.
     EXPECT_GT(installs, 0);
     EXPECT_GT(held_at_level_start, 0);
+}
+
+// The same kind of play through the game itself: its tick, its pointer input and its level
+// set-up (which frees a distro still held), over won levels and lost games.
+class GamePlay : public ScenarioTest {
+protected:
+    void SetUp() override
+    {
+        ScenarioTest::SetUp();
+        Bucket::reset_for_tests();
+        Bucket::load_images();
+        Game::set_pictures(FakeGui::image("logo"), FakeGui::image("icon"), FakeGui::image("about"));
+        Gui::load_cursor("hand_up", 0, &hand_up);
+        Gui::load_cursor("hand_down", 0, &hand_down);
+        Game::set_hand_cursors(hand_up, hand_down);
+    }
+
+    void TearDown() override
+    {
+        Game::reset_for_tests();   // frees a distro still held
+        Bucket::reset_for_tests();
+        ScenarioTest::TearDown();
+    }
+
+    PointerCursor *hand_up = nullptr;
+    PointerCursor *hand_down = nullptr;
+};
+
+TEST_F(GamePlay, CountersAndListsStayTrueThroughTheGamesOwnTicksAndClicks)
+{
+    std::mt19937 player(9);
+    auto chance = [&](int percent) { return static_cast<int>(player() % 100) < percent; };
+    srand(9);
+    int levels_won = 0, games = 0, hold_for = 0;
+    for (int t = 0; t < 4000; t++) {
+        if (Game::state() == WAITING) {
+            Game::start(1);
+            games++;
+            alive = INT_MAX;
+        }
+        held = Game::dragged();
+        if (held && hold_for-- <= 0) {
+            int n = Network::computer_count();
+            int i = static_cast<int>(player() % static_cast<unsigned>(n + 1)) - 1;
+            const Computer &c = Network::computer(i < 0 ? 0 : i);
+            if (i < 0)
+                Game::button_release(static_cast<int>(player() % 400), static_cast<int>(player() % 400));
+            else
+                Game::button_release(c.x + 5, c.y + 5);
+        } else if (!held && chance(40)) {
+            std::vector<Glimp *> lying = walk(Swarm::loose_head());
+            std::vector<Glimp *> field = walk(Swarm::on_field_head());
+            if (!lying.empty() && chance(30)) {
+                Glimp *d = lying[player() % lying.size()];
+                Game::button_press(d->x + 2, d->y + 2);
+                hold_for = static_cast<int>(player() % 10);
+            } else if (!field.empty()) {
+                Glimp *g = field[player() % field.size()];
+                Game::button_press(g->x + 3, g->y + 3);
+                Game::button_release(g->x + 3, g->y + 3);
+            }
+        }
+        held = Game::dragged();
+        if (Game::state() == PLAYING)
+            check("after the clicks of tick " + std::to_string(t));
+        int level = Game::level();
+        Game::tick();
+        if (Game::level() != level) {
+            levels_won++;
+            alive = INT_MAX;
+        }
+        held = Game::dragged();
+        if (Game::state() == PLAYING || Game::state() == BETWEEN_LEVELS)
+            check("after tick " + std::to_string(t));
+        if (HasFatalFailure())
+            return;
+    }
+    EXPECT_GT(levels_won, 0);
+    EXPECT_GT(games, 0);
 }
 
 } // namespace

@@ -240,6 +240,9 @@ TEST_F(SwarmTest, GrabLooseTakesTheMostRecentlyAddedDistroUnderThePoint)
     EXPECT_EQ(list_from(Swarm::loose_head()), (std::vector<Glimp *>{newer, elsewhere}));
     EXPECT_EQ(newer->x, 105);
     Swarm::put_back(older);
+    Swarm::put_back(older);   // a second put back does not link it twice
+    Swarm::put_back(elsewhere);
+    EXPECT_EQ(list_from(Swarm::loose_head()), (std::vector<Glimp *>{older, newer, elsewhere}));
     EXPECT_EQ(Swarm::grab_loose(110, 110), older);
     Swarm::remove(older);
 }

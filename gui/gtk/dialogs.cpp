@@ -10,7 +10,7 @@
 namespace {
 GtkWidget *dialogs[DIALOG_COUNT];   // built and realized once, hidden between uses, never destroyed
 guint wait_level[DIALOG_COUNT];     // gtk_main level of the loop waiting for the dialog; 0 when none
-bool dismissed[DIALOG_COUNT];       // dismissed while an inner dialog's loop still ran
+bool dismissed[DIALOG_COUNT];       // dismissed; its wait ends once its loop is the innermost
 } // namespace
 
 namespace {
@@ -200,6 +200,8 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
 void show_dialog(int id)
 {
     GtkWidget *dialog = dialogs[id];
+    if (!dialog)
+        return;   // nothing to wait for before the dialogs are built
     // Already up and waited for: one wait per dialog. A second nested loop would be
     // ended by the dialog's own button out of order, so the second caller only raises it.
     if (wait_level[id] != 0) {
@@ -243,7 +245,10 @@ void show_dialog(int id)
 void set_dialog_text(int id, const char *text)
 {
     // Only message dialogs keep their text in a box with a label; the others keep theirs.
-    GList *children = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialogs[id]))));
+    if (!dialogs[id])
+        return;
+    GtkWidget *vbox = gtk_dialog_get_content_area(GTK_DIALOG(dialogs[id]));
+    GList *children = gtk_container_get_children(GTK_CONTAINER(vbox));
     GtkWidget *box = nullptr;
     for (GList *child = children; child; child = child->next) {
         if (GTK_IS_HBOX(child->data)) {

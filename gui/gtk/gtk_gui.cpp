@@ -8,7 +8,6 @@
 #include <gdk/gdkkeysyms.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <string>
 
 #ifndef GLIMPWATCH_DATA_DIR

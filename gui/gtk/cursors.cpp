@@ -67,7 +67,8 @@ void load_cursor(const char *name, int self_masked, PointerCursor **out)
     GdkBitmap *source = bitmap(row->bits, row->width, row->height);
     // A row without a mask of its own falls back to being self-masked rather than
     // reading a bitmap that is not there.
-    GdkBitmap *mask = self_masked || !row->mask_bits ? source : bitmap(row->mask_bits, row->width, row->height);
+    GdkBitmap *mask = self_masked || !row->mask_bits ? source
+                                                     : bitmap(row->mask_bits, row->width, row->height);
     pointer->cursor = gdk_cursor_new_from_pixmap(source, mask, cursor_foreground(), cursor_background(),
                                                  row->width / 2, row->height / 2);
     *out = pointer;

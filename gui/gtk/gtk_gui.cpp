@@ -286,7 +286,8 @@ void present_canvas()
     // An expose can arrive before the off-screen canvas exists; there is nothing to show yet.
     if (!offscreen)
         return;
-    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, offscreen, 0, 0, 0, 0, canvas_size, canvas_size);
+    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, offscreen, 0, 0, 0, 0,
+                      canvas_size, canvas_size);
 }
 
 void draw_image(Image *image, int x, int y)

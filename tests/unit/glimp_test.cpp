@@ -605,4 +605,36 @@ TEST_F(GlimpTest, HitUsesOwnPositionWhileWorkPicturesShowAtComputer)
     EXPECT_EQ(Glimp::hit(g, 105, 110), 0);   // inside the work picture, outside the Glimp's box
 }
 
+TEST_F(GlimpTest, HugeFieldsAndLevelsNeitherOverflowNorStall)
+{
+    // A field as wide as an int can count: entry points just past its far edges.
+    Game::set_screen_size(INT_MAX);
+    Game::set_level(INT_MAX);
+    Computer list[2] = {{4, 4, INT_MAX - 300, INT_MAX - 300, 0, nullptr}, {1, 1, 100, 100, 0, nullptr}};
+    Network::set_for_tests(list, 2);
+    Swarm::setup();
+    EXPECT_EQ(Swarm::counter(RESERVE), 100);
+    for (int tick = 0; tick < 30; tick++) {
+        Swarm::update(tick);
+        Swarm::draw();
+    }
+    EXPECT_NE(Swarm::on_field_head(), nullptr);
+
+    // Walking out 1.25 steps towards an exit point at the very edge of the int range.
+    Swarm::reset_for_tests();
+    Glimp *g = Glimp::enter();
+    Swarm::put_back(g);
+    g->state = WALKING_OUT;
+    g->x = INT_MAX - 17;
+    g->y = INT_MAX - 40;
+    g->target_x = INT_MAX;
+    g->target_y = INT_MAX - 40;
+    Swarm::update(1);
+    ASSERT_EQ(Swarm::on_field_head(), g);
+    EXPECT_EQ(g->x, INT_MAX);   // 18 pixels would go past the largest int
+    Swarm::update(1);
+    EXPECT_EQ(Swarm::on_field_head(), nullptr);   // its box no longer overlaps the field
+    EXPECT_EQ(Swarm::counter(RESERVE), 0);
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
 # Draws every Glimpwatch picture into pixmaps/*.xpm and the cursor bitmaps into gui/gtk/cursor_bits.h.
+# The desktop icons (data/icons/hicolor/<n>x<n>/apps/glimpwatch.png) come from the same icon drawing.
 #
 # Run from anywhere with Debian's python (it has python3-cairo):
 #     /usr/bin/python3 tools/draw_art.py
@@ -15,6 +16,7 @@ import cairo
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PIXMAPS = os.path.join(ROOT, 'pixmaps')
 HEADER = os.path.join(ROOT, 'gui', 'gtk', 'cursor_bits.h')
+HICOLOR = os.path.join(ROOT, 'data', 'icons', 'hicolor')
 
 # Sizes the game measures from the pictures: keep them in step with the rules.
 CW, CH = 46, 34           # every computer (the toaster sets it)
@@ -1202,6 +1204,21 @@ def draw_about(ctx):
         sprite(ctx, EMBLEMS[name], round(x), 70, 1.0)
         x += DW + gap
 
+
+# The desktop's icon theme wants the icon in a row of sizes; these are drawn
+# from the same shapes at each size with soft edges, not scaled from the XPM.
+HICOLOR_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
+
+
+def write_hicolor_icons():
+    for n in HICOLOR_SIZES:
+        surf, ctx = new_canvas(n, n)
+        ctx.scale(n / ICON_SIZE, n / ICON_SIZE)
+        draw_icon(ctx)
+        folder = os.path.join(HICOLOR, '%dx%d' % (n, n), 'apps')
+        os.makedirs(folder, exist_ok=True)
+        surf.write_to_png(os.path.join(folder, 'glimpwatch.png'))
+
 # ---------------------------------------------------------------------------
 
 def render(draw, w, h):
@@ -1231,6 +1248,7 @@ def main():
     for k in range(2):
         save('spark_%d' % k, render(lambda c, k=k: draw_spark(c, k), SPARK_SIZE, SPARK_SIZE))
     write_cursor_header()
+    write_hicolor_icons()
 
 
 if __name__ == '__main__':

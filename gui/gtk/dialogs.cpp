@@ -98,6 +98,8 @@ GtkWidget *new_dialog(int id)
     gtk_window_set_title(GTK_WINDOW(dialog), Gui::menu_label(id));
     gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(GtkGui::main_window()));
     g_signal_connect(dialog, "delete-event", G_CALLBACK(on_dialog_delete), nullptr);
+    // A little room around the text, so the messages do not touch the frame.
+    gtk_container_set_border_width(GTK_CONTAINER(dialog), 8);
     return dialog;
 }
 
@@ -129,9 +131,17 @@ void build_message_dialog(int id, bool with_cancel, Image *image, const char *bu
 {
     GtkWidget *dialog = new_dialog(id);
     GtkWidget *box = gtk_hbox_new(FALSE, 0);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 6);
     if (image)
         gtk_container_add(GTK_CONTAINER(box), picture(image));
-    gtk_container_add(GTK_CONTAINER(box), gtk_label_new(Gui::dialog_text(id)));
+    GtkWidget *label = gtk_label_new(Gui::dialog_text(id));
+    // The high-score table lines its columns up with blanks: it needs a fixed-width font.
+    if (id == DIALOG_HIGH_SCORES) {
+        PangoFontDescription *font = pango_font_description_from_string("Monospace");
+        gtk_widget_modify_font(label, font);
+        pango_font_description_free(font);
+    }
+    gtk_container_add(GTK_CONTAINER(box), label);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), box);
     gtk_widget_show_all(box);
     add_dialog_button(dialog, button_label ? button_label : "OK", action, nullptr);

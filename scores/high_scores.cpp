@@ -164,19 +164,21 @@ void parse(const char *data, size_t size)
 void read()
 {
     FILE *file = fopen(file_path, "r");
-    if (!file) {
+    char *data = file ? static_cast<char *>(malloc(MAX_FILE_BYTES)) : nullptr;
+    size_t size = data ? fread(data, 1, MAX_FILE_BYTES, file) : 0;
+    // A path that opens but cannot be read (a directory, an I/O error) counts as missing.
+    bool readable = data && !ferror(file);
+    if (file)
+        fclose(file);
+    if (readable) {
+        parse(data, size);
+    } else {
         for (HighScoreEntry &e : table) {
             set_name(e, "Anonymous", 9);
             e.level = 0;
             e.score = 0;
         }
-        return;
     }
-    char *data = static_cast<char *>(malloc(MAX_FILE_BYTES));
-    size_t size = data ? fread(data, 1, MAX_FILE_BYTES, file) : 0;
-    fclose(file);
-    if (data)
-        parse(data, size);
     free(data);
 }
 

@@ -99,6 +99,23 @@ TEST_F(HighScoresTest, MissingFileGivesTenAnonymousEntriesAndTheirDialog)
     EXPECT_EQ(FakeGui::calls().back(), "set_dialog_text 3");
 }
 
+TEST_F(HighScoresTest, UnreadableFileCountsAsMissing)
+{
+    std::string dir = TEST_BINARY_DIR;   // opens, but cannot be read
+    HighScores::set_path_for_tests(dir.c_str());
+    HighScores::read();
+    for (int i = 0; i < 10; i++)
+        expect_entry(i, {"Anonymous", 0, 0});
+}
+
+TEST_F(HighScoresTest, EmptyFileLeavesTheTableAsItWas)
+{
+    write_file("");
+    HighScores::read();
+    for (int i = 0; i < 10; i++)
+        expect_entry(i, {"", 0, 0});
+}
+
 TEST_F(HighScoresTest, WriteUsesTwentyColumnNamesAndReadsBackTheSame)
 {
     HighScores::read();
@@ -359,10 +376,14 @@ TEST_F(HighScoresTest, UnwritableFileIsSkippedSilently)
     EXPECT_NE(access(missing.c_str(), F_OK), 0);
 }
 
-TEST_F(HighScoresTest, DefaultPathIsTheBuildsScoreFile)
+TEST_F(HighScoresTest, NullPathGoesBackToTheBuildsScoreFile)
 {
+    HighScores::reset_for_tests();
+    std::string built_in = HighScores::path();
+    HighScores::set_path_for_tests(path.c_str());
+    EXPECT_EQ(std::string(HighScores::path()), path);
     HighScores::set_path_for_tests(nullptr);
-    EXPECT_NE(std::string(HighScores::path()).find("glimpwatch.scores"), std::string::npos);
+    EXPECT_EQ(std::string(HighScores::path()), built_in);
 }
 
 } // namespace

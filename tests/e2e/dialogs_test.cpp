@@ -1,0 +1,303 @@
+// Menus, dialogs and the game's states, driven through real pointer and key events.
+#include "tests/e2e/harness.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+constexpr int GAME_MENU = 0;
+constexpr int INFO_MENU = 1;
+
+XpmPicture picture(const std::string &name) {
+    return read_xpm(pixmap_path(name));
+}
+
+bool shows_logo(const Capture &canvas, int size = 400) {
+    static const XpmPicture logo = picture("logo");
+    return logo.ok() && canvas.width == size &&
+           composite_mismatches(canvas, logo, (size - logo.width) / 2,
+                                (size - logo.height) / 2) == 0;
+}
+
+// The logo is gone when most of its coloured pixels are no longer where it stood.
+bool logo_gone(const Capture &canvas, int size = 400) {
+    static const XpmPicture logo = picture("logo");
+    if (!logo.ok())
+        return false;
+    long drawn = 0;
+    for (size_t i = 0; i < logo.pixels.size(); ++i) {
+        const Rgb &p = logo.pixels[i];
+        if (logo.opaque[i] && logo.known[i] && !(p.r >= 250 && p.g >= 250 && p.b >= 250))
+            ++drawn;
+    }
+    long missing = picture_mismatches(canvas, logo, (size - logo.width) / 2,
+                                      (size - logo.height) / 2);
+    return drawn > 0 && missing * 2 > drawn;
+}
+
+// The status line is drawn at the bottom left of the field while a level is played.
+bool status_line_shown(const Capture &canvas) {
+    int size = canvas.width;
+    Capture strip = canvas.crop(0, size - 20, size / 2, 20);
+    return !non_white_box(strip).empty();
+}
+
+Game *start_waiting(std::vector<std::string> args = {}) {
+    auto *game = new Game(args);
+    if (game->ok())
+        wait_until([&] { return shows_logo(game->capture_canvas()); }, WINDOW_TIMEOUT_MS, 50);
+    return game;
+}
+
+// A dialog pops up centred over the main window: its corner at the main window's corner plus
+// half the difference in size, truncated toward zero.
+void expect_centred_over(const Rect &dialog, const Rect &main) {
+    int x = main.x + (main.w - dialog.w) / 2, y = main.y + (main.h - dialog.h) / 2;
+    if (x < 0 || y < 0) {
+        // A dialog larger than the window would start above or left of the screen; the
+        // toolkit's position call ignores such coordinates and, without a window manager,
+        // leaves the dialog where it first appeared. Only visibility can be asked for.
+        ::testing::Test::RecordProperty("dialog_not_centred", "larger than the main window");
+        EXPECT_GE(dialog.x + dialog.w, 1);
+        EXPECT_GE(dialog.y + dialog.h, 1);
+        return;
+    }
+    EXPECT_NEAR(dialog.x, x, 1) << "dialog of width " << dialog.w << " over a window of width "
+                                << main.w << " at x " << main.x;
+    EXPECT_NEAR(dialog.y, y, 1) << "dialog of height " << dialog.h << " over a window of height "
+                                << main.h << " at y " << main.y;
+}
+
+struct MenuCase {
+    const char *name;
+    int menu, entry;
+    std::vector<std::string> args; // the pause entry needs a running game
+    int buttons;                    // how many buttons the dialog offers
+    std::vector<const char *> pictures;
+};
+
+} // namespace
+
+// Every menu entry opens its dialog over the main window; its first button closes it and
+// the program goes on.
+TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt) {
+    const std::vector<MenuCase> cases = {
+        {"new-game", GAME_MENU, 0, {}, 2, {}},
+        {"pause", GAME_MENU, 1, {"-l", "1"}, 1, {"icon"}},
+        {"warp", GAME_MENU, 2, {}, 1, {}},
+        {"high-scores", GAME_MENU, 3, {}, 1, {}},
+        {"quit", GAME_MENU, 4, {}, 2, {}},
+        {"story", INFO_MENU, 0, {}, 1, {"logo"}},
+        {"rules", INFO_MENU, 1, {}, 1, {"logo"}},
+        {"about", INFO_MENU, 2, {}, 1, {"logo", "about"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Game game(c.args);
+        ASSERT_TRUE(game.ok()) << game.error();
+        // Close buttons of New Game and Quit are tried separately: here the last button,
+        // "Cancel", closes them so that nothing happens.
+        int close = c.buttons - 1;
+        WindowId dialog = game.choose(c.menu, c.entry, test_artifact_name(std::string(c.name) + "-menu"));
+        ASSERT_NE(dialog, 0u) << game.error();
+        wait_until([&] { return !game.dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
+        Capture shot = capture_window(dialog);
+        save_artifact(test_artifact_name(c.name), shot);
+        expect_centred_over(window_rect(dialog), game.window_area());
+
+        for (const char *name : c.pictures) {
+            XpmPicture pic = picture(name);
+            ASSERT_TRUE(pic.ok()) << name;
+            // A dialog taller than the screen has its top cut off: compare what can be seen.
+            EXPECT_FALSE(find_picture(shot, pic, 0, true).empty()) << "the dialog does not show " << name;
+        }
+        auto buttons = game.dialog_buttons(dialog);
+        ASSERT_EQ(static_cast<int>(buttons.size()), c.buttons) << "buttons found in the dialog";
+        ASSERT_TRUE(game.click_dialog_button(dialog, close));
+        EXPECT_TRUE(game.wait_dialog_gone(dialog)) << "the dialog is still up";
+        EXPECT_TRUE(game.process().running()) << game.process().err();
+    }
+}
+
+TEST(Dialogs, NewGameCancelStartsNothing) {
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = game->choose(GAME_MENU, 0);
+    ASSERT_NE(dialog, 0u) << game->error();
+    ASSERT_TRUE(game->click_dialog_button(dialog, 1)) << "no Cancel button found";
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    game->move_to_canvas(200, 200);
+    // Well over one ticker period: a started game would have drawn its field.
+    settle(1500);
+    Capture canvas = game->capture_canvas();
+    save_artifact(test_artifact_name(), canvas);
+    EXPECT_TRUE(shows_logo(canvas)) << "the logo was replaced: a game started";
+}
+
+TEST(Dialogs, NewGameOkStartsAGame) {
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = game->choose(GAME_MENU, 0);
+    ASSERT_NE(dialog, 0u) << game->error();
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0)) << "no OK button found";
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    game->move_to_canvas(200, 200);
+    Capture canvas;
+    bool started = wait_until(
+        [&] {
+            canvas = game->capture_canvas();
+            return status_line_shown(canvas) && logo_gone(canvas);
+        },
+        UI_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name(), canvas);
+    EXPECT_TRUE(started) << "no play field with a status line after New Game, OK";
+}
+
+TEST(Dialogs, QuitCancelKeepsRunningAndQuitOkExitsWritingTheScoreFile) {
+    ScoreFileGuard guard;
+    guard.remove();
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+
+    WindowId dialog = game->choose(GAME_MENU, 4);
+    ASSERT_NE(dialog, 0u) << game->error();
+    ASSERT_TRUE(game->click_dialog_button(dialog, 1)) << "no Cancel button found";
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    EXPECT_TRUE(game->process().running());
+    EXPECT_FALSE(wait_until([&] { return !game->process().running(); }, 500));
+
+    dialog = game->choose(GAME_MENU, 4);
+    ASSERT_NE(dialog, 0u) << game->error();
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0)) << "no OK button found";
+    ASSERT_TRUE(game->process().wait_exit()) << "Quit, OK did not end the program";
+    EXPECT_TRUE(game->process().status().exited);
+    EXPECT_EQ(game->process().status().code, 0) << game->process().err();
+
+    bool exists = false;
+    std::string scores = read_file(score_file(), &exists);
+    ASSERT_TRUE(exists) << "no high-score file at " << score_file();
+    std::string expected;
+    for (int i = 0; i < 10; ++i)
+        expected += "Anonymous            0 0\n"; // "%-20s %d %d\n"
+    EXPECT_EQ(scores, expected);
+}
+
+TEST(Dialogs, ScoreFileIsReadAtStartAndWrittenBackAtQuit) {
+    ScoreFileGuard guard;
+    guard.remove();
+    std::string table;
+    const char *names[] = {"ada", "brian", "carol", "dmitri", "eve",
+                           "frank", "grace", "heidi", "ivan", "judy"};
+    for (int i = 0; i < 10; ++i) {
+        char line[64];
+        snprintf(line, sizeof line, "%-20s %d %d\n", names[i], 10 - i, 1000 - 50 * i);
+        table += line;
+    }
+    write_file(score_file(), table);
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = game->choose(GAME_MENU, 3);
+    ASSERT_NE(dialog, 0u) << game->error();
+    wait_until([&] { return !game->dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
+    save_artifact(test_artifact_name("high-scores"), capture_window(dialog));
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0));
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    ASSERT_TRUE(game->close_and_wait());
+    EXPECT_EQ(game->process().status().code, 0);
+    EXPECT_EQ(read_file(score_file()), table) << "the table did not survive a run unchanged";
+}
+
+TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = game->choose(GAME_MENU, 2);
+    ASSERT_NE(dialog, 0u) << game->error();
+    // Without a window manager the keyboard follows the pointer: type with it over the entry.
+    wait_until([&] { return !game->dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
+    Rect d = window_rect(dialog);
+    move_pointer(d.cx(), d.cy());
+    type_text("3");
+    save_artifact(test_artifact_name("typed"), capture_window(dialog));
+    tap_key(XK_Return);
+    ASSERT_TRUE(game->wait_dialog_gone(dialog)) << "Enter in the entry did not close the dialog";
+    game->move_to_canvas(200, 200);
+    Capture canvas;
+    bool started = wait_until(
+        [&] {
+            canvas = game->capture_canvas();
+            return status_line_shown(canvas) && logo_gone(canvas);
+        },
+        UI_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name(), canvas);
+    EXPECT_TRUE(started) << "no play field with a status line after warping to 3";
+}
+
+TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing) {
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = game->choose(GAME_MENU, 2);
+    ASSERT_NE(dialog, 0u) << game->error();
+    wait_until([&] { return !game->dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
+    Rect d = window_rect(dialog);
+    move_pointer(d.cx(), d.cy());
+    type_text("3a");
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0));
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    game->move_to_canvas(200, 200);
+    settle(1500);
+    EXPECT_TRUE(shows_logo(game->capture_canvas())) << "a game started from \"3a\"";
+}
+
+// ---------------------------------------------------------------- the ticker
+
+TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
+    std::unique_ptr<Game> game(new Game({"-l", "1"}));
+    ASSERT_TRUE(game->ok()) << game->error();
+    game->move_to_canvas(200, 200);
+    Capture first;
+    ASSERT_TRUE(wait_until(
+        [&] {
+            first = game->capture_canvas();
+            return status_line_shown(first);
+        },
+        UI_TIMEOUT_MS, 50))
+        << "no status line: the game at level 1 does not tick";
+    save_artifact(test_artifact_name("playing"), first);
+    // Glimps enter on the first tick and walk on every tick: the field keeps changing.
+    Capture second = game->wait_canvas_change(first);
+    ASSERT_FALSE(second.empty()) << "the field did not change between ticks";
+    Capture third = game->wait_canvas_change(second);
+    ASSERT_FALSE(third.empty()) << "the field stopped changing";
+
+    // The pointer leaves the canvas: once a tick that was under way has been drawn, the
+    // field stands still.
+    move_pointer(1270, 1014);
+    Capture paused = game->capture_canvas();
+    ASSERT_TRUE(wait_until(
+        [&] {
+            Capture now = game->capture_canvas();
+            bool same = now.differences(paused) == 0;
+            paused = now;
+            if (same)
+                settle(700);
+            return same && game->capture_canvas().differences(paused) == 0;
+        },
+        UI_TIMEOUT_MS, 50))
+        << "the field keeps changing with the pointer off the canvas";
+    settle(1500);
+    EXPECT_EQ(game->capture_canvas().differences(paused), 0) << "a tick ran while paused";
+    save_artifact(test_artifact_name("paused"), paused);
+
+    // Back on the canvas, the game goes on.
+    game->move_to_canvas(200, 200);
+    EXPECT_FALSE(game->wait_canvas_change(paused).empty()) << "the game did not resume";
+}

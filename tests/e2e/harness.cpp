@@ -1,0 +1,1203 @@
+// End-to-end harness: Xvfb, child processes, window lookup, captures and XTest input.
+#include "tests/e2e/harness.h"
+
+// GoogleTest before Xlib, whose macros would spoil its headers.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+
+namespace {
+pid_t xvfb_pid = -1;
+Display *x_display = nullptr;
+std::string display_name_;
+int ignored_x_errors = 0;
+} // namespace
+
+const char *const MAIN_TITLE = "Glimpwatch - An Ombrax Modification";
+
+// ---------------------------------------------------------------- waiting
+
+bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (cond())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+    }
+}
+
+void settle(int ms) {
+    if (x_display)
+        XSync(x_display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// ---------------------------------------------------------------- the X server
+
+namespace {
+
+// Windows come and go while we look at them; an X error about a vanished window is expected.
+int ignore_x_error(Display *, XErrorEvent *) {
+    ++ignored_x_errors;
+    return 0;
+}
+
+bool on_path(const char *program) {
+    const char *path = getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    return false;
+}
+
+// The global environment that gtest_main runs around all tests.
+class XvfbEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { XServerEnvironment::start(); }
+    void TearDown() override { XServerEnvironment::stop(); }
+};
+
+[[maybe_unused]] ::testing::Environment *const xvfb_environment =
+    ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+} // namespace
+
+void XServerEnvironment::start() {
+    ASSERT_TRUE(on_path("Xvfb")) << "Xvfb is not installed (the package xvfb provides it); "
+                                    "the end-to-end tests need it";
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0) << strerror(errno);
+    std::string log = artifacts_dir() + "/xvfb.log";
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0) << strerror(errno);
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        close(fds[0]);
+        int logfd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (logfd >= 0) {
+            dup2(logfd, 1);
+            dup2(logfd, 2);
+            close(logfd);
+        }
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+               "-nolisten", "tcp", static_cast<char *>(nullptr));
+        perror("exec Xvfb");
+        _exit(127);
+    }
+    xvfb_pid = pid;
+    close(fds[1]);
+    // Xvfb writes the display number it picked, then a newline, once it accepts clients.
+    std::string number;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        char ch;
+        ssize_t n = read(fds[0], &ch, 1);
+        if (n <= 0 || ch == '\n')
+            break;
+        number += ch;
+    }
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not report a display; see " << log << ":\n"
+                                 << read_file(log);
+    display_name_ = ":" + number;
+    setenv("DISPLAY", display_name_.c_str(), 1);
+    for (int attempt = 0; attempt < 50 && !x_display; ++attempt) {
+        x_display = XOpenDisplay(display_name_.c_str());
+        if (!x_display)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_NE(x_display, nullptr) << "cannot connect to Xvfb on " << display_name_;
+    fcntl(ConnectionNumber(x_display), F_SETFD, FD_CLOEXEC);
+    XSetErrorHandler(ignore_x_error);
+    int event_base, error_base, major, minor;
+    ASSERT_TRUE(XTestQueryExtension(x_display, &event_base, &error_base, &major, &minor))
+        << "the X server has no XTEST extension";
+    // Park the pointer in the bottom-right corner, away from where the game's window appears.
+    move_pointer(1270, 1014);
+}
+
+void XServerEnvironment::stop() {
+    if (x_display) {
+        XCloseDisplay(x_display);
+        x_display = nullptr;
+    }
+    if (xvfb_pid > 0) {
+        kill(xvfb_pid, SIGTERM);
+        int status;
+        bool gone = wait_until([] { return waitpid(xvfb_pid, nullptr, WNOHANG) != 0; }, 5000, 50);
+        if (!gone) {
+            kill(xvfb_pid, SIGKILL);
+            waitpid(xvfb_pid, &status, 0);
+        }
+        xvfb_pid = -1;
+    }
+}
+
+_XDisplay *XServerEnvironment::display() { return x_display; }
+const std::string &XServerEnvironment::name() { return display_name_; }
+
+// ---------------------------------------------------------------- files
+
+std::string source_dir() { return TEST_SOURCE_DIR; }
+
+std::string pixmaps_dir() {
+    const char *override_dir = getenv("GLIMPWATCH_E2E_PIXMAPS");
+    return override_dir ? override_dir : source_dir() + "/pixmaps";
+}
+
+std::string pixmap_path(const std::string &name) { return pixmaps_dir() + "/" + name + ".xpm"; }
+
+std::string artifacts_dir() {
+    std::string dir = std::string(TEST_BINARY_DIR) + "/artifacts";
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    return dir;
+}
+
+std::string score_file() { return GLIMPWATCH_SCORE_FILE; }
+
+std::string read_file(const std::string &path, bool *exists) {
+    std::ifstream in(path, std::ios::binary);
+    if (exists)
+        *exists = static_cast<bool>(in);
+    if (!in)
+        return "";
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const std::string &path, const std::string &content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+namespace {
+
+// The C string literals of an XPM file, in order, comments skipped.
+std::vector<std::string> xpm_strings(const std::string &text) {
+    std::vector<std::string> strings;
+    size_t i = text.find('{');
+    if (i == std::string::npos)
+        return strings;
+    while (i < text.size()) {
+        if (text.compare(i, 2, "/*") == 0) {
+            size_t end = text.find("*/", i + 2);
+            if (end == std::string::npos)
+                break;
+            i = end + 2;
+        } else if (text[i] == '"') {
+            size_t end = text.find('"', i + 1);
+            if (end == std::string::npos)
+                break;
+            strings.push_back(text.substr(i + 1, end - i - 1));
+            i = end + 1;
+        } else {
+            ++i;
+        }
+    }
+    return strings;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Parses an XPM colour value: #RGB forms and a few names. Unknown names are reported as such.
+bool parse_colour(const std::string &value, Rgb *out, bool *transparent) {
+    *transparent = false;
+    std::string v = value;
+    for (auto &ch : v)
+        ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+    if (v == "none") {
+        *transparent = true;
+        return true;
+    }
+    if (!v.empty() && v[0] == '#') {
+        std::string digits = v.substr(1);
+        if (digits.empty() || digits.size() % 3 != 0)
+            return false;
+        size_t n = digits.size() / 3;
+        int channel[3];
+        for (int k = 0; k < 3; ++k) {
+            // The most significant byte of each channel; #RGB means R0, G0, B0 in X.
+            int hi = hex_digit(digits[k * n]);
+            int lo = n > 1 ? hex_digit(digits[k * n + 1]) : 0;
+            if (hi < 0 || lo < 0)
+                return false;
+            channel[k] = hi * 16 + lo;
+        }
+        *out = Rgb{static_cast<uint8_t>(channel[0]), static_cast<uint8_t>(channel[1]),
+                   static_cast<uint8_t>(channel[2])};
+        return true;
+    }
+    static const std::map<std::string, Rgb> names = {
+        {"white", {255, 255, 255}}, {"black", {0, 0, 0}},   {"red", {255, 0, 0}},
+        {"green", {0, 255, 0}},     {"blue", {0, 0, 255}},  {"yellow", {255, 255, 0}},
+        {"cyan", {0, 255, 255}},    {"magenta", {255, 0, 255}},
+    };
+    auto it = names.find(v);
+    if (it == names.end())
+        return false;
+    *out = it->second;
+    return true;
+}
+
+} // namespace
+
+bool xpm_size(const std::string &path, int *width, int *height) {
+    auto strings = xpm_strings(read_file(path));
+    if (strings.empty())
+        return false;
+    std::istringstream header(strings[0]);
+    return static_cast<bool>(header >> *width >> *height);
+}
+
+XpmPicture read_xpm(const std::string &path) {
+    XpmPicture pic;
+    auto strings = xpm_strings(read_file(path));
+    if (strings.empty())
+        return pic;
+    std::istringstream header(strings[0]);
+    int w, h, ncolours, cpp;
+    if (!(header >> w >> h >> ncolours >> cpp) || w <= 0 || h <= 0 || cpp <= 0 ||
+        static_cast<int>(strings.size()) < 1 + ncolours + h)
+        return pic;
+    struct Entry {
+        Rgb rgb;
+        bool transparent = false, known = false;
+    };
+    std::map<std::string, Entry> table;
+    for (int k = 0; k < ncolours; ++k) {
+        const std::string &line = strings[1 + k];
+        if (static_cast<int>(line.size()) < cpp)
+            return pic;
+        Entry e;
+        std::istringstream rest(line.substr(cpp));
+        std::string key, value;
+        while (rest >> key) {
+            if (!(rest >> value))
+                break;
+            if (key == "c") {
+                e.known = parse_colour(value, &e.rgb, &e.transparent);
+                if (e.transparent)
+                    e.known = true;
+                break;
+            }
+        }
+        table[line.substr(0, cpp)] = e;
+    }
+    pic.width = w;
+    pic.height = h;
+    pic.pixels.assign(static_cast<size_t>(w) * h, Rgb{});
+    pic.opaque.assign(static_cast<size_t>(w) * h, 0);
+    pic.known.assign(static_cast<size_t>(w) * h, 0);
+    for (int y = 0; y < h; ++y) {
+        const std::string &row = strings[1 + ncolours + y];
+        for (int x = 0; x < w && static_cast<int>(row.size()) >= (x + 1) * cpp; ++x) {
+            auto it = table.find(row.substr(static_cast<size_t>(x) * cpp, cpp));
+            if (it == table.end())
+                continue;
+            size_t i = static_cast<size_t>(y) * w + x;
+            pic.pixels[i] = it->second.rgb;
+            pic.opaque[i] = !it->second.transparent;
+            pic.known[i] = it->second.known;
+        }
+    }
+    return pic;
+}
+
+WorkDir::WorkDir() {
+    std::string base = std::string(TEST_BINARY_DIR) + "/e2e-work";
+    std::error_code ec;
+    fs::create_directories(base, ec);
+    std::string templ = base + "/run-XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()))
+        path_ = buf.data();
+}
+
+WorkDir::~WorkDir() {
+    if (!path_.empty()) {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+}
+
+
+void WorkDir::link_pixmaps() {
+    std::error_code ec;
+    fs::create_directory_symlink(pixmaps_dir(), path_ + "/pixmaps", ec);
+}
+
+void WorkDir::copy_pixmaps() {
+    std::error_code ec;
+    fs::copy(pixmaps_dir(), path_ + "/pixmaps", fs::copy_options::recursive, ec);
+}
+
+std::string WorkDir::pixmap(const std::string &name) const {
+    return path_ + "/pixmaps/" + name + ".xpm";
+}
+
+ScoreFileGuard::ScoreFileGuard() { content_ = read_file(score_file(), &existed_); }
+
+ScoreFileGuard::~ScoreFileGuard() {
+    if (existed_)
+        write_file(score_file(), content_);
+    else
+        unlink(score_file().c_str());
+}
+
+void ScoreFileGuard::remove() {
+    unlink(score_file().c_str());
+    std::error_code ec;
+    fs::create_directories(fs::path(score_file()).parent_path(), ec);
+}
+
+// ---------------------------------------------------------------- the game process
+
+std::string game_binary() {
+    const char *override_binary = getenv("GLIMPWATCH_E2E_BINARY");
+    return override_binary ? override_binary : GLIMPWATCH_BINARY;
+}
+
+GameProcess::~GameProcess() { kill_and_reap(); }
+
+void GameProcess::start(const std::vector<std::string> &args, const WorkDir &dir,
+                        const std::vector<std::string> &unset_env) {
+    out_path_ = dir.path() + "/stdout.txt";
+    err_path_ = dir.path() + "/stderr.txt";
+    std::string binary = game_binary();
+    std::vector<std::string> argv_strings{binary};
+    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &a : argv_strings)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << strerror(errno);
+        return;
+    }
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (chdir(dir.path().c_str()) != 0)
+            _exit(125);
+        int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0)
+            _exit(125);
+        dup2(out, 1);
+        dup2(err, 2);
+        close(out);
+        close(err);
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) {
+            dup2(devnull, 0);
+            close(devnull);
+        }
+        for (auto &name : unset_env)
+            unsetenv(name.c_str());
+        execv(binary.c_str(), argv.data());
+        fprintf(stderr, "exec %s: %s\n", binary.c_str(), strerror(errno));
+        _exit(126);
+    }
+    pid_ = pid;
+    reaped_ = false;
+    status_ = ExitStatus{};
+}
+
+bool GameProcess::running() {
+    if (pid_ <= 0 || reaped_)
+        return false;
+    int status;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == 0)
+        return true;
+    reaped_ = true;
+    if (r == pid_) {
+        if (WIFEXITED(status)) {
+            status_.exited = true;
+            status_.code = WEXITSTATUS(status);
+        } else if (WIFSIGNALED(status)) {
+            status_.signalled = true;
+            status_.signal = WTERMSIG(status);
+        }
+    }
+    return false;
+}
+
+bool GameProcess::wait_exit(int timeout_ms) {
+    return wait_until([this] { return !running(); }, timeout_ms, 20);
+}
+
+std::string GameProcess::out() const { return read_file(out_path_); }
+std::string GameProcess::err() const { return read_file(err_path_); }
+
+void GameProcess::kill_and_reap() {
+    if (pid_ <= 0)
+        return;
+    long pid = pid_;
+    if (running()) {
+        kill(pid_, SIGKILL);
+        wait_until([this] { return !running(); }, 10000, 10);
+    }
+    // The X server frees a dead client's windows a moment later; later tests must not see them.
+    if (x_display)
+        wait_until(
+            [pid] {
+                for (auto &t : top_levels())
+                    if (t.pid == pid)
+                        return false;
+                return true;
+            },
+            5000, 20);
+    pid_ = -1;
+}
+
+RunResult run_game(const std::vector<std::string> &args, const WorkDir &dir,
+                   const std::vector<std::string> &unset_env, int timeout_ms) {
+    RunResult result;
+    GameProcess p;
+    p.start(args, dir, unset_env);
+    result.timed_out = !p.wait_exit(timeout_ms);
+    if (result.timed_out)
+        p.kill_and_reap();
+    result.status = p.status();
+    result.out = p.out();
+    result.err = p.err();
+    return result;
+}
+
+// ---------------------------------------------------------------- windows
+
+namespace {
+
+long window_pid(Window w) {
+    Atom pid_atom = XInternAtom(x_display, "_NET_WM_PID", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char *data = nullptr;
+    long pid = -1;
+    if (XGetWindowProperty(x_display, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
+        data) {
+        if (type == XA_CARDINAL && format == 32 && count == 1)
+            pid = static_cast<long>(*reinterpret_cast<unsigned long *>(data));
+        XFree(data);
+    }
+    return pid;
+}
+
+std::string window_title(Window w) {
+    char *name = nullptr;
+    std::string title;
+    if (XFetchName(x_display, w, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+} // namespace
+
+std::vector<TopLevel> top_levels() {
+    std::vector<TopLevel> result;
+    if (!x_display)
+        return result;
+    XSync(x_display, False);
+    Window root_return, parent;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(x_display, DefaultRootWindow(x_display), &root_return, &parent, &children, &n))
+        return result;
+    for (unsigned int i = 0; i < n; ++i) {
+        XWindowAttributes attr;
+        if (!XGetWindowAttributes(x_display, children[i], &attr))
+            continue;
+        TopLevel t;
+        t.id = children[i];
+        t.rect = Rect{attr.x, attr.y, attr.width, attr.height};
+        t.viewable = attr.map_state == IsViewable;
+        t.override_redirect = attr.override_redirect;
+        t.pid = window_pid(children[i]);
+        t.title = window_title(children[i]);
+        result.push_back(t);
+    }
+    if (children)
+        XFree(children);
+    return result;
+}
+
+Rect window_rect(Window w) {
+    XWindowAttributes attr;
+    if (!x_display || !XGetWindowAttributes(x_display, w, &attr))
+        return Rect{};
+    int x, y;
+    Window child;
+    XTranslateCoordinates(x_display, w, DefaultRootWindow(x_display), 0, 0, &x, &y, &child);
+    return Rect{x, y, attr.width, attr.height};
+}
+
+bool window_viewable(Window w) {
+    XWindowAttributes attr;
+    if (!x_display)
+        return false;
+    XSync(x_display, False);
+    return XGetWindowAttributes(x_display, w, &attr) && attr.map_state == IsViewable;
+}
+
+Window find_window(const std::string &title, long pid) {
+    for (auto &t : top_levels())
+        if (t.viewable && t.title == title && (t.pid == pid || t.pid == -1))
+            return t.id;
+    return 0;
+}
+
+Window wait_for_window(const std::string &title, long pid, int timeout_ms) {
+    Window found = 0;
+    wait_until(
+        [&] {
+            found = find_window(title, pid);
+            return found != 0;
+        },
+        timeout_ms, 30);
+    return found;
+}
+
+std::vector<Window> other_windows(long pid, const std::set<Window> &known) {
+    std::vector<Window> result;
+    for (auto &t : top_levels())
+        if (t.viewable && !t.override_redirect && (t.pid == pid || t.pid == -1) &&
+            !known.count(t.id) && t.rect.w > 1 && t.rect.h > 1)
+            result.push_back(t.id);
+    return result;
+}
+
+Window find_popup(const std::set<Window> &known) {
+    for (auto &t : top_levels())
+        if (t.viewable && t.override_redirect && !known.count(t.id) && t.rect.w > 10 &&
+            t.rect.h > 10)
+            return t.id;
+    return 0;
+}
+
+std::set<Window> viewable_ids() {
+    std::set<Window> ids;
+    for (auto &t : top_levels())
+        if (t.viewable)
+            ids.insert(t.id);
+    return ids;
+}
+
+// ---------------------------------------------------------------- captures
+
+Rgb Capture::at(int px, int py) const {
+    size_t i = (static_cast<size_t>(py) * width + px) * 3;
+    return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
+}
+
+bool Capture::is_white(int px, int py) const {
+    Rgb p = at(px, py);
+    return p.r >= 250 && p.g >= 250 && p.b >= 250;
+}
+
+Capture Capture::crop(int px, int py, int w, int h) const {
+    Capture c;
+    int x0 = std::max(px, 0), y0 = std::max(py, 0);
+    int x1 = std::min(px + w, width), y1 = std::min(py + h, height);
+    if (x1 <= x0 || y1 <= y0)
+        return c;
+    c.x = x + x0;
+    c.y = y + y0;
+    c.width = x1 - x0;
+    c.height = y1 - y0;
+    c.rgb.resize(static_cast<size_t>(c.width) * c.height * 3);
+    for (int row = 0; row < c.height; ++row)
+        std::memcpy(&c.rgb[static_cast<size_t>(row) * c.width * 3],
+                    &rgb[(static_cast<size_t>(y0 + row) * width + x0) * 3],
+                    static_cast<size_t>(c.width) * 3);
+    return c;
+}
+
+long Capture::differences(const Capture &other) const {
+    if (width != other.width || height != other.height)
+        return -1;
+    long n = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        if (rgb[i] != other.rgb[i] || rgb[i + 1] != other.rgb[i + 1] ||
+            rgb[i + 2] != other.rgb[i + 2])
+            ++n;
+    return n;
+}
+
+bool Capture::save_ppm(const std::string &path) const {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out << "P6\n" << width << " " << height << "\n255\n";
+    out.write(reinterpret_cast<const char *>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+    return static_cast<bool>(out);
+}
+
+namespace {
+int mask_shift(unsigned long mask) {
+    int shift = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+} // namespace
+
+Capture capture_area(const Rect &r) {
+    Capture c;
+    if (!x_display)
+        return c;
+    XSync(x_display, False);
+    int sw = DisplayWidth(x_display, DefaultScreen(x_display));
+    int sh = DisplayHeight(x_display, DefaultScreen(x_display));
+    int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+    int x1 = std::min(r.x + r.w, sw), y1 = std::min(r.y + r.h, sh);
+    if (x1 <= x0 || y1 <= y0)
+        return c;
+    XImage *img = XGetImage(x_display, DefaultRootWindow(x_display), x0, y0,
+                            static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0),
+                            AllPlanes, ZPixmap);
+    if (!img)
+        return c;
+    c.x = x0;
+    c.y = y0;
+    c.width = x1 - x0;
+    c.height = y1 - y0;
+    c.rgb.resize(static_cast<size_t>(c.width) * c.height * 3);
+    int rs = mask_shift(img->red_mask), gs = mask_shift(img->green_mask),
+        bs = mask_shift(img->blue_mask);
+    size_t i = 0;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            unsigned long p = XGetPixel(img, x, y);
+            c.rgb[i++] = static_cast<uint8_t>((p & img->red_mask) >> rs);
+            c.rgb[i++] = static_cast<uint8_t>((p & img->green_mask) >> gs);
+            c.rgb[i++] = static_cast<uint8_t>((p & img->blue_mask) >> bs);
+        }
+    XDestroyImage(img);
+    return c;
+}
+
+Capture capture_window(Window w) { return capture_area(window_rect(w)); }
+
+std::string test_artifact_name(const std::string &suffix) {
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "run";
+    if (!suffix.empty())
+        name += "-" + suffix;
+    for (auto &ch : name)
+        if (ch == '/' || ch == ' ')
+            ch = '_';
+    return name;
+}
+
+std::string save_artifact(const std::string &name, const Capture &c) {
+    std::string path = artifacts_dir() + "/" + name + ".ppm";
+    c.save_ppm(path);
+    return path;
+}
+
+Rect non_white_box(const Capture &c) {
+    int x0 = c.width, y0 = c.height, x1 = -1, y1 = -1;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+            if (!c.is_white(x, y)) {
+                x0 = std::min(x0, x);
+                y0 = std::min(y0, y);
+                x1 = std::max(x1, x);
+                y1 = std::max(y1, y);
+            }
+    if (x1 < 0)
+        return Rect{};
+    return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+long picture_mismatches(const Capture &c, const XpmPicture &pic, int px, int py) {
+    long n = 0;
+    for (int y = 0; y < pic.height; ++y)
+        for (int x = 0; x < pic.width; ++x) {
+            size_t i = static_cast<size_t>(y) * pic.width + x;
+            if (!pic.opaque[i] || !pic.known[i])
+                continue;
+            int cx = px + x, cy = py + y;
+            if (cx < 0 || cy < 0 || cx >= c.width || cy >= c.height || c.at(cx, cy) != pic.pixels[i])
+                ++n;
+        }
+    return n;
+}
+
+long composite_mismatches(const Capture &c, const XpmPicture &pic, int px, int py,
+                          Rgb background) {
+    long n = 0;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            Rgb expected = background;
+            int lx = x - px, ly = y - py;
+            if (lx >= 0 && ly >= 0 && lx < pic.width && ly < pic.height) {
+                size_t i = static_cast<size_t>(ly) * pic.width + lx;
+                if (!pic.known[i])
+                    continue;
+                if (pic.opaque[i])
+                    expected = pic.pixels[i];
+            }
+            if (c.at(x, y) != expected)
+                ++n;
+        }
+    return n;
+}
+
+Rect picture_non_white_box(const XpmPicture &pic) {
+    int x0 = pic.width, y0 = pic.height, x1 = -1, y1 = -1;
+    for (int y = 0; y < pic.height; ++y)
+        for (int x = 0; x < pic.width; ++x) {
+            size_t i = static_cast<size_t>(y) * pic.width + x;
+            const Rgb &p = pic.pixels[i];
+            if (!pic.opaque[i] || (p.r >= 250 && p.g >= 250 && p.b >= 250))
+                continue;
+            x0 = std::min(x0, x);
+            y0 = std::min(y0, y);
+            x1 = std::max(x1, x);
+            y1 = std::max(y1, y);
+        }
+    if (x1 < 0)
+        return Rect{};
+    return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+std::vector<Point> find_picture(const Capture &c, const XpmPicture &pic, long max_mismatch,
+                                bool allow_outside) {
+    std::vector<Point> found;
+    if (!pic.ok())
+        return found;
+    // Anchor on the last opaque pixel of a known colour (the bottom of a picture is the part
+    // most likely on the screen); only places where the capture has that colour there are
+    // checked in full.
+    int ax = -1, ay = -1;
+    for (int i = pic.width * pic.height - 1; i >= 0 && ax < 0; --i)
+        if (pic.opaque[static_cast<size_t>(i)] && pic.known[static_cast<size_t>(i)]) {
+            ax = i % pic.width;
+            ay = i / pic.width;
+        }
+    if (ax < 0)
+        return found;
+    Rgb anchor = pic.pixels[static_cast<size_t>(ay) * pic.width + ax];
+    for (int py = -ay; py + ay < c.height; ++py)
+        for (int px = -ax; px + ax < c.width; ++px) {
+            if (c.at(px + ax, py + ay) != anchor)
+                continue;
+            if (!allow_outside &&
+                (px < 0 || py < 0 || px + pic.width > c.width || py + pic.height > c.height))
+                continue;
+            long bad = 0;
+            for (int y = 0; y < pic.height && bad <= max_mismatch; ++y)
+                for (int x = 0; x < pic.width && bad <= max_mismatch; ++x) {
+                    size_t i = static_cast<size_t>(y) * pic.width + x;
+                    if (!pic.opaque[i] || !pic.known[i])
+                        continue;
+                    int cx = px + x, cy = py + y;
+                    if (cx < 0 || cy < 0 || cx >= c.width || cy >= c.height)
+                        continue; // outside: refused above unless allowed
+                    if (c.at(cx, cy) != pic.pixels[i])
+                        ++bad;
+                }
+            if (bad <= max_mismatch)
+                found.push_back(Point{px, py});
+        }
+    return found;
+}
+
+bool ColourMatch::matches(const Rgb &p) const {
+    return std::abs(p.r - colour.r) <= tolerance && std::abs(p.g - colour.g) <= tolerance &&
+           std::abs(p.b - colour.b) <= tolerance;
+}
+
+std::vector<Blob> find_blobs(const Capture &c, const ColourMatch &colour, int min_pixels) {
+    std::vector<Blob> blobs;
+    std::vector<uint8_t> seen(static_cast<size_t>(c.width) * c.height, 0);
+    std::deque<std::pair<int, int>> queue;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            size_t i = static_cast<size_t>(y) * c.width + x;
+            if (seen[i] || !colour.matches(c.at(x, y)))
+                continue;
+            seen[i] = 1;
+            queue.emplace_back(x, y);
+            int x0 = x, y0 = y, x1 = x, y1 = y, n = 0;
+            while (!queue.empty()) {
+                auto [qx, qy] = queue.front();
+                queue.pop_front();
+                ++n;
+                x0 = std::min(x0, qx);
+                y0 = std::min(y0, qy);
+                x1 = std::max(x1, qx);
+                y1 = std::max(y1, qy);
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        int nx = qx + dx, ny = qy + dy;
+                        if (nx < 0 || ny < 0 || nx >= c.width || ny >= c.height)
+                            continue;
+                        size_t j = static_cast<size_t>(ny) * c.width + nx;
+                        if (!seen[j] && colour.matches(c.at(nx, ny))) {
+                            seen[j] = 1;
+                            queue.emplace_back(nx, ny);
+                        }
+                    }
+            }
+            if (n >= min_pixels)
+                blobs.push_back(Blob{Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1}, n});
+        }
+    return blobs;
+}
+
+std::vector<Band> dark_bands(const Capture &c, int max_luma, int min_height) {
+    std::vector<Band> bands;
+    int start = -1;
+    for (int y = 0; y <= c.height; ++y) {
+        bool dark = false;
+        for (int x = 0; y < c.height && x < c.width && !dark; ++x)
+            dark = c.at(x, y).luma() <= max_luma;
+        if (dark && start < 0)
+            start = y;
+        if (!dark && start >= 0) {
+            if (y - start >= min_height)
+                bands.push_back(Band{start, y - 1});
+            start = -1;
+        }
+    }
+    return bands;
+}
+
+std::vector<Band> dark_columns(const Capture &c, int top, int bottom, int max_luma, int max_gap) {
+    std::vector<Band> runs;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, c.height - 1);
+    int start = -1, last = -1;
+    for (int x = 0; x < c.width; ++x) {
+        bool dark = false;
+        for (int y = top; y <= bottom && !dark; ++y)
+            dark = c.at(x, y).luma() <= max_luma;
+        if (!dark)
+            continue;
+        if (start >= 0 && x - last - 1 > max_gap) {
+            runs.push_back(Band{start, last});
+            start = -1;
+        }
+        if (start < 0)
+            start = x;
+        last = x;
+    }
+    if (start >= 0)
+        runs.push_back(Band{start, last});
+    return runs;
+}
+
+// ---------------------------------------------------------------- input (XTest)
+
+void move_pointer(int root_x, int root_y) {
+    XTestFakeMotionEvent(x_display, DefaultScreen(x_display), root_x, root_y, CurrentTime);
+    XSync(x_display, False);
+}
+
+void press_button(int button) {
+    XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), True, CurrentTime);
+    XSync(x_display, False);
+}
+
+void release_button(int button) {
+    XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), False, CurrentTime);
+    XSync(x_display, False);
+}
+
+void click_at(int root_x, int root_y, int button) {
+    move_pointer(root_x, root_y);
+    // The toolkit needs the crossing into the widget before the press to take it as a click.
+    settle(60);
+    press_button(button);
+    settle(30);
+    release_button(button);
+}
+
+void tap_key(unsigned long keysym) {
+    KeyCode code = XKeysymToKeycode(x_display, keysym);
+    if (!code)
+        return;
+    bool shift = XkbKeycodeToKeysym(x_display, code, 0, 0) != keysym &&
+                 XkbKeycodeToKeysym(x_display, code, 0, 1) == keysym;
+    KeyCode shift_code = XKeysymToKeycode(x_display, XK_Shift_L);
+    if (shift)
+        XTestFakeKeyEvent(x_display, shift_code, True, CurrentTime);
+    XTestFakeKeyEvent(x_display, code, True, CurrentTime);
+    XTestFakeKeyEvent(x_display, code, False, CurrentTime);
+    if (shift)
+        XTestFakeKeyEvent(x_display, shift_code, False, CurrentTime);
+    XSync(x_display, False);
+    settle(20);
+}
+
+void type_text(const std::string &text) {
+    for (char ch : text)
+        tap_key(static_cast<unsigned char>(ch)); // Latin-1 keysyms equal their characters
+}
+
+void send_delete_window(Window w) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(x_display, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(x_display, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(x_display, w, False, NoEventMask, &ev);
+    XSync(x_display, False);
+}
+
+void to_root(Window w, int x, int y, int *root_x, int *root_y) {
+    Window child;
+    XTranslateCoordinates(x_display, w, DefaultRootWindow(x_display), x, y, root_x, root_y, &child);
+}
+
+// ---------------------------------------------------------------- the game's window
+
+Game::Game(const std::vector<std::string> &args, int size) : size_(size) {
+    if (!x_display) {
+        error_ = "no X server";
+        return;
+    }
+    // The pointer waits away from where the window appears, so no stray crossing reaches it.
+    move_pointer(1270, 1014);
+    dir_.link_pixmaps();
+    process_.start(args, dir_);
+    window_ = wait_for_window(MAIN_TITLE, process_.pid());
+    if (!window_) {
+        bool alive = process_.running();
+        error_ = std::string("no window titled \"") + MAIN_TITLE + "\" appeared" +
+                 (alive ? "" : " (the program ended)") + "; stderr:\n" + process_.err();
+    }
+}
+
+Game::~Game() { process_.kill_and_reap(); }
+
+Rect Game::window_area() const { return window_rect(window_); }
+
+Rect Game::canvas_area() const {
+    Rect w = window_area();
+    return Rect{w.x, w.y + w.h - size_, size_, size_};
+}
+
+int Game::menu_bar_height() const { return window_area().h - size_; }
+
+Capture Game::capture_canvas() const { return capture_area(canvas_area()); }
+Capture Game::capture_window() const { return capture_area(window_area()); }
+
+void Game::move_to_canvas(int cx, int cy) { move_pointer(canvas_root_x(cx), canvas_root_y(cy)); }
+
+void Game::click_canvas(int cx, int cy, int button) {
+    click_at(canvas_root_x(cx), canvas_root_y(cy), button);
+}
+
+Capture Game::wait_canvas_change(const Capture &before, int timeout_ms, long min_pixels) {
+    Capture now;
+    bool changed = wait_until(
+        [&] {
+            now = capture_canvas();
+            long d = now.differences(before);
+            return d < 0 || d >= min_pixels;
+        },
+        timeout_ms, 40);
+    return changed ? now : Capture{};
+}
+
+namespace {
+
+// A capture of the window once two looks in a row agree: it has finished drawing.
+Capture stable_capture(Window w, int timeout_ms = UI_TIMEOUT_MS) {
+    Capture previous = capture_window(w), now;
+    wait_until(
+        [&] {
+            now = capture_window(w);
+            bool same = now.differences(previous) == 0 && !now.empty();
+            previous = now;
+            return same;
+        },
+        timeout_ms, 80);
+    return now;
+}
+
+} // namespace
+
+Window Game::open_menu(int menu_index) {
+    Rect w = window_area();
+    int bar = menu_bar_height();
+    if (bar <= 0) {
+        error_ = "the window has no room for a menu bar";
+        return 0;
+    }
+    // The titles are dark text on the bar; words are more than a few pixels apart. A window
+    // that has just appeared may not have drawn its bar yet.
+    Capture strip;
+    std::vector<Band> titles;
+    wait_until(
+        [&] {
+            strip = capture_area(Rect{w.x, w.y, w.w, bar});
+            titles = dark_columns(strip, 2, bar - 3, 110, 6);
+            return static_cast<int>(titles.size()) > menu_index;
+        },
+        UI_TIMEOUT_MS, 50);
+    if (static_cast<int>(titles.size()) <= menu_index) {
+        error_ = "found " + std::to_string(titles.size()) + " menu titles in the menu bar";
+        save_artifact(test_artifact_name("menubar"), strip);
+        return 0;
+    }
+    auto known = viewable_ids();
+    int x = w.x + (titles[static_cast<size_t>(menu_index)].top +
+                   titles[static_cast<size_t>(menu_index)].bottom) / 2;
+    click_at(x, w.y + bar / 2);
+    Window popup = 0;
+    wait_until(
+        [&] {
+            popup = find_popup(known);
+            return popup != 0;
+        },
+        UI_TIMEOUT_MS, 30);
+    if (!popup)
+        error_ = "no menu popped up";
+    return popup;
+}
+
+Window Game::choose(int menu_index, int entry_index, const std::string &artifact) {
+    Window popup = open_menu(menu_index);
+    if (!popup)
+        return 0;
+    Capture menu = stable_capture(popup);
+    if (!artifact.empty())
+        save_artifact(artifact, menu);
+    // Inside the menu's frame every entry is a row of text; the tear-off line is thin.
+    Capture inner = menu.crop(4, 3, menu.width - 8, menu.height - 6);
+    auto rows = dark_bands(inner, 170, 5);
+    if (static_cast<int>(rows.size()) <= entry_index) {
+        error_ = "the menu shows " + std::to_string(rows.size()) + " entries";
+        save_artifact(test_artifact_name("menu"), menu);
+        return 0;
+    }
+    auto known = std::set<Window>{window_};
+    for (Window d : dialogs())
+        known.insert(d);
+    click_at(menu.x + menu.width / 2, inner.y + rows[static_cast<size_t>(entry_index)].middle());
+    Window dialog = 0;
+    wait_until(
+        [&] {
+            auto others = other_windows(process_.pid(), known);
+            dialog = others.empty() ? 0 : others.front();
+            return dialog != 0;
+        },
+        UI_TIMEOUT_MS, 30);
+    if (!dialog)
+        error_ = "no dialog appeared after choosing entry " + std::to_string(entry_index);
+    return dialog;
+}
+
+std::vector<Window> Game::dialogs() const {
+    return other_windows(process_.pid(), std::set<Window>{window_});
+}
+
+Window Game::wait_for_dialog(int timeout_ms) {
+    Window dialog = 0;
+    wait_until(
+        [&] {
+            auto d = dialogs();
+            dialog = d.empty() ? 0 : d.front();
+            return dialog != 0;
+        },
+        timeout_ms, 30);
+    return dialog;
+}
+
+std::vector<Rect> Game::dialog_buttons(Window dialog) const {
+    std::vector<Rect> buttons;
+    Capture c = stable_capture(dialog);
+    if (c.empty())
+        return buttons;
+    // The buttons are the bottom-most row of framed widgets; their frames have dark edges.
+    Capture inner = c.crop(2, 2, c.width - 4, c.height - 4);
+    auto rows = dark_bands(inner, 100, 12);
+    if (rows.empty())
+        return buttons;
+    const Band &row = rows.back();
+    for (auto &run : dark_columns(inner, row.top, row.bottom, 100, 2))
+        if (run.height() >= 30)
+            buttons.push_back(Rect{inner.x + run.top, inner.y + row.top, run.height(), row.height()});
+    return buttons;
+}
+
+bool Game::click_dialog_button(Window dialog, int index) {
+    auto buttons = dialog_buttons(dialog);
+    if (index < 0 || index >= static_cast<int>(buttons.size()))
+        return false;
+    const Rect &b = buttons[static_cast<size_t>(index)];
+    click_at(b.cx(), b.cy());
+    return true;
+}
+
+bool Game::wait_dialog_gone(Window dialog, int timeout_ms) {
+    return wait_until([&] { return !window_viewable(dialog); }, timeout_ms, 30);
+}
+
+bool Game::close_and_wait(int timeout_ms) {
+    send_delete_window(window_);
+    return process_.wait_exit(timeout_ms);
+}
+
+} // namespace e2e

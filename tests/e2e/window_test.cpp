@@ -1,0 +1,242 @@
+// The program from the outside: its options, its start-up errors and its main window.
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+// A run that only reads its options ends at once; the deadline is for a slow machine.
+constexpr int OPTIONS_TIMEOUT_MS = 10000;
+
+std::string describe(const RunResult &r) {
+    return "exited=" + std::to_string(r.status.exited) + " code=" + std::to_string(r.status.code) +
+           " signalled=" + std::to_string(r.status.signalled) +
+           (r.timed_out ? " (timed out)" : "") + "\nstdout: [" + r.out + "]\nstderr: [" + r.err + "]";
+}
+
+const char *const HELP_TEXT = "Glimpwatch version 1.0\n"
+                              "Options:\n"
+                              "-l <n>\tStart at level n.\n"
+                              "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"
+                              "--size <size>\t\tUse a larger playing area.\n"
+                              "-v\t\tPrint version number and exit.\n"
+                              "-h\t\tPrint help and exit.\n"
+                              "All standard toolkit options are also supported.\n"
+                              "\n";
+
+struct OptionCase {
+    std::vector<std::string> args;
+    int status;
+    const char *out;
+    const char *err;
+};
+
+// What a canvas showing the start-up logo must look like: white, with the logo picture
+// drawn at the centre of the field.
+void expect_logo_centred(const Capture &canvas, int size) {
+    XpmPicture logo = read_xpm(pixmap_path("logo"));
+    ASSERT_TRUE(logo.ok()) << "cannot read pixmaps/logo.xpm";
+    ASSERT_EQ(canvas.width, size);
+    ASSERT_EQ(canvas.height, size);
+    int x0 = (size - logo.width) / 2, y0 = (size - logo.height) / 2;
+
+    for (auto [x, y] : {std::pair{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}})
+        EXPECT_TRUE(canvas.is_white(x, y)) << "canvas corner " << x << "," << y << " is not white";
+
+    Rect seen = non_white_box(canvas);
+    ASSERT_FALSE(seen.empty()) << "the canvas is all white: no logo";
+    EXPECT_LE(seen.w, logo.width);
+    EXPECT_LE(seen.h, logo.height);
+    // The logo's drawn part sits where the picture's own drawn part lies once centred.
+    Rect own = picture_non_white_box(logo);
+    EXPECT_NEAR(seen.x, x0 + own.x, 1);
+    EXPECT_NEAR(seen.y, y0 + own.y, 1);
+    EXPECT_NEAR(seen.w, own.w, 1);
+    EXPECT_NEAR(seen.h, own.h, 1);
+    // Centred: the picture's margins are split evenly (to within the odd pixel).
+    EXPECT_NEAR(x0 + logo.width / 2.0, size / 2.0, 1.0);
+    EXPECT_NEAR(y0 + logo.height / 2.0, size / 2.0, 1.0);
+    // And pixel for pixel: the picture's colours on white, nothing else.
+    EXPECT_EQ(composite_mismatches(canvas, logo, x0, y0), 0)
+        << "pixels that differ from the logo centred on white";
+}
+
+bool shows_logo(const Capture &canvas, int size) {
+    XpmPicture logo = read_xpm(pixmap_path("logo"));
+    return logo.ok() && canvas.width == size &&
+           composite_mismatches(canvas, logo, (size - logo.width) / 2,
+                                (size - logo.height) / 2) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- command line
+
+TEST(CommandLine, OptionErrorsPrintOneLineAndExitWithStatus1) {
+    const std::vector<OptionCase> cases = {
+        {{"-l"}, 1, "", "-l takes an argument\n"},
+        {{"-l", "0"}, 1, "", "invalid level '0'\n"},
+        {{"-l7x"}, 1, "", "invalid level '7x'\n"},
+        {{"-level"}, 1, "", "invalid level 'evel'\n"},
+        {{"-l", "--size"}, 1, "", "invalid level '--size'\n"},
+        {{"-l", "99999999999"}, 1, "", "invalid level '99999999999'\n"},
+        {{"--size", "399"}, 1, "", "screensize must be larger than '400'\n"},
+        {{"--size", "5x"}, 1, "", "invalid screensize '5x'\n"},
+        {{"--size", "0"}, 1, "", "invalid screensize '0'\n"},
+        {{"--size", "5000"}, 1, "", "screensize must not be larger than '4000'\n"},
+        {{"--size"}, 1, "", "--size takes an argument\n"},
+        {{"--gui"}, 1, "", "--gui takes an argument\n"},
+        {{"--gui", "motif"}, 1, "", "GUI 'motif' not found\n"},
+        {{"--gui", "-v"}, 1, "", "GUI '-v' not found\n"},
+        {{"--size", "10", "-v"}, 1, "", "screensize must be larger than '400'\n"},
+    };
+    for (const auto &c : cases) {
+        std::string line;
+        for (auto &a : c.args)
+            line += a + " ";
+        SCOPED_TRACE("glimpwatch " + line);
+        WorkDir dir;
+        dir.link_pixmaps();
+        RunResult r = run_game(c.args, dir, {}, OPTIONS_TIMEOUT_MS);
+        EXPECT_TRUE(r.status.exited && r.status.code == c.status) << describe(r);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0) {
+    const std::vector<OptionCase> cases = {
+        {{"-v"}, 0, "Glimpwatch version 1.0\n\n", ""},
+        {{"--version"}, 0, "Glimpwatch version 1.0\n\n", ""},
+        {{"-h"}, 0, HELP_TEXT, ""},
+        {{"--help"}, 0, HELP_TEXT, ""},
+        // Arguments are handled in order: a later error is never reached, the GUI name is
+        // looked up only after the loop.
+        {{"-v", "--size", "10"}, 0, "Glimpwatch version 1.0\n\n", ""},
+        {{"--size", "500", "-v"}, 0, "Glimpwatch version 1.0\n\n", ""},
+        {{"--gui", "nosuch", "-h"}, 0, HELP_TEXT, ""},
+    };
+    for (const auto &c : cases) {
+        std::string line;
+        for (auto &a : c.args)
+            line += a + " ";
+        SCOPED_TRACE("glimpwatch " + line);
+        WorkDir dir;
+        dir.link_pixmaps();
+        RunResult r = run_game(c.args, dir, {}, OPTIONS_TIMEOUT_MS);
+        EXPECT_TRUE(r.status.exited && r.status.code == c.status) << describe(r);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST(CommandLine, WithoutDisplayTheToolkitRefusesToStart) {
+    WorkDir dir;
+    dir.link_pixmaps();
+    RunResult r = run_game({}, dir, {"DISPLAY"});
+    EXPECT_FALSE(r.timed_out) << describe(r);
+    EXPECT_FALSE(r.status.exited && r.status.code == 0) << describe(r);
+    EXPECT_NE(r.err.find("cannot open display"), std::string::npos) << describe(r);
+}
+
+// ---------------------------------------------------------------- pictures
+
+TEST(Pictures, MissingPictureIsAFatalErrorNamingItsPath) {
+    WorkDir dir;
+    dir.copy_pixmaps();
+    ASSERT_EQ(std::remove(dir.pixmap("about").c_str()), 0) << "pixmaps/about.xpm is missing";
+    RunResult r = run_game({}, dir);
+    EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
+    EXPECT_EQ(r.err, "error reading ./pixmaps/about.xpm\n");
+}
+
+TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPath) {
+    WorkDir dir;
+    dir.copy_pixmaps();
+    write_file(dir.pixmap("icon"), std::string("\x89garbage\x00\xff not a picture\n", 28));
+    RunResult r = run_game({}, dir);
+    EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
+    EXPECT_EQ(r.err, "error reading ./pixmaps/icon.xpm\n");
+}
+
+TEST(Pictures, MissingPlayFieldPictureIsFatalToo) {
+    // The play-field pictures are loaded at start-up as well, after the logo is shown.
+    WorkDir dir;
+    dir.copy_pixmaps();
+    ASSERT_EQ(std::remove(dir.pixmap("toaster").c_str()), 0) << "pixmaps/toaster.xpm is missing";
+    RunResult r = run_game({}, dir);
+    EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
+    EXPECT_EQ(r.err, "error reading ./pixmaps/toaster.xpm\n");
+}
+
+// ---------------------------------------------------------------- the main window
+
+TEST(MainWindow, OpensWithTitleAndShowsTheLogoCentredOnA400PixelCanvas) {
+    Game game({});
+    ASSERT_TRUE(game.ok()) << game.error();
+    Rect w = game.window_area();
+    EXPECT_EQ(w.w, 400) << "the window is as wide as the canvas";
+    int bar = game.menu_bar_height();
+    EXPECT_GE(bar, 15) << "a menu bar above the canvas";
+    EXPECT_LE(bar, 60);
+
+    Capture canvas;
+    wait_until(
+        [&] {
+            canvas = game.capture_canvas();
+            return shows_logo(canvas, 400);
+        },
+        WINDOW_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name(), game.capture_window());
+    expect_logo_centred(canvas, 400);
+}
+
+TEST(MainWindow, SizeOptionGivesALargerCanvas) {
+    Game game({"--size", "600"}, 600);
+    ASSERT_TRUE(game.ok()) << game.error();
+    Rect w = game.window_area();
+    EXPECT_EQ(w.w, 600);
+    EXPECT_GE(game.menu_bar_height(), 15);
+    EXPECT_LE(game.menu_bar_height(), 60);
+
+    Capture canvas;
+    wait_until(
+        [&] {
+            canvas = game.capture_canvas();
+            return shows_logo(canvas, 600);
+        },
+        WINDOW_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name(), game.capture_window());
+    expect_logo_centred(canvas, 600);
+}
+
+TEST(MainWindow, LogoStaysUntilAGameStarts) {
+    // Waiting: no ticker runs, so the logo is not replaced by a play field.
+    Game game({});
+    ASSERT_TRUE(game.ok()) << game.error();
+    ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas(), 400); },
+                           WINDOW_TIMEOUT_MS, 50));
+    game.move_to_canvas(200, 200);
+    Capture before = game.capture_canvas();
+    // Several ticker periods: a running ticker would have redrawn the field by then.
+    settle(1500);
+    EXPECT_EQ(game.capture_canvas().differences(before), 0);
+}
+
+TEST(MainWindow, CloseRequestEndsTheProgramWithStatus0AndWritesScores) {
+    ScoreFileGuard guard;
+    guard.remove();
+    Game game({});
+    ASSERT_TRUE(game.ok()) << game.error();
+    ASSERT_TRUE(game.close_and_wait()) << "the program did not end after WM_DELETE_WINDOW";
+    EXPECT_TRUE(game.process().status().exited);
+    EXPECT_EQ(game.process().status().code, 0) << game.process().err();
+    bool exists = false;
+    std::string scores = read_file(score_file(), &exists);
+    EXPECT_TRUE(exists) << "no high-score file at " << score_file();
+}

@@ -1,0 +1,36 @@
+// What the play field shows: the game's own pictures found in canvas captures.
+#pragma once
+
+#include "tests/e2e/harness.h"
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A picture of pixmaps_dir() by name ("miteL_0", "bucket"...), read once.
+const XpmPicture &field_picture(const std::string &name);
+
+// Where a picture was seen: its top-left corner on the canvas and the picture's name.
+struct Sighting {
+    std::string name;
+    int x = 0, y = 0;
+    int w = 0, h = 0;
+    int cx() const { return x + w / 2; }
+    int cy() const { return y + h / 2; }
+};
+
+// Every place of the canvas where one of the named pictures lies whole, allowing a share of
+// its pixels to be covered by something drawn over it. Nearby finds of the same thing are
+// reported once.
+std::vector<Sighting> find_on_field(const Capture &canvas, const std::vector<std::string> &names,
+                                    double covered_share = 0.1);
+
+// The frame sets of the Glimp.
+std::vector<std::string> walking_glimp_frames(); // miteL_0..2, miteR_0..2
+std::vector<std::string> dying_glimp_frames();   // miteD_0..4
+
+// Share (0..1) of the picture's pixels that the canvas does not show with its corner at (x, y).
+double covered_share(const Capture &canvas, const std::string &name, int x, int y);
+
+} // namespace e2e

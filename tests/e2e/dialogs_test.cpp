@@ -109,7 +109,9 @@ TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt) {
         int close = c.buttons - 1;
         WindowId dialog = game.choose(c.menu, c.entry, test_artifact_name(std::string(c.name) + "-menu"));
         ASSERT_NE(dialog, 0u) << game.error();
-        wait_until([&] { return !game.dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
+        // Wait until the dialog has drawn its button row, then look at it.
+        wait_until([&] { return static_cast<int>(game.dialog_buttons(dialog).size()) == c.buttons; },
+                   UI_TIMEOUT_MS, 100);
         Capture shot = capture_window(dialog);
         save_artifact(test_artifact_name(c.name), shot);
         expect_centred_over(window_rect(dialog), game.window_area());

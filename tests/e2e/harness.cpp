@@ -1062,13 +1062,21 @@ Capture Game::wait_canvas_change(const Capture &before, int timeout_ms, long min
 
 namespace {
 
-// A capture of the window once two looks in a row agree: it has finished drawing.
+bool uniform(const Capture &c) {
+    for (size_t i = 3; i < c.rgb.size(); ++i)
+        if (c.rgb[i] != c.rgb[i % 3])
+            return false;
+    return true;
+}
+
+// A capture of the window once it shows something and two looks in a row agree: it has
+// finished drawing.
 Capture stable_capture(Window w, int timeout_ms = UI_TIMEOUT_MS) {
     Capture previous = capture_window(w), now;
     wait_until(
         [&] {
             now = capture_window(w);
-            bool same = now.differences(previous) == 0 && !now.empty();
+            bool same = now.differences(previous) == 0 && !now.empty() && !uniform(now);
             previous = now;
             return same;
         },
@@ -1121,12 +1129,19 @@ Window Game::choose(int menu_index, int entry_index, const std::string &artifact
     Window popup = open_menu(menu_index);
     if (!popup)
         return 0;
-    Capture menu = stable_capture(popup);
+    // Inside the menu's frame every entry is a row of text; the tear-off line is thin.
+    Capture menu, inner;
+    std::vector<Band> rows;
+    wait_until(
+        [&] {
+            menu = stable_capture(popup);
+            inner = menu.crop(4, 3, menu.width - 8, menu.height - 6);
+            rows = dark_bands(inner, 170, 5);
+            return static_cast<int>(rows.size()) > entry_index;
+        },
+        UI_TIMEOUT_MS, 50);
     if (!artifact.empty())
         save_artifact(artifact, menu);
-    // Inside the menu's frame every entry is a row of text; the tear-off line is thin.
-    Capture inner = menu.crop(4, 3, menu.width - 8, menu.height - 6);
-    auto rows = dark_bands(inner, 170, 5);
     if (static_cast<int>(rows.size()) <= entry_index) {
         error_ = "the menu shows " + std::to_string(rows.size()) + " entries";
         save_artifact(test_artifact_name("menu"), menu);
@@ -1183,9 +1198,18 @@ std::vector<Rect> Game::dialog_buttons(Window dialog) const {
 }
 
 bool Game::click_dialog_button(Window dialog, int index) {
-    auto buttons = dialog_buttons(dialog);
-    if (index < 0 || index >= static_cast<int>(buttons.size()))
+    // A dialog that has just been mapped may not have drawn all of its buttons yet.
+    std::vector<Rect> buttons;
+    wait_until(
+        [&] {
+            buttons = dialog_buttons(dialog);
+            return index < static_cast<int>(buttons.size());
+        },
+        UI_TIMEOUT_MS, 50);
+    if (index < 0 || index >= static_cast<int>(buttons.size())) {
+        save_artifact(test_artifact_name("dialog-without-button"), e2e::capture_window(dialog));
         return false;
+    }
     const Rect &b = buttons[static_cast<size_t>(index)];
     click_at(b.cx(), b.cy());
     return true;

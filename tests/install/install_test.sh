@@ -1,0 +1,353 @@
+#!/bin/bash
+# Installs the game as a packager (DESTDIR) and as a local admin would, checks the layout,
+# the score permissions and the desktop files, uninstalls it, and plays the installed game
+# under Xvfb from an unrelated directory: it finds its pictures and keeps its scores.
+#
+# usage: install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER]
+# WORK_DIR keeps the build between runs; everything installed goes to WORK_DIR/tree,
+# which is made anew each run. Nothing outside WORK_DIR and one temporary working
+# directory is touched.
+set -eu
+
+[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER]" >&2; exit 2; }
+source_dir=$(cd "$1" && pwd)
+mkdir -p "$2"
+work=$(cd "$2" && pwd)
+compiler=${3:-}
+
+build=$work/build
+tree=$work/tree
+logs=$work/logs
+prefix=$tree/prefix            # the prefix compiled into the program
+stage=$tree/stage              # the DESTDIR of the packager's install
+data_dir=$prefix/share/glimpwatch
+score_rel=share/glimpwatch/scores/games
+score_name=glimpwatch.scores
+main_title="Glimpwatch - An Ombrax Modification"
+empty_line="Anonymous            0 0"
+
+xvfb_pid=""
+game_pid=""
+play_dir=""
+
+cleanup() {
+    # Only what this script started, by its id.
+    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
+        kill -KILL "$game_pid" 2>/dev/null || true
+        wait "$game_pid" 2>/dev/null || true
+    fi
+    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    if [ -n "$play_dir" ]; then
+        rm -rf "$play_dir"
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+step() { echo "== $*"; }
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Shows a log after a failed command.
+run_logged() {
+    local log=$1
+    shift
+    if ! "$@" >"$log" 2>&1; then
+        tail -n 40 "$log" >&2
+        fail "command failed: $* (log: $log)"
+    fi
+}
+
+# Polls a command every 0.1 s until it succeeds or the seconds run out.
+wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(date +%s) + seconds))
+    until "$@" >/dev/null 2>&1; do
+        if [ "$(date +%s)" -ge "$deadline" ]; then
+            fail "no $what after $seconds s"
+        fi
+        sleep 0.1
+    done
+}
+
+mode_of() { stat -c %a "$1"; }
+
+expect_mode() {
+    local path=$1 want=$2
+    [ -e "$path" ] || fail "missing: $path"
+    [ ! -L "$path" ] || fail "a link, not a file: $path"
+    local got
+    got=$(mode_of "$path")
+    [ "$got" = "$want" ] || fail "mode $got, not $want: $path"
+}
+
+expect_file() { [ -f "$1" ] || fail "missing: $1"; }
+
+# Ten entries as the game writes them; the name and the numbers of entry 1 to 10 given
+# as "name level score" arguments, or all ten empty ones.
+expect_table() {
+    local file=$1
+    shift
+    local want
+    if [ $# -eq 0 ]; then
+        want=$(for _ in 1 2 3 4 5 6 7 8 9 10; do echo "$empty_line"; done)
+    else
+        want=$(for entry in "$@"; do
+            # shellcheck disable=SC2086
+            set -- $entry
+            printf '%-20s %d %d\n' "$1" "$2" "$3"
+        done)
+    fi
+    if [ "$(cat "$file")" != "$want" ]; then
+        echo "expected:" >&2
+        echo "$want" >&2
+        echo "found:" >&2
+        cat "$file" >&2
+        fail "unexpected high-score table in $file"
+    fi
+    [ "$(wc -l <"$file")" -eq 10 ] || fail "$file does not hold ten whole lines"
+}
+
+# ----------------------------------------------------------------------------- build
+step "build the program alone, installed under $prefix"
+rm -rf "$tree"
+mkdir -p "$tree" "$logs"
+configure_args=(-S "$source_dir" -B "$build"
+    -DGLIMPWATCH_TESTS=OFF -DGLIMPWATCH_BENCH=OFF -DGLIMPWATCH_PROGRAM=ON
+    -DCMAKE_INSTALL_PREFIX="$prefix"
+    # the picture and score paths follow the prefix, as in a default build
+    -UGLIMPWATCH_DATA_DIR -UGLIMPWATCH_SCORE_FILE)
+if [ -n "$compiler" ]; then
+    configure_args+=(-DCMAKE_CXX_COMPILER="$compiler")
+fi
+run_logged "$logs/configure.log" cmake "${configure_args[@]}"
+run_logged "$logs/build.log" cmake --build "$build" -j2
+
+# ----------------------------------------------------------------------------- (a) staged
+step "install with DESTDIR"
+run_logged "$logs/install-staged.log" env DESTDIR="$stage" cmake --install "$build"
+root=$stage$prefix
+[ ! -e "$prefix" ] || fail "the staged install wrote into the real prefix $prefix"
+
+expect_mode "$root/bin/glimpwatch" 755
+for picture in "$source_dir"/pixmaps/*.xpm; do
+    expect_mode "$root/share/glimpwatch/pixmaps/$(basename "$picture")" 644
+    cmp -s "$picture" "$root/share/glimpwatch/pixmaps/$(basename "$picture")" ||
+        fail "installed picture differs: $(basename "$picture")"
+done
+desktop=$root/share/applications/glimpwatch.desktop
+metainfo=$root/share/metainfo/io.github.glimpwatch.Glimpwatch.metainfo.xml
+man_page=$root/share/man/man6/glimpwatch.6
+for file in "$desktop" "$metainfo" "$man_page"; do
+    expect_mode "$file" 644
+done
+for size in 16 22 24 32 48 64 128 256; do
+    icon=$root/share/icons/hicolor/${size}x${size}/apps/glimpwatch.png
+    expect_mode "$icon" 644
+    # the PNG signature, then the width and height of the header chunk
+    header=$(od -An -tx1 -N24 "$icon" | tr -d ' \n')
+    want=$(printf '89504e470d0a1a0a0000000d49484452%08x%08x' "$size" "$size")
+    [ "$header" = "$want" ] || fail "not a $size-pixel PNG: $icon"
+done
+
+step "score permissions"
+score_dir=$root/$score_rel
+expect_mode "$score_dir" 777       # writable by all, and no sticky bit
+expect_mode "$score_dir/$score_name" 666
+expect_mode "$score_dir/$score_name.lock" 666
+expect_table "$score_dir/$score_name"
+[ ! -s "$score_dir/$score_name.lock" ] || fail "the lock file is not empty"
+[ "$(mode_of "$root/share/glimpwatch")" = 755 ] || fail "the data directory is writable by others"
+[ "$(mode_of "$root/share/glimpwatch/pixmaps")" = 755 ] || fail "the picture directory is writable by others"
+
+step "validators"
+out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
+[ -z "$out" ] || fail "desktop-file-validate: $out"
+echo "desktop-file-validate: clean"
+if ! out=$(appstreamcli validate --no-net "$metainfo" 2>&1); then
+    fail "appstreamcli validate: $out"
+fi
+if echo "$out" | grep -q '^[EW]:'; then
+    fail "appstreamcli validate: $out"
+fi
+echo "appstreamcli validate --no-net: $(echo "$out" | tail -n 1)"
+out=$(MANWIDTH=80 man --warnings -l "$man_page" 2>&1 >"$logs/man.txt") || fail "man -l: $out"
+[ -z "$out" ] || fail "man -l: $out"
+out=$(groff -man -ww -z "$man_page" 2>&1) || fail "groff: $out"
+[ -z "$out" ] || fail "groff -man -ww: $out"
+# The page names the paths of this build, and every section is there.
+for heading in NAME SYNOPSIS DESCRIPTION OPTIONS PLAYING FILES "EXIT STATUS"; do
+    grep -q "^$heading" "$logs/man.txt" || fail "the manual page has no $heading section"
+done
+tr -d ' \n' <"$logs/man.txt" | grep -qF "$(echo "$prefix/$score_rel/$score_name" | tr -d ' ')" ||
+    fail "the manual page does not name the score file $prefix/$score_rel/$score_name"
+echo "man -l and groff -ww: clean"
+
+step "reinstall keeps the scores and follows no link"
+printf '%-20s %d %d\n' Keeper 7 900 >"$score_dir/$score_name"
+rm "$score_dir/$score_name.lock"
+ln -s "$tree/planted" "$score_dir/$score_name.lock"
+chmod 0755 "$score_dir"
+run_logged "$logs/install-again.log" env DESTDIR="$stage" cmake --install "$build"
+[ "$(cat "$score_dir/$score_name")" = "$(printf '%-20s %d %d' Keeper 7 900)" ] ||
+    fail "a reinstall replaced the high-score table"
+[ ! -e "$tree/planted" ] || fail "a reinstall wrote through a link in the score directory"
+expect_mode "$score_dir" 777
+rm "$score_dir/$score_name" "$score_dir/$score_name.lock"
+run_logged "$logs/install-again.log" env DESTDIR="$stage" cmake --install "$build"
+expect_table "$score_dir/$score_name"
+expect_mode "$score_dir/$score_name" 666
+expect_mode "$score_dir/$score_name.lock" 666
+[ -z "$(find "$root/share/glimpwatch/scores" -name '.*.new')" ] || fail "a reinstall left a temporary file"
+
+step "uninstall with install_manifest.txt"
+manifest=$build/install_manifest.txt
+expect_file "$manifest"
+if grep -q "$score_name" "$manifest"; then
+    fail "the manifest lists the players' score files"
+fi
+# The manifest names the installed paths as they are meant to be, without DESTDIR.
+while IFS= read -r path || [ -n "$path" ]; do
+    case $path in
+        "$prefix"/*) rm -- "$stage$path" ;;
+        *) fail "the manifest lists a file outside the prefix: $path" ;;
+    esac
+done <"$manifest"
+left=$(cd "$stage" && find . ! -type d | sort)
+want=$(printf './%s\n' "${prefix#/}/$score_rel/$score_name" "${prefix#/}/$score_rel/$score_name.lock")
+if [ "$left" != "$want" ]; then
+    echo "left behind:" >&2
+    echo "$left" >&2
+    fail "the uninstall left files other than the scores"
+fi
+
+step "install with --prefix elsewhere"
+run_logged "$logs/install-prefix.log" cmake --install "$build" --prefix "$tree/elsewhere"
+expect_mode "$tree/elsewhere/bin/glimpwatch" 755
+expect_file "$tree/elsewhere/share/glimpwatch/pixmaps/logo.xpm"
+expect_file "$tree/elsewhere/share/man/man6/glimpwatch.6"
+expect_mode "$tree/elsewhere/$score_rel" 777
+expect_table "$tree/elsewhere/$score_rel/$score_name"
+
+# ----------------------------------------------------------------------------- (b) played
+step "install into $prefix and play it from another directory"
+run_logged "$logs/install.log" cmake --install "$build"
+score_file=$prefix/$score_rel/$score_name
+expect_table "$score_file"
+
+for tool in Xvfb xdotool xwininfo; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps.sh test installs it)"
+done
+
+# The player is another user when this runs as root, so the open permissions are what
+# lets the game save: nobody owns nothing here.
+as_player=()
+player="$(id -un)"
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    if "${nobody[@]}" test -x "$prefix/bin/glimpwatch" -a -r "$data_dir/pixmaps/logo.xpm" \
+        -a -w "$prefix/$score_rel" 2>/dev/null; then
+        as_player=("${nobody[@]}")
+        player="uid 65534"
+    else
+        echo "note: $prefix is out of reach of uid 65534; playing as root"
+    fi
+fi
+echo "playing as $player"
+
+play_dir=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-play.XXXXXX")
+chmod 0755 "$play_dir"
+play_home=$tree/home
+mkdir -p "$play_home"
+display_file=$tree/display
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>"$logs/xvfb.log" &
+xvfb_pid=$!
+display_ready() { grep -q '^[0-9][0-9]*$' "$display_file"; }
+wait_for 30 "display from Xvfb (log: $logs/xvfb.log)" display_ready
+DISPLAY=":$(cat "$display_file")"
+export DISPLAY
+unset XAUTHORITY
+echo "Xvfb on $DISPLAY"
+kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(cat "$logs/xvfb.log")"
+wait_for 20 "connection to $DISPLAY for $player" "${as_player[@]}" xwininfo -root
+
+main_window_up() { xwininfo -root -tree | grep -qF "\"$main_title\""; }
+visible() { xdotool search --onlyvisible --name "^$1\$"; }
+window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+
+# Sends keys (xdotool key or type) to a window once it shows; in a dialog the first
+# widget that takes the focus has it: the OK button, or the entry of the name dialog.
+keys_to() {
+    local title=$1 command=$2
+    shift 2
+    wait_for 20 "visible window \"$title\"" visible "$title"
+    xdotool "$command" --window "$(window_of "$title")" "$@" 2>>"$logs/xdotool.log"
+}
+
+start_game() {
+    local run=$1
+    shift
+    (cd "$play_dir" && HOME=$play_home exec "${as_player[@]}" "$prefix/bin/glimpwatch" "$@" \
+        >"$logs/$run.out" 2>"$logs/$run.err") &
+    game_pid=$!
+    window_or_end() { main_window_up || ! kill -0 "$game_pid"; }
+    wait_for 30 "main window \"$main_title\"" window_or_end
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start-up: $(cat "$logs/$run.err")"
+}
+
+# Ctrl+Q brings up the Quit dialog, whose OK button has the focus; the game saves the
+# table and ends with status 0.
+quit_game() {
+    local run=$1
+    keys_to "$main_title" key ctrl+q
+    keys_to "Quit Game" key Return
+    local deadline=$(($(date +%s) + 20))
+    while kill -0 "$game_pid" 2>/dev/null; do
+        [ "$(date +%s)" -lt "$deadline" ] || fail "the game did not end after Quit"
+        sleep 0.1
+    done
+    local status=0
+    wait "$game_pid" || status=$?
+    game_pid=""
+    [ "$status" -eq 0 ] || fail "the game ended with status $status (stderr: $(cat "$logs/$run.err"))"
+}
+
+step "run 1: start and quit; the installed table is written back"
+touch -d "2000-01-01 00:00" "$score_file"
+start_game run1
+quit_game run1
+[ "$(stat -c %Y "$score_file")" -gt "$(date -d "2000-01-02" +%s)" ] ||
+    fail "the game did not write $score_file"
+expect_table "$score_file"
+expect_mode "$score_file" 666
+
+step "run 2: a known entry survives, a lost game enters a new one"
+# Every other entry scores -1, so the lost game's score of 0 is good enough for the table.
+{
+    printf '%-20s %d %d\n' Keeper 7 900
+    for _ in 1 2 3 4 5 6 7 8 9; do printf '%-20s %d %d\n' Anonymous 0 -1; done
+} >"$score_file"
+start_game run2 -l 1
+# Untouched, the Glimps infect every computer of level 1 in about half a minute.
+wait_for 150 "end of the game" visible "End Game"
+keys_to "End Game" key Return
+keys_to "Enter Name" type --delay 20 Tester
+keys_to "Enter Name" key Return
+keys_to "View High Scores" key Return
+quit_game run2
+expect_table "$score_file" "Keeper 7 900" "Tester 1 0" \
+    "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1" \
+    "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1"
+expect_mode "$score_file" 666
+expect_mode "$prefix/$score_rel/$score_name.lock" 666
+expect_mode "$prefix/$score_rel" 777
+[ -z "$(ls -A "$play_dir")" ] || fail "the game left files in its working directory"
+
+echo "install test passed"

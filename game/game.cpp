@@ -179,7 +179,13 @@ void quit()
     exit(0);
 }
 
-void add_high_score(const char *name) { HighScores::insert(name, level_, score_); }
+void add_high_score(const char *name)
+{
+    HighScores::insert(name, level_, score_);
+    // Saved at once: a run that ends later without quitting (a crash, a kill, a logout)
+    // keeps the score. Quit saves again, adding only what came after.
+    HighScores::write();
+}
 
 void tick()
 {

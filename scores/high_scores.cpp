@@ -3,18 +3,33 @@
 
 #include "gui/gui.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #ifndef GLIMPWATCH_SCORE_FILE
 #define GLIMPWATCH_SCORE_FILE "/usr/local/share/glimpwatch/scores/games/glimpwatch.scores"
 #endif
 
+// How long a save waits for another game to finish its own before saving anyway.
+constexpr int LOCK_WAIT_MS = 5000;
+
 namespace {
 HighScoreEntry table[HIGH_SCORE_COUNT];
 const char *file_path = GLIMPWATCH_SCORE_FILE;
+// The entries this run added since its last successful save, ordered as the table is.
+// Saving merges them into whatever the file holds by then.
+HighScoreEntry pending[HIGH_SCORE_COUNT];
+int pending_count = 0;
+int lock_wait_ms = LOCK_WAIT_MS;
 } // namespace
 
 namespace {
@@ -129,11 +144,7 @@ bool read_words(const char *data, size_t size, size_t *pos, HighScoreEntry &e)
     return true;
 }
 
-} // namespace
-
-namespace HighScores {
-
-void parse(const char *data, size_t size)
+void parse_into(HighScoreEntry *t, const char *data, size_t size)
 {
     // One entry per line, in order. Empty lines are skipped; a line that is neither written
     // by write() nor three words (name, level, score) leaves its entry as it was, and reading
@@ -151,59 +162,281 @@ void parse(const char *data, size_t size)
             break;
         // A written line starts at the beginning of its line: its leading blanks are name.
         bool line_start = line == 0 || data[line - 1] == '\n';
-        if (line_start && read_written_line(data, size, line, table[i], &pos))
+        if (line_start && read_written_line(data, size, line, t[i], &pos))
             continue;
         pos = p;
-        if (!read_words(data, size, &pos, table[i])) {
+        if (!read_words(data, size, &pos, t[i])) {
             size_t end = line_end(data, size, p);
             pos = end < size ? end + 1 : end;
         }
     }
 }
 
-void read()
+void set_anonymous(HighScoreEntry *t)
 {
-    FILE *file = fopen(file_path, "r");
-    char *data = file ? static_cast<char *>(malloc(MAX_FILE_BYTES)) : nullptr;
-    size_t size = data ? fread(data, 1, MAX_FILE_BYTES, file) : 0;
-    // A path that opens but cannot be read (a directory, an I/O error) counts as missing.
-    bool readable = data && !ferror(file);
-    if (file)
-        fclose(file);
-    if (readable) {
-        parse(data, size);
-    } else {
-        for (HighScoreEntry &e : table) {
-            set_name(e, "Anonymous", 9);
-            e.level = 0;
-            e.score = 0;
+    for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
+        set_name(t[i], "Anonymous", 9);
+        t[i].level = 0;
+        t[i].score = 0;
+    }
+}
+
+// The insert rule on the first n entries of t (n at most ten): a new score goes below
+// every entry whose score is at least its own, and with all ten in use the last one falls
+// out. Makes room and returns the new entry's place, or -1 when the score does not get in.
+int make_room(HighScoreEntry *t, int n, int score)
+{
+    int place = n < HIGH_SCORE_COUNT ? n : HIGH_SCORE_COUNT - 1;
+    if (n >= HIGH_SCORE_COUNT && t[place].score >= score)
+        return -1;
+    for (int i = place - 1; i >= 0 && t[i].score < score; i--) {
+        t[i + 1] = t[i];
+        place = i;
+    }
+    return place;
+}
+
+long long now_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void sleep_ms(int ms)
+{
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+// Every player can put anything into the score directory, so no name in it is trusted:
+// links are not followed (a planted link could make us read, then publish, or overwrite
+// a file of our own), a FIFO cannot make an open wait, and only regular files count.
+int open_regular(const char *path, int flags, mode_t mode = 0)
+{
+    int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// An flock (LOCK_EX or LOCK_SH) that every game takes around its use of the score file.
+// It is held on "<file>.lock", which nobody replaces; a lock on the score file itself
+// would be lost to the next writer, whose rename puts a new file in its place. Where there
+// is no lock file and none can be made, the score file itself is locked: a directory that
+// takes no new lock file takes no renamed table either, so there the file stays put.
+// Waits at most lock_wait_ms, then gives up and returns -1: a score is better saved
+// without the lock than lost to a game that hangs holding it. A dead holder is no
+// concern, the kernel drops its lock the moment it dies.
+int take_lock(int operation, bool create)
+{
+    std::string lock_path = std::string(file_path) + ".lock";
+    long long deadline = now_ms() + lock_wait_ms;
+    for (;;) {
+        const char *locked_path = lock_path.c_str();
+        int fd = create ? open_regular(locked_path, O_CREAT | O_RDWR, 0666) : -1;
+        if (fd < 0)   // flock works on any descriptor, one for reading will do
+            fd = open_regular(locked_path, O_RDONLY);
+        if (fd < 0) {
+            locked_path = file_path;
+            fd = open_regular(locked_path, O_RDONLY);
+        }
+        if (fd < 0)
+            return -1;
+        bool locked;
+        while (!(locked = flock(fd, operation | LOCK_NB) == 0) && (errno == EWOULDBLOCK || errno == EINTR) &&
+               now_ms() < deadline)
+            sleep_ms(5);
+        if (!locked) {
+            close(fd);
+            return -1;
+        }
+        // Removed or replaced while we waited (by hand, or the score file by a save), the
+        // file we hold no longer guards its name: lock the one there now.
+        struct stat held, named;
+        if (fstat(fd, &held) == 0 && lstat(locked_path, &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
+        close(fd);
+        if (now_ms() >= deadline)
+            return -1;
+    }
+}
+
+// The score file's bytes (at most MAX_FILE_BYTES), or null when it is missing or cannot
+// be read; the caller frees them.
+char *load_file(size_t *size)
+{
+    *size = 0;
+    int fd = open_regular(file_path, O_RDONLY);
+    if (fd < 0)
+        return nullptr;
+    char *data = static_cast<char *>(malloc(MAX_FILE_BYTES));
+    while (data && *size < MAX_FILE_BYTES) {
+        ssize_t n = ::read(fd, data + *size, MAX_FILE_BYTES - *size);
+        if (n > 0) {
+            *size += static_cast<size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            free(data);
+            data = nullptr;
         }
     }
+    close(fd);
+    return data;
+}
+
+// The file's text for a table: ten lines, nothing else. 45 bytes a line at most.
+size_t format_file(const HighScoreEntry *t, char *buf, size_t room)
+{
+    size_t used = 0;
+    for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
+        int n = snprintf(buf + used, room - used, "%-*s %d %d\n", HIGH_SCORE_NAME_MAX, t[i].name, t[i].level,
+                         t[i].score);
+        if (n > 0)
+            used += static_cast<size_t>(n);
+    }
+    return used;
+}
+
+bool write_all(int fd, const char *text, size_t length, off_t offset)
+{
+    while (length > 0) {
+        ssize_t n = pwrite(fd, text, length, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        text += n;
+        length -= static_cast<size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+void sync_directory()
+{
+    std::string dir = file_path;
+    size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+enum Replaced { REPLACED, NO_NEW_FILE, NOT_RENAMED, WRITE_FAILED };
+
+// The whole table goes into a new file beside the score file, which then takes the score
+// file's name in one step: a reader, or a game killed at any moment, finds the old table
+// or the new one, never a part of either.
+Replaced replace_file(const char *text, size_t length)
+{
+    std::string temp = std::string(file_path) + ".XXXXXX";
+    int fd = mkostemp(&temp[0], O_CLOEXEC);
+    if (fd < 0)
+        return NO_NEW_FILE;
+    // 0666, the mode the file is installed with: the next player's game replaces it.
+    bool written = write_all(fd, text, length, 0) && fchmod(fd, 0666) == 0 && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (written && rename(temp.c_str(), file_path) == 0) {
+        sync_directory();
+        return REPLACED;
+    }
+    unlink(temp.c_str());
+    return written ? NOT_RENAMED : WRITE_FAILED;
+}
+
+// Where no new file can be made beside it, the file is overwritten where it is: the best
+// that such a directory allows. Never emptied first, and cut to the new length after.
+bool rewrite_in_place(const char *text, size_t length)
+{
+    int fd = open_regular(file_path, O_WRONLY);
+    if (fd < 0)
+        return false;
+    bool written = write_all(fd, text, length, 0) && ftruncate(fd, static_cast<off_t>(length)) == 0 &&
+                   fsync(fd) == 0;
+    return close(fd) == 0 && written;
+}
+
+} // namespace
+
+namespace HighScores {
+
+void parse(const char *data, size_t size) { parse_into(table, data, size); }
+
+void read()
+{
+    // Shared, so that a table being rewritten in place is never read half done.
+    int lock = take_lock(LOCK_SH, false);
+    size_t size = 0;
+    char *data = load_file(&size);
+    if (lock >= 0)
+        close(lock);
+    // A path that opens but cannot be read (a directory, an I/O error) counts as missing.
+    if (data)
+        parse(data, size);
+    else
+        set_anonymous(table);
     free(data);
 }
 
 void write()
 {
-    FILE *file = fopen(file_path, "w");
-    if (!file)
-        return;
-    for (const HighScoreEntry &e : table)
-        fprintf(file, "%-*s %d %d\n", HIGH_SCORE_NAME_MAX, e.name, e.level, e.score);
-    fclose(file);
+    // Another game may have saved since this one read the file. Under the lock, its table
+    // is read again and only this run's new entries go into it, so neither game's scores
+    // are lost and none is entered twice.
+    int lock = take_lock(LOCK_EX, true);
+    HighScoreEntry merged[HIGH_SCORE_COUNT];
+    size_t size = 0;
+    char *data = load_file(&size);
+    if (data) {
+        // Read as a game starting now would read it.
+        memset(merged, 0, sizeof merged);
+        parse_into(merged, data, size);
+        for (int i = 0; i < pending_count; i++) {
+            int place = make_room(merged, HIGH_SCORE_COUNT, pending[i].score);
+            if (place >= 0)
+                merged[place] = pending[i];
+        }
+    } else {
+        // No table to merge with: this run's own, which holds its new entries already.
+        memcpy(merged, table, sizeof merged);
+    }
+    free(data);
+
+    char text[HIGH_SCORE_COUNT * 64];
+    size_t length = format_file(merged, text, sizeof text);
+    Replaced replaced = replace_file(text, length);
+    // Not renamed: a directory that lets us make files but not replace this one (a
+    // sticky directory, another player's file); it may still let us write into it.
+    bool saved = replaced == REPLACED ||
+                 ((replaced == NO_NEW_FILE || replaced == NOT_RENAMED) && rewrite_in_place(text, length));
+    if (saved) {
+        // The table now shows every game's scores, and a later save (at quit) has
+        // nothing of this run's to add again.
+        memcpy(table, merged, sizeof table);
+        pending_count = 0;
+    }
+    if (lock >= 0)
+        close(lock);
 }
 
 int qualifies(int score) { return table[HIGH_SCORE_COUNT - 1].score < score ? 1 : 0; }
 
 void insert(const char *name, int level, int score)
 {
-    if (table[HIGH_SCORE_COUNT - 1].score >= score)
-        return;
     // Ties go below: the new entry lands after every entry with the same score.
-    int place = HIGH_SCORE_COUNT - 1;
-    for (int i = HIGH_SCORE_COUNT - 2; i >= 0 && table[i].score < score; i--) {
-        table[i + 1] = table[i];
-        place = i;
-    }
+    int place = make_room(table, HIGH_SCORE_COUNT, score);
+    if (place < 0)
+        return;
     if (!name)
         name = "";
     size_t length = 0;
@@ -212,6 +445,15 @@ void insert(const char *name, int level, int score)
     set_name(table[place], name, length);
     table[place].level = level;
     table[place].score = score;
+
+    // Kept for the next save even if a later entry pushes it out of this table: the file
+    // may hold lower scores by then. Only ten can ever get in, so ten places suffice.
+    int waiting = make_room(pending, pending_count, score);
+    if (waiting >= 0) {
+        pending[waiting] = table[place];
+        if (pending_count < HIGH_SCORE_COUNT)
+            pending_count++;
+    }
 }
 
 void format_dialog(char *buf, int size)
@@ -246,13 +488,16 @@ const HighScoreEntry &entry(int index) { return table[index]; }
 const char *path() { return file_path; }
 void set_path_for_tests(const char *p) { file_path = p ? p : GLIMPWATCH_SCORE_FILE; }
 
+void set_lock_wait_for_tests(int ms) { lock_wait_ms = ms; }
+
 void reset_for_tests()
 {
-    for (HighScoreEntry &e : table) {
-        e.name[0] = '\0';
-        e.level = 0;
-        e.score = 0;
-    }
+    // The lock file a test's save left beside its own score file goes with it.
+    if (strcmp(file_path, GLIMPWATCH_SCORE_FILE) != 0)
+        unlink((std::string(file_path) + ".lock").c_str());
+    memset(table, 0, sizeof table);
+    pending_count = 0;
+    lock_wait_ms = LOCK_WAIT_MS;
     file_path = GLIMPWATCH_SCORE_FILE;
 }
 

@@ -18,8 +18,12 @@ namespace HighScores {
 void read();
 // Reads a table from the file's text, as read() does; entries not in the text keep their contents.
 void parse(const char *data, std::size_t size);
-// Saves the table; failures are silent.
+// Saves the table: under a lock, the entries inserted since the last save are merged into
+// the file as it is now, and the merged table replaces it in one step (rewritten in place
+// where the directory takes no new file) and becomes this table. Failures are silent;
+// what was not saved is tried again by the next save.
 void write();
+// Enters a result (ties go below) and keeps it for the next save.
 void insert(const char *name, int level, int score);
 // Whether the score beats the tenth entry.
 int qualifies(int score);
@@ -31,6 +35,9 @@ const HighScoreEntry &entry(int index);
 // The file this build reads and writes.
 const char *path();
 void set_path_for_tests(const char *path);
+// How long a save waits for the lock before saving without it (5 s unless a test says).
+void set_lock_wait_for_tests(int ms);
+// A fresh process's state; also removes the lock file beside a test's score file.
 void reset_for_tests();
 
 } // namespace HighScores

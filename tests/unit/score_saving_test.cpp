@@ -1,0 +1,630 @@
+// Saving scores: at name entry and at quit, by a new file renamed into place, merged under a lock
+// with what other games saved meanwhile, and whole whatever happens to the saving process.
+#include "game/game.h"
+#include "scores/high_scores.h"
+#include "tests/fake_gui.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <poll.h>
+#include <random>
+#include <set>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    std::string name;
+    int level;
+    int score;
+};
+
+// The file's text for a table, as the game writes it.
+std::string table_text(const std::vector<Entry> &entries)
+{
+    std::string text;
+    for (const Entry &e : entries) {
+        char line[80];
+        snprintf(line, sizeof line, "%-*s %d %d\n", 20, e.name.c_str(), e.level, e.score);
+        text += line;
+    }
+    return text;
+}
+
+// What merging must give, worked out independently of the game's insert: the older entries
+// first, then the newer ones in the order they came, sorted by score without reordering ties
+// (so a newcomer goes below its equals), the best ten kept.
+std::vector<Entry> best_ten(std::vector<Entry> in_order)
+{
+    std::stable_sort(in_order.begin(), in_order.end(), [](const Entry &a, const Entry &b) { return a.score > b.score; });
+    in_order.resize(std::min<size_t>(in_order.size(), 10));
+    return in_order;
+}
+
+bool parse_number(const std::string &s, int *out)
+{
+    size_t p = s[0] == '-' ? 1 : 0;
+    if (s.size() <= p || s.size() > p + 10 || s.find_first_not_of("0123456789", p) != std::string::npos)
+        return false;
+    long long v = std::stoll(s);
+    if (v < -2147483648LL || v > 2147483647LL)
+        return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+// Exactly ten lines as the game writes them (a 20-column name, a blank, level, blank, score),
+// scores in order and nothing else: what a reader must find at any moment.
+bool well_formed(const std::string &text, std::vector<Entry> *entries = nullptr)
+{
+    std::vector<Entry> found;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            return false;
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.size() < 24 || line[20] != ' ')
+            return false;
+        std::string numbers = line.substr(21);
+        size_t blank = numbers.find(' ');
+        Entry e;
+        if (blank == std::string::npos || !parse_number(numbers.substr(0, blank), &e.level) ||
+            !parse_number(numbers.substr(blank + 1), &e.score))
+            return false;
+        e.name = line.substr(0, 20);
+        e.name.erase(e.name.find_last_not_of(' ') + 1);
+        if (!found.empty() && found.back().score < e.score)
+            return false;
+        found.push_back(e);
+    }
+    if (found.size() != 10)
+        return false;
+    if (entries)
+        *entries = found;
+    return true;
+}
+
+std::string read_text(const std::string &path, bool *exists = nullptr)
+{
+    std::string text;
+    int fd = open(path.c_str(), O_RDONLY);
+    if (exists)
+        *exists = fd >= 0;
+    if (fd < 0)
+        return text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        text.append(buf, static_cast<size_t>(n));
+    close(fd);
+    return text;
+}
+
+void write_text(const std::string &path, const std::string &text, mode_t mode = 0666)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    fchmod(fd, mode);
+    close(fd);
+}
+
+std::set<std::string> names_in(const std::string &dir)
+{
+    std::set<std::string> names;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d))
+            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+                names.insert(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+ino_t inode_of(const std::string &path)
+{
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_ino;
+}
+
+// Runs fn in a child process and returns its exit status (fn's result), or -1 when it did not
+// exit. As root, the child first becomes nobody: permissions, read-only directories above
+// all, mean nothing to root.
+int in_child(const std::function<int()> &fn, bool unprivileged = false)
+{
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(fn());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A process that holds an exclusive flock on path until it is killed.
+pid_t hold_lock(const std::string &path)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(path.c_str(), O_CREAT | O_RDWR, 0666);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0)
+            _exit(1);
+        char c = 'L';
+        if (write(ready[1], &c, 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    close(ready[1]);
+    char c = 0;
+    ssize_t n = read(ready[0], &c, 1);
+    close(ready[0]);
+    return n == 1 ? pid : -1;
+}
+
+void kill_and_reap(pid_t pid)
+{
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+class ScoreSavingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FakeGui::install_as_active();
+        Game::reset_for_tests();
+        HighScores::reset_for_tests();
+        const char *tmp = getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/glimpwatch-scores-XXXXXX";
+        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
+        dir = pattern;
+        chmod(dir.c_str(), 0755);   // other users' games reach it too
+        path = dir + "/glimpwatch.scores";
+        lock = path + ".lock";
+        HighScores::set_path_for_tests(path.c_str());
+    }
+
+    void TearDown() override
+    {
+        HighScores::reset_for_tests();
+        Game::reset_for_tests();
+        FakeGui::reset();
+        chmod(dir.c_str(), 0755);
+        for (const std::string &name : names_in(dir))
+            unlink((dir + "/" + name).c_str());
+        rmdir(dir.c_str());
+    }
+
+    // Ten entries E0..E9 with scores 100 down to 10, written as the file.
+    std::vector<Entry> seed()
+    {
+        std::vector<Entry> t;
+        for (int i = 0; i < 10; i++)
+            t.push_back({"E" + std::to_string(i), i + 1, 100 - 10 * i});
+        write_text(path, table_text(t));
+        return t;
+    }
+
+    static void expect_table(const std::vector<Entry> &want)
+    {
+        for (int i = 0; i < 10; i++) {
+            SCOPED_TRACE(testing::Message() << "entry " << i);
+            EXPECT_EQ(std::string(HighScores::entry(i).name), want[i].name);
+            EXPECT_EQ(HighScores::entry(i).score, want[i].score);
+        }
+    }
+
+    std::string dir, path, lock;
+};
+
+TEST_F(ScoreSavingTest, NameEntrySavesAtOnceAndLaterSavesNeverEnterAScoreTwice)
+{
+    std::vector<Entry> file = seed();
+    HighScores::read();
+    Game::set_level(4);
+    Game::set_score_for_tests(55);
+    Game::add_high_score("Ann");
+    file.push_back({"Ann", 4, 55});
+    file = best_ten(file);
+    EXPECT_EQ(read_text(path), table_text(file)) << "not saved when the name was entered";
+
+    HighScores::write();   // quit
+    EXPECT_EQ(read_text(path), table_text(file)) << "quit entered the score again";
+
+    // Another game saves its score, then this one quits: each score is there once.
+    EXPECT_EQ(in_child([] {
+                  HighScores::read();
+                  HighScores::insert("Bob", 2, 75);
+                  HighScores::write();
+                  return 0;
+              }),
+              0);
+    HighScores::write();
+    file.push_back({"Bob", 2, 75});
+    file = best_ten(file);
+    EXPECT_EQ(read_text(path), table_text(file));
+    expect_table(file);   // this game's table shows the other game's score too
+
+    // A second game in the same run ties with the first: below it, and once.
+    Game::set_score_for_tests(55);
+    Game::add_high_score("Cy");
+    HighScores::write();
+    HighScores::write();
+    file.push_back({"Cy", 4, 55});
+    file = best_ten(file);
+    EXPECT_EQ(read_text(path), table_text(file));
+}
+
+TEST_F(ScoreSavingTest, TwoGamesSavingOneAfterTheOtherKeepBothGamesEntriesWithTiesBelow)
+{
+    std::vector<Entry> file = seed();
+    HighScores::read();   // this game starts, then the other one starts and saves first
+    std::vector<Entry> theirs = {{"B1", 2, 70}, {"B2", 2, 15}, {"B3", 2, 95}};
+    ASSERT_EQ(in_child([&] {
+                  HighScores::read();
+                  for (const Entry &e : theirs)
+                      HighScores::insert(e.name.c_str(), e.level, e.score);
+                  HighScores::write();
+                  return 0;
+              }),
+              0);
+    std::vector<Entry> ours = {{"A1", 1, 70}, {"A2", 1, 95}, {"A3", 1, 12}};
+    for (const Entry &e : ours)
+        HighScores::insert(e.name.c_str(), e.level, e.score);
+    HighScores::write();
+
+    std::vector<Entry> all = file;
+    all.insert(all.end(), theirs.begin(), theirs.end());
+    all.insert(all.end(), ours.begin(), ours.end());
+    std::vector<Entry> want = best_ten(all);
+    // E3 70, B1 70, A1 70: ties in the order they were saved.
+    EXPECT_EQ(read_text(path), table_text(want));
+    expect_table(want);
+}
+
+TEST_F(ScoreSavingTest, AnEntryPushedOutOfThisGamesTableStillReachesALowerFile)
+{
+    seed();
+    HighScores::read();
+    HighScores::insert("Pushed", 1, 15);   // the tenth place ...
+    HighScores::insert("Pusher", 1, 16);   // ... taken by the next entry
+    // Meanwhile the table on disk has been started afresh.
+    std::vector<Entry> fresh(10, Entry{"Anonymous", 0, 0});
+    write_text(path, table_text(fresh));
+    HighScores::write();
+    std::vector<Entry> want = fresh;
+    want.insert(want.begin(), {{"Pusher", 1, 16}, {"Pushed", 1, 15}});
+    want.resize(10);
+    EXPECT_EQ(read_text(path), table_text(want));
+}
+
+TEST_F(ScoreSavingTest, SaveReplacesTheFileInOneStepLeavingNoTemporaryFile)
+{
+    std::vector<Entry> old_table = seed();
+    std::string old_text = read_text(path);
+    ino_t old_inode = inode_of(path);
+    int old_fd = open(path.c_str(), O_RDONLY);   // a reader that opened the old file
+    ASSERT_GE(old_fd, 0);
+
+    mode_t old_mask = umask(077);   // the player's umask does not make the file private
+    HighScores::read();
+    HighScores::insert("New", 3, 1000);
+    HighScores::write();
+    umask(old_mask);
+
+    std::vector<Entry> want = old_table;
+    want.push_back({"New", 3, 1000});
+    want = best_ten(want);
+    EXPECT_EQ(read_text(path), table_text(want));
+    EXPECT_EQ(names_in(dir), (std::set<std::string>{"glimpwatch.scores", "glimpwatch.scores.lock"}));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_NE(st.st_ino, old_inode) << "rewritten in place instead of replaced";
+    // The old file was never emptied or overwritten: its reader still has all of it.
+    std::string seen(old_text.size() + 10, '\0');
+    ssize_t n = pread(old_fd, &seen[0], seen.size(), 0);
+    close(old_fd);
+    EXPECT_EQ(seen.substr(0, n > 0 ? static_cast<size_t>(n) : 0), old_text);
+
+    // With no file yet, the first save writes this game's own table.
+    unlink(path.c_str());
+    HighScores::write();
+    EXPECT_EQ(read_text(path), table_text(want));
+}
+
+TEST_F(ScoreSavingTest, ReadOnlyDirectoryWithAWritableFileIsRewrittenInPlace)
+{
+    // The old text is longer than the new table: what is left over must be cut off.
+    std::string old_text;
+    for (int i = 0; i < 10; i++)
+        old_text += "E" + std::to_string(i) + "   " + std::to_string(i + 1) + "   " + std::to_string(100 - 10 * i) +
+                    std::string(40, ' ') + "\n";
+    std::vector<Entry> want;
+    for (int i = 0; i < 10; i++)
+        want.push_back({"E" + std::to_string(i), i + 1, 100 - 10 * i});
+    want.push_back({"Ro", 3, 65});
+    want = best_ten(want);
+    for (bool with_lock_file : {true, false}) {
+        SCOPED_TRACE(with_lock_file ? "with the lock file installed" : "without a lock file");
+        chmod(dir.c_str(), 0755);
+        unlink(lock.c_str());
+        if (with_lock_file)
+            write_text(lock, "");
+        write_text(path, old_text);
+        ino_t inode = inode_of(path);
+        chmod(dir.c_str(), 0555);
+        std::set<std::string> before = names_in(dir);
+        int result = in_child(
+            [&] {
+                if (access(dir.c_str(), W_OK) == 0)
+                    return 2;   // still writable: this would test nothing
+                HighScores::read();
+                HighScores::insert("Ro", 3, 65);
+                HighScores::write();
+                return 0;
+            },
+            true);
+        ASSERT_EQ(result, 0) << "the child could not run as another user, or could still write the directory";
+        EXPECT_EQ(read_text(path), table_text(want));
+        EXPECT_EQ(inode_of(path), inode);
+        EXPECT_EQ(names_in(dir), before);
+    }
+}
+
+TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedLater)
+{
+    // A directory that does not exist: nothing is made, the game goes on, and the entry is
+    // still waiting when the directory turns up.
+    std::string missing_dir = dir + "/not-yet";
+    std::string missing = missing_dir + "/glimpwatch.scores";
+    HighScores::set_path_for_tests(missing.c_str());
+    HighScores::insert("Late", 1, 10);
+    HighScores::write();
+    EXPECT_EQ(access(missing_dir.c_str(), F_OK), -1);
+    ASSERT_EQ(mkdir(missing_dir.c_str(), 0755), 0);
+    std::vector<Entry> old_table(10, Entry{"Old", 0, 5});
+    write_text(missing, table_text(old_table));
+    HighScores::write();
+    std::vector<Entry> want = old_table;
+    want.push_back({"Late", 1, 10});
+    want = best_ten(want);
+    EXPECT_EQ(read_text(missing), table_text(want));
+    unlink(missing.c_str());
+    unlink((missing + ".lock").c_str());
+    rmdir(missing_dir.c_str());
+    HighScores::set_path_for_tests(path.c_str());
+
+    // A read-only directory, without a file and with a read-only one.
+    for (bool with_file : {false, true}) {
+        SCOPED_TRACE(with_file ? "read-only file" : "no file");
+        chmod(dir.c_str(), 0755);
+        unlink(path.c_str());
+        if (with_file)
+            write_text(path, table_text(old_table), 0444);
+        chmod(dir.c_str(), 0555);
+        std::set<std::string> before = names_in(dir);
+        int result = in_child(
+            [&] {
+                HighScores::insert("Nobody", 1, 50);
+                HighScores::write();
+                return HighScores::entry(0).score == 50 ? 0 : 3;
+            },
+            true);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(names_in(dir), before);
+        if (with_file) {
+            EXPECT_EQ(read_text(path), table_text(old_table));
+        }
+    }
+}
+
+TEST_F(ScoreSavingTest, StaleOrStuckLocksNeverBlockASave)
+{
+    std::vector<Entry> file = seed();
+    HighScores::read();
+
+    // A lock file left behind by a game long gone.
+    write_text(lock, "");
+    HighScores::insert("Left", 1, 95);
+    HighScores::write();
+    file.push_back({"Left", 1, 95});
+    file = best_ten(file);
+    EXPECT_EQ(read_text(path), table_text(file));
+
+    // A lock held by a game that is then killed: the save waits for it, and goes on as
+    // soon as it dies. A watcher checks that nothing was written while it was held.
+    HighScores::set_lock_wait_for_tests(60000);
+    pid_t holder = hold_lock(lock);
+    ASSERT_GT(holder, 0);
+    std::string held_text = read_text(path);
+    fflush(nullptr);
+    pid_t watcher = fork();
+    if (watcher == 0) {
+        usleep(300000);
+        bool untouched = read_text(path) == held_text;
+        kill(holder, SIGKILL);
+        _exit(untouched ? 0 : 1);
+    }
+    HighScores::insert("Waited", 1, 85);
+    auto start = std::chrono::steady_clock::now();
+    HighScores::write();
+    auto waited = std::chrono::steady_clock::now() - start;
+    int status = 0;
+    waitpid(watcher, &status, 0);
+    waitpid(holder, nullptr, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "written while another game held the lock";
+    EXPECT_LT(waited, std::chrono::seconds(30)) << "a dead game's lock held the save up";
+    EXPECT_NE(read_text(path).find("Waited"), std::string::npos);
+
+    // A game that hangs holding the lock: after the wait the score is saved anyway.
+    HighScores::set_lock_wait_for_tests(200);
+    holder = hold_lock(lock);
+    ASSERT_GT(holder, 0);
+    HighScores::insert("Impatient", 1, 75);
+    HighScores::write();
+    kill_and_reap(holder);
+    file.push_back({"Waited", 1, 85});
+    file.push_back({"Impatient", 1, 75});
+    EXPECT_EQ(read_text(path), table_text(best_ten(file)));
+}
+
+// Several games save at once, over and over, while another reads the file.
+TEST_F(ScoreSavingTest, GamesSavingAtOnceLoseNothingAndReadersNeverSeeAPartTable)
+{
+    constexpr int WRITERS = 8, SAVES = 50;
+    std::vector<Entry> seeds;
+    for (int i = 0; i < 10; i++)
+        seeds.push_back({"Seed" + std::to_string(i), 0, 10 - i});
+    write_text(path, table_text(seeds));
+
+    // Distinct scores, dealt at random over the writers and their saves, so the best ones
+    // are saved at any time by any game.
+    std::vector<int> scores(WRITERS * SAVES);
+    for (size_t i = 0; i < scores.size(); i++)
+        scores[i] = 100 + static_cast<int>(i);
+    std::shuffle(scores.begin(), scores.end(), std::mt19937(12345));
+
+    int stop[2], report[2];
+    ASSERT_EQ(pipe(stop), 0);
+    ASSERT_EQ(pipe(report), 0);
+    fflush(nullptr);
+    pid_t reader = fork();
+    if (reader == 0) {
+        close(stop[1]);
+        long reads = 0, partial = 0;
+        pollfd p{stop[0], POLLIN, 0};
+        while (poll(&p, 1, 0) == 0) {
+            reads++;
+            if (!well_formed(read_text(path)))
+                partial++;
+        }
+        long result[2] = {reads, partial};
+        _exit(write(report[1], result, sizeof result) == sizeof result ? 0 : 1);
+    }
+    close(report[1]);
+
+    auto start = std::chrono::steady_clock::now();
+    std::vector<pid_t> writers;
+    for (int w = 0; w < WRITERS; w++) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            HighScores::read();
+            for (int s = 0; s < SAVES; s++) {
+                std::string name = "w" + std::to_string(w) + "-" + std::to_string(s);
+                HighScores::insert(name.c_str(), w, scores[static_cast<size_t>(w * SAVES + s)]);
+                HighScores::write();
+            }
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    int failed_writers = 0;
+    for (pid_t pid : writers) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        failed_writers += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    close(stop[1]);
+    long result[2] = {0, 0};
+    ssize_t got = read(report[0], result, sizeof result);
+    close(stop[0]);
+    close(report[0]);
+    waitpid(reader, nullptr, 0);
+    EXPECT_EQ(failed_writers, 0);
+
+    std::vector<Entry> all = seeds;
+    for (int w = 0; w < WRITERS; w++)
+        for (int s = 0; s < SAVES; s++)
+            all.push_back({"w" + std::to_string(w) + "-" + std::to_string(s), w, scores[static_cast<size_t>(w * SAVES + s)]});
+    std::vector<Entry> want = best_ten(all);
+    std::vector<Entry> final_table;
+    ASSERT_TRUE(well_formed(read_text(path), &final_table));
+    int lost = 0;
+    for (const Entry &e : want)
+        lost += std::none_of(final_table.begin(), final_table.end(),
+                             [&](const Entry &f) { return f.name == e.name && f.score == e.score; });
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(read_text(path), table_text(want));
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof result));
+    EXPECT_GT(result[0], 0);
+    EXPECT_EQ(result[1], 0) << "reads that found a short or part table";
+    EXPECT_EQ(names_in(dir), (std::set<std::string>{"glimpwatch.scores", "glimpwatch.scores.lock"}));
+    printf("[ figures  ] %d games x %d saves in %.2f s: %d of the best ten lost; "
+           "%ld reads meanwhile, %ld of them short or partial\n",
+           WRITERS, SAVES, seconds, lost, result[0], result[1]);
+}
+
+// A game killed at any moment while it saves leaves the old table or the new one.
+TEST_F(ScoreSavingTest, GameKilledWhileSavingLeavesAWholeTable)
+{
+    constexpr int KILLS = 100;
+    seed();
+    std::mt19937 random(777);
+    int unparsable = 0, changed = 0;
+    std::string before = read_text(path);
+    for (int k = 0; k < KILLS; k++) {
+        fflush(nullptr);
+        pid_t saver = fork();
+        if (saver == 0) {
+            HighScores::read();
+            for (int s = 0;; s++) {
+                std::string name = "k" + std::to_string(k) + "-" + std::to_string(s);
+                HighScores::insert(name.c_str(), k, 1000 + k * 100000 + s);
+                HighScores::write();
+            }
+        }
+        usleep(static_cast<useconds_t>(random() % 6000));
+        kill_and_reap(saver);
+        std::string after = read_text(path);
+        if (!well_formed(after))
+            unparsable++;
+        changed += after != before;
+        before = after;
+    }
+    std::set<std::string> left = names_in(dir);
+    left.erase("glimpwatch.scores");
+    left.erase("glimpwatch.scores.lock");
+    EXPECT_EQ(unparsable, 0);
+    EXPECT_GT(changed, 0) << "no kill came after a save: the test saw nothing";
+    // The lock of every killed game went with it: this save does not wait.
+    HighScores::set_lock_wait_for_tests(60000);
+    HighScores::read();
+    HighScores::insert("After", 1, 2000000000);
+    HighScores::write();
+    EXPECT_EQ(HighScores::entry(0).score, 2000000000);
+    printf("[ figures  ] %d saving games killed: %d left an unparsable file, %d left a new table, "
+           "%zu temporary files left behind by kills\n",
+           KILLS, unparsable, changed, left.size());
+}
+
+} // namespace

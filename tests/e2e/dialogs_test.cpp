@@ -1,4 +1,5 @@
 // Menus, dialogs and the game's states, driven through real pointer and key events.
+#include "tests/e2e/field_view.h"
 #include "tests/e2e/harness.h"
 
 #include <X11/keysym.h>
@@ -302,4 +303,76 @@ TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
     // Back on the canvas, the game goes on.
     game->move_to_canvas(200, 200);
     EXPECT_FALSE(game->wait_canvas_change(paused).empty()) << "the game did not resume";
+}
+
+// ---------------------------------------------------------------- the end of a game
+
+// Left alone, a game at level 10 is lost within a minute or so: the end-game dialog, then the
+// name for a score that makes the table, then the table, then the logo again.
+TEST(GameOver, LostGameAsksForANameShowsTheTableAndReturnsToTheLogo) {
+    ScoreFileGuard guard;
+    guard.remove();
+    // Every old entry scored -1, so the lost game's score (0 or more) makes the table.
+    std::string old_table;
+    for (int i = 0; i < 10; ++i) {
+        char line[64];
+        snprintf(line, sizeof line, "%-20s %d %d\n", ("old" + std::to_string(i)).c_str(), 1, -1);
+        old_table += line;
+    }
+    write_file(score_file(), old_table);
+
+    std::unique_ptr<Game> game(new Game({"-l", "10"}));
+    ASSERT_TRUE(game->ok()) << game->error();
+    // The pointer stays on the field, or the game would pause.
+    game->move_to_canvas(200, 200);
+
+    WindowId end = game->wait_for_dialog(180000);
+    ASSERT_NE(end, 0u) << "the game was not lost within three minutes";
+    EXPECT_EQ(title_of(end), "End Game");
+    wait_until([&] { return game->dialog_buttons(end).size() == 1; }, UI_TIMEOUT_MS, 100);
+    save_artifact(test_artifact_name("end-game"), capture_window(end));
+    Capture field = game->capture_canvas();
+    save_artifact(test_artifact_name("field"), field);
+    EXPECT_FALSE(status_line_shown(field)) << "the lost field is redrawn without a status line";
+    EXPECT_FALSE(find_on_field(field, {"toaster"}).empty()) << "no computer turned into a toaster";
+    ASSERT_TRUE(game->click_dialog_button(end, 0)) << "no \"Nuts!\" button found";
+    ASSERT_TRUE(game->wait_dialog_gone(end));
+
+    WindowId name = game->wait_for_dialog();
+    ASSERT_NE(name, 0u) << "no dialog asked for a name";
+    EXPECT_EQ(title_of(name), "Enter Name");
+    wait_until([&] { return game->dialog_buttons(name).size() == 1; }, UI_TIMEOUT_MS, 100);
+    Rect d = window_rect(name);
+    move_pointer(d.cx(), d.cy());
+    type_text("tester");
+    save_artifact(test_artifact_name("enter-name"), capture_window(name));
+    tap_key(XK_Return);
+    ASSERT_TRUE(game->wait_dialog_gone(name)) << "Enter did not close the name dialog";
+
+    WindowId table = game->wait_for_dialog();
+    ASSERT_NE(table, 0u) << "no high-score table after the name";
+    EXPECT_EQ(title_of(table), "View High Scores");
+    wait_until([&] { return game->dialog_buttons(table).size() == 1; }, UI_TIMEOUT_MS, 100);
+    save_artifact(test_artifact_name("high-scores"), capture_window(table));
+    ASSERT_TRUE(game->click_dialog_button(table, 0));
+    ASSERT_TRUE(game->wait_dialog_gone(table));
+
+    game->move_to_canvas(200, 200);
+    EXPECT_TRUE(wait_until([&] { return shows_logo(game->capture_canvas()); }, UI_TIMEOUT_MS, 50))
+        << "the logo did not come back after the game";
+    save_artifact(test_artifact_name("after"), game->capture_canvas());
+
+    ASSERT_TRUE(game->close_and_wait());
+    EXPECT_EQ(game->process().status().code, 0);
+    std::istringstream file(read_file(score_file()));
+    std::string first;
+    std::getline(file, first);
+    EXPECT_EQ(first.substr(0, 24), "tester               10 ") << "first line: " << first;
+    int lines = 1;
+    std::string line;
+    while (std::getline(file, line)) {
+        ++lines;
+        EXPECT_EQ(line.substr(0, 4), "old" + std::to_string(lines - 2)) << line;
+    }
+    EXPECT_EQ(lines, 10);
 }

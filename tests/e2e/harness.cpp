@@ -627,6 +627,8 @@ Window find_popup(const std::set<Window> &known) {
     return 0;
 }
 
+std::string title_of(Window w) { return x_display ? window_title(w) : std::string(); }
+
 std::set<Window> viewable_ids() {
     std::set<Window> ids;
     for (auto &t : top_levels())

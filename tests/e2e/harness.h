@@ -170,6 +170,8 @@ WindowId wait_for_window(const std::string &title, long pid, int timeout_ms = WI
 std::vector<WindowId> other_windows(long pid, const std::set<WindowId> &known);
 // A viewable override-redirect window (menu pop-up) not among known; 0 when none.
 WindowId find_popup(const std::set<WindowId> &known);
+// The window's title (WM_NAME), empty when it has none.
+std::string title_of(WindowId w);
 // Ids of every viewable top-level now.
 std::set<WindowId> viewable_ids();
 

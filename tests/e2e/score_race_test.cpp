@@ -1,0 +1,106 @@
+// Two games that end and quit at the same moment: both players' scores stay in the file.
+#include "tests/e2e/harness.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace e2e;
+
+namespace {
+
+// Left alone, level 1 is lost in well under a minute; a slow machine gets plenty more.
+constexpr int GAME_OVER_TIMEOUT_MS = 240000;
+
+void move_window(WindowId w, int x, int y);   // with Xlib, at the end of the file
+
+std::string line(const char *name, int level, int score) {
+    char text[64];
+    snprintf(text, sizeof text, "%-*s %d %d\n", 20, name, level, score);
+    return text;
+}
+
+// Game over, "Nuts!", the name typed into the Enter Name dialog, then the high scores' "OK".
+// Returns what went wrong, or an empty text.
+std::string enter_name(Game &game, const std::string &name) {
+    WindowId nuts = game.wait_for_dialog(GAME_OVER_TIMEOUT_MS);
+    if (!nuts)
+        return "the game did not end";
+    if (!game.click_dialog_button(nuts, 0) || !game.wait_dialog_gone(nuts))
+        return "the end-of-game dialog did not close";
+    WindowId enter = game.wait_for_dialog();
+    if (!enter)
+        return "no Enter Name dialog";
+    // Without a window manager the keyboard follows the pointer.
+    wait_until([&] { return !game.dialog_buttons(enter).empty(); }, UI_TIMEOUT_MS, 100);
+    Rect d = window_rect(enter);
+    move_pointer(d.cx(), d.cy());
+    type_text(name);
+    tap_key(XK_Return);
+    if (!game.wait_dialog_gone(enter))
+        return "Enter in the name's entry did not close its dialog";
+    WindowId scores = game.wait_for_dialog();
+    if (!scores)
+        return "no high-score dialog";
+    save_artifact(test_artifact_name(name), capture_window(scores));
+    if (!game.click_dialog_button(scores, 0) || !game.wait_dialog_gone(scores))
+        return "the high-score dialog did not close";
+    return "";
+}
+
+TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores) {
+    ScoreFileGuard guard;
+    guard.remove();
+    // Ten entries below zero: a game lost without a point gets in.
+    std::string seeded;
+    for (int i = 0; i < 10; ++i)
+        seeded += line("Nobody", 0, -1);
+    write_file(score_file(), seeded);
+
+    // Both play level 1 at once, side by side, with nobody at the controls.
+    Game alpha({"-l", "1"});
+    ASSERT_TRUE(alpha.ok()) << alpha.error();
+    Game bravo({"-l", "1"});
+    ASSERT_TRUE(bravo.ok()) << bravo.error();
+    move_window(bravo.window(), 640, 0);
+    ASSERT_TRUE(wait_until([&] { return bravo.window_area().x == 640; }, UI_TIMEOUT_MS));
+    move_pointer(1270, 1014);
+
+    std::string failed = enter_name(alpha, "Alpha");
+    ASSERT_EQ(failed, "") << "first game";
+    failed = enter_name(bravo, "Bravo");
+    ASSERT_EQ(failed, "") << "second game";
+
+    // Both quit at the same moment.
+    send_delete_window(alpha.window());
+    send_delete_window(bravo.window());
+    ASSERT_TRUE(alpha.process().wait_exit());
+    ASSERT_TRUE(bravo.process().wait_exit());
+    EXPECT_EQ(alpha.process().status().code, 0) << alpha.process().err();
+    EXPECT_EQ(bravo.process().status().code, 0) << bravo.process().err();
+
+    // Each once, at level 1 with no points, in the order the names were entered.
+    std::string expected = line("Alpha", 1, 0) + line("Bravo", 1, 0);
+    for (int i = 0; i < 8; ++i)
+        expected += line("Nobody", 0, -1);
+    EXPECT_EQ(read_file(score_file()), expected);
+}
+
+} // namespace
+
+// Xlib last: its macros (None, Bool, Status...) would clash with GoogleTest's names above.
+#include <X11/Xlib.h>
+
+namespace {
+
+// Without a window manager both games' windows come up at the same place, and so would
+// their dialogs, each centred over its own window.
+void move_window(WindowId w, int x, int y) {
+    Display *display = XServerEnvironment::display();
+    XMoveWindow(display, w, x, y);
+    XSync(display, False);
+}
+
+} // namespace

@@ -28,10 +28,12 @@ std::string enter_name(Game &game, const std::string &name) {
     WindowId nuts = game.wait_for_dialog(GAME_OVER_TIMEOUT_MS);
     if (!nuts)
         return "the game did not end";
+    if (title_of(nuts) != "End Game")
+        return "\"" + title_of(nuts) + "\" came up in place of the end-of-game dialog";
     if (!game.click_dialog_button(nuts, 0) || !game.wait_dialog_gone(nuts))
         return "the end-of-game dialog did not close";
     WindowId enter = game.wait_for_dialog();
-    if (!enter)
+    if (!enter || title_of(enter) != "Enter Name")
         return "no Enter Name dialog";
     // Without a window manager the keyboard follows the pointer.
     wait_until([&] { return !game.dialog_buttons(enter).empty(); }, UI_TIMEOUT_MS, 100);
@@ -42,7 +44,7 @@ std::string enter_name(Game &game, const std::string &name) {
     if (!game.wait_dialog_gone(enter))
         return "Enter in the name's entry did not close its dialog";
     WindowId scores = game.wait_for_dialog();
-    if (!scores)
+    if (!scores || title_of(scores) != "View High Scores")
         return "no high-score dialog";
     save_artifact(test_artifact_name(name), capture_window(scores));
     if (!game.click_dialog_button(scores, 0) || !game.wait_dialog_gone(scores))

@@ -1,0 +1,115 @@
+// The null back end: nothing is drawn, so a benchmark times the game logic alone.
+#include "bench/null_gui.h"
+
+#include <cstring>
+
+namespace {
+Image images[64];       // every picture of the game, made once as the real back end does
+int image_count = 0;
+PointerCursor cursors[32];
+int cursor_count = 0;
+bool running = false;
+long draws = 0;         // blits, lines and texts: shows how much a frame would draw
+} // namespace
+
+namespace {
+
+struct Size {
+    const char *prefix;
+    int width, height;
+};
+
+// The sizes of the pixmaps/ artwork, by name or by the name of a frame set.
+const Size SIZES[] = {
+    {"toaster", 46, 34}, {"maccpu", 46, 34}, {"nextcpu", 46, 34}, {"sgicpu", 46, 34},
+    {"suncpu", 46, 34}, {"os2cpu", 46, 34}, {"bsdcpu", 46, 34},
+    {"miteA_", 64, 40}, {"miteD_", 32, 32}, {"miteL_", 32, 32}, {"miteR_", 32, 32},
+    {"spark_", 14, 14}, {"bucket", 30, 30}, {"logo", 320, 160}, {"icon", 48, 48},
+    {"about", 320, 100},
+};
+
+// Anything not in the table is a distro emblem (initfail and the ten distros).
+Size size_of(const char *name)
+{
+    for (const Size &s : SIZES)
+        if (strncmp(name, s.prefix, strlen(s.prefix)) == 0)
+            return s;
+    return Size{name, 24, 20};
+}
+
+void set_cursor(PointerCursor *) {}
+
+// Out of room only if the game grew more pictures than the artwork has: reuse the last.
+void load_cursor(const char *, int, PointerCursor **out)
+{
+    *out = &cursors[cursor_count < 31 ? cursor_count++ : 31];
+}
+
+void load_image(const char *name, int, Image **out)
+{
+    Image *image = &images[image_count < 63 ? image_count++ : 63];
+    Size s = size_of(name);
+    image->width = s.width;
+    image->height = s.height;
+    *out = image;
+}
+
+void set_icon(Image *) {}
+int image_width(Image *image) { return image->width; }
+int image_height(Image *image) { return image->height; }
+void prepare_canvas() {}
+void clear_canvas() {}
+void present_canvas() {}
+void draw_image(Image *, int, int) { draws++; }
+void draw_line(int, int, int, int) { draws++; }
+void draw_text(const char *, int, int) { draws++; }
+void start_timer(int) { running = true; }
+void stop_timer() { running = false; }
+int timer_running() { return running ? 1 : 0; }
+void show_dialog(int) {}
+void run_event_loop() {}
+void open(int *, char **) {}
+void build_main_window(int) {}
+void build_dialogs(Image *, Image *, Image *) {}
+void enable_pause_item(int) {}
+void set_dialog_text(int, const char *) {}
+
+// Filled by member name, so a slot can never shift to the wrong operation.
+GuiMethods make_table()
+{
+    GuiMethods m{};
+    m.set_cursor = set_cursor;
+    m.load_cursor = load_cursor;
+    m.load_image = load_image;
+    m.set_icon = set_icon;
+    m.image_width = image_width;
+    m.image_height = image_height;
+    m.prepare_canvas = prepare_canvas;
+    m.clear_canvas = clear_canvas;
+    m.present_canvas = present_canvas;
+    m.draw_image = draw_image;
+    m.draw_line = draw_line;
+    m.draw_text = draw_text;
+    m.start_timer = start_timer;
+    m.stop_timer = stop_timer;
+    m.timer_running = timer_running;
+    m.show_dialog = show_dialog;
+    m.run_event_loop = run_event_loop;
+    m.open = open;
+    m.build_main_window = build_main_window;
+    m.build_dialogs = build_dialogs;
+    m.enable_pause_item = enable_pause_item;
+    m.set_dialog_text = set_dialog_text;
+    return m;
+}
+
+const GuiMethods table = make_table();
+
+} // namespace
+
+namespace NullGui {
+
+void install(const GuiMethods **out) { *out = &table; }
+long draw_calls() { return draws; }
+
+} // namespace NullGui

@@ -1,0 +1,21 @@
+// A null back end for the benchmarks: every operation does nothing, pictures have the artwork's sizes.
+#pragma once
+
+#include "gui/gui.h"
+
+struct Image {
+    int width;
+    int height;
+};
+
+struct PointerCursor {
+    int unused;
+};
+
+namespace NullGui {
+
+void install(const GuiMethods **out);
+// Calls that would have reached the screen so far: blits, lines and texts.
+long draw_calls();
+
+} // namespace NullGui

@@ -1,0 +1,138 @@
+// The benchmarks' world: the null back end, games started as the program starts them, and a keeper.
+#include "bench/world.h"
+
+#include "bench/null_gui.h"
+#include "field/bucket.h"
+#include "field/computer.h"
+#include "field/glimp.h"
+#include "field/network.h"
+#include "field/swarm.h"
+#include "game/game.h"
+
+#include <cstdlib>
+
+namespace {
+bool opened = false;
+} // namespace
+
+namespace {
+
+// At least this many computers stay clean after any tick, so the lose test never holds.
+constexpr int CLEAN_MARGIN = 3;
+
+void repair(Computer &c)
+{
+    // The computer's own distro; a PC tower gets the first PC distro.
+    c.distro = c.kind < 6 ? c.kind : 6;
+    Network::add_to_counter(INFECTED, -1);
+    Network::add_to_counter(GOOD, 1);
+}
+
+void infect(Computer &c)
+{
+    c.distro = INITFAIL;
+    Network::add_to_counter(GOOD, -1);
+    Network::add_to_counter(INFECTED, 1);
+}
+
+// Computers that the next tick could infect: a spark standing on an anchor arrives at the
+// next update, a Glimp at work step 10 installs the virus at the next one.
+int threats()
+{
+    int n = 0;
+    for (int i = 0; i < Network::wire_count(); i++) {
+        const Wire &w = Network::wire(i);
+        if (w.active && ((w.spark_x == w.x2 && w.spark_y == w.y2) ||
+                         (w.spark_x == w.x1 && w.spark_y == w.y1)))
+            n++;
+    }
+    for (const Glimp *g = Swarm::on_field_head(); g; g = g->next)
+        if (g->state == AT_COMPUTER && g->frame == 10)
+            n++;
+    return n;
+}
+
+} // namespace
+
+namespace World {
+
+// The order of the program's start-up: the Glimp pictures first, their size spaces the computers.
+// The high-score file is left alone: the benchmarks of the table point it at a file of their own.
+void open()
+{
+    if (opened)
+        return;
+    opened = true;
+    static char name[] = "glimpwatch_bench";
+    static char *argv[] = {name, nullptr};
+    int argc = 1;
+    Gui::open("null", &argc, argv);
+    Gui::build_main_window(Game::DEFAULT_SCREEN_SIZE);
+    Gui::prepare_canvas();
+    Image *logo = nullptr, *icon = nullptr, *about = nullptr;
+    Gui::load_image("logo", 0, &logo);
+    Gui::load_image("icon", 0, &icon);
+    Gui::load_image("about", 0, &about);
+    Game::set_pictures(logo, icon, about);
+    Gui::build_dialogs(logo, icon, about);
+    PointerCursor *hand_up = nullptr, *hand_down = nullptr;
+    Gui::load_cursor("hand_up", 0, &hand_up);
+    Gui::load_cursor("hand_down", 0, &hand_down);
+    Game::set_hand_cursors(hand_up, hand_down);
+    Glimp::load_images();
+    Distro::load_images();
+    Computer::load_images();
+    Bucket::load_images();
+    Spark::load_images();
+}
+
+void start(int size, int level, unsigned seed)
+{
+    open();
+    Game::set_screen_size(size);
+    srand(seed);
+    Game::start(level);
+}
+
+int active_sparks()
+{
+    int n = 0;
+    for (int i = 0; i < Network::wire_count(); i++)
+        n += Network::wire(i).active ? 1 : 0;
+    return n;
+}
+
+void keep_network_up()
+{
+    for (int i = 0; i < Network::wire_count(); i++) {
+        const Wire &w = Network::wire(i);
+        Computer &from = Network::computer(w.from);
+        Computer &to = Network::computer(w.to);
+        if (from.distro == INITFAIL && to.distro == INITFAIL && !to.busy)
+            repair(to);
+        else if (from.distro > INITFAIL && to.distro > INITFAIL && !from.busy)
+            infect(from);
+    }
+    int need = CLEAN_MARGIN + threats();
+    int n = Network::computer_count();
+    for (int i = 0; i < n && Network::counter(GOOD) + Network::counter(OFF) < need; i++) {
+        Computer &c = Network::computer(i);
+        if (c.distro == INITFAIL && !c.busy)
+            repair(c);
+    }
+}
+
+int start_at_peak(int size, int level, unsigned seed, int tick_limit)
+{
+    start(size, level, seed);
+    int played = 0;
+    while (played < tick_limit && Game::state() == PLAYING &&
+           !(Swarm::counter(RESERVE) == 0 && Swarm::counter(ON_FIELD) > 0)) {
+        keep_network_up();
+        Game::tick();
+        played++;
+    }
+    return played;
+}
+
+} // namespace World

@@ -390,6 +390,10 @@ void read()
 
 void write()
 {
+    // A table that this player may not write stays as it is, although the directory would
+    // let a new one take its place: someone made it read-only on purpose.
+    if (access(file_path, W_OK) != 0 && errno != ENOENT)
+        return;
     // Another game may have saved since this one read the file. Under the lock, its table
     // is read again and only this run's new entries go into it, so neither game's scores
     // are lost and none is entered twice.

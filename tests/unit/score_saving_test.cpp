@@ -423,14 +423,23 @@ TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedL
     rmdir(missing_dir.c_str());
     HighScores::set_path_for_tests(path.c_str());
 
-    // A read-only directory, without a file and with a read-only one.
-    for (bool with_file : {false, true}) {
-        SCOPED_TRACE(with_file ? "read-only file" : "no file");
+    // A read-only directory, without a file and with a read-only one; a read-only file in a
+    // directory where anyone could replace it is left alone all the same.
+    struct Case {
+        const char *what;
+        mode_t dir_mode;
+        bool with_file;
+    } cases[] = {{"read-only directory, no file", 0555, false},
+                 {"read-only directory and file", 0555, true},
+                 {"read-only file, open directory", 0777, true}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
         chmod(dir.c_str(), 0755);
         unlink(path.c_str());
-        if (with_file)
+        unlink(lock.c_str());
+        if (k.with_file)
             write_text(path, table_text(old_table), 0444);
-        chmod(dir.c_str(), 0555);
+        chmod(dir.c_str(), k.dir_mode);
         std::set<std::string> before = names_in(dir);
         int result = in_child(
             [&] {
@@ -441,7 +450,7 @@ TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedL
             true);
         EXPECT_EQ(result, 0);
         EXPECT_EQ(names_in(dir), before);
-        if (with_file) {
+        if (k.with_file) {
             EXPECT_EQ(read_text(path), table_text(old_table));
         }
     }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,4 +121,166 @@ TEST(Play, BucketIsPickedUpByAPressAndPutBackByTheRelease) {
     EXPECT_TRUE(wait_until(bucket_in_corner, UI_TIMEOUT_MS, 50))
         << "the bucket did not come back to its corner after the release";
     save_artifact(test_artifact_name("released"), game->capture_canvas());
+}
+
+// ---------------------------------------------------------------- dragging a distro back
+
+namespace {
+
+// The real distros by index 1..10, and the computer kind that can run each.
+const std::vector<std::string> DISTROS = {"arch",     "bsd",     "centos",    "debian", "gentoo",
+                                          "mandriva", "openbsd", "slackware", "suse",   "ubuntu"};
+std::string computer_for(const std::string &distro) {
+    static const std::vector<std::string> kinds = {"maccpu", "nextcpu", "sgicpu", "suncpu", "os2cpu"};
+    for (size_t i = 0; i < kinds.size(); ++i)
+        if (DISTROS[i] == distro)
+            return kinds[i];
+    return "bsdcpu"; // the PC takes any of the other five
+}
+
+// A walking Glimp and the real distro it carries over its head (it bobs between two heights).
+struct Carrier {
+    Sighting glimp;
+    std::string distro;
+};
+std::vector<Carrier> carriers(const Capture &canvas) {
+    std::vector<Carrier> result;
+    for (const auto &g : walking_glimps(canvas))
+        for (const auto &d : DISTROS)
+            for (int dy : {-15, -11, -19})
+                if (covered_share(canvas, d, g.x - 2, g.y + dy) < 0.15) {
+                    result.push_back(Carrier{g, d});
+                    dy = 0;
+                    break;
+                }
+    return result;
+}
+
+bool lies_at(const Capture &canvas, const std::string &distro, int x, int y) {
+    return covered_share(canvas, distro, x, y) < 0.15;
+}
+
+// A point of the field with nothing drawn around it, far enough from (x, y).
+bool empty_spot(const Capture &canvas, int x, int y, int *ex, int *ey) {
+    for (int cy = 60; cy + 30 < canvas.height - 30; cy += 16)
+        for (int cx = 40; cx + 30 < canvas.width; cx += 16) {
+            if (std::abs(cx - x) < 80 && std::abs(cy - y) < 80)
+                continue;
+            if (non_white_box(canvas.crop(cx - 30, cy - 30, 60, 60)).empty()) {
+                *ex = cx;
+                *ey = cy;
+                return true;
+            }
+        }
+    return false;
+}
+
+} // namespace
+
+// A killed Glimp drops the distro it stole; dragged off every computer the distro goes back
+// where it lay, dragged onto a computer that runs initfail or nothing and can run it, it is
+// installed there.
+TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
+    auto game = start_playing();
+    ASSERT_TRUE(game->ok()) << game->error();
+    std::string log;
+    Carrier victim;
+    bool dropped = false;
+    // Glimps need some seconds to reach a computer, take its distro and walk off with it.
+    for (int attempt = 0; attempt < 60 && !dropped; ++attempt) {
+        Capture still = pause_and_look(*game);
+        auto found = carriers(still);
+        if (found.empty()) {
+            game->move_to_canvas(200, 200);
+            game->wait_canvas_change(still);
+            settle(500);
+            continue;
+        }
+        victim = found.front();
+        log += "try " + std::to_string(attempt) + ": " + victim.glimp.name + " carrying " +
+               victim.distro + " at " + std::to_string(victim.glimp.x) + "," +
+               std::to_string(victim.glimp.y) + "\n";
+        save_artifact(test_artifact_name("carrier"), still);
+        game->click_canvas(victim.glimp.cx(), victim.glimp.cy());
+        // Dying takes six ticks; then the distro lies where the Glimp stood.
+        dropped = wait_until(
+            [&] { return lies_at(game->capture_canvas(), victim.distro, victim.glimp.x, victim.glimp.y); },
+            5000, 30);
+    }
+    ASSERT_TRUE(dropped) << "no stolen distro could be knocked off a Glimp\n" << log;
+    const int lx = victim.glimp.x, ly = victim.glimp.y;
+    const std::string d = victim.distro;
+    Capture lying = game->capture_canvas();
+    save_artifact(test_artifact_name("lying"), lying);
+
+    // Off every computer: it comes back to where it lay.
+    int ex, ey;
+    ASSERT_TRUE(empty_spot(lying, lx, ly, &ex, &ey)) << "no empty place on the field";
+    game->move_to_canvas(lx + 12, ly + 10);
+    settle(60);
+    press_button(1);
+    game->move_to_canvas(ex, ey);
+    bool taken = wait_until([&] { return covered_share(game->capture_canvas(), d, lx, ly) > 0.5; },
+                            UI_TIMEOUT_MS, 30);
+    save_artifact(test_artifact_name("dragging"), game->capture_canvas());
+    release_button(1);
+    EXPECT_TRUE(taken) << "the distro stayed on the field while it was dragged";
+    EXPECT_TRUE(wait_until([&] { return lies_at(game->capture_canvas(), d, lx, ly); }, UI_TIMEOUT_MS, 30))
+        << "a distro dropped on an empty place did not go back where it lay";
+
+    // Onto a computer that can run it and runs initfail or nothing: installed there. Computers
+    // that plainly show initfail or a blank screen are tried first; where the screen is hidden
+    // (by a Glimp, or by the lying distro over the computer it was stolen from) a refused drop
+    // sends the distro back and the next one is tried.
+    Capture field = pause_and_look(*game);
+    save_artifact(test_artifact_name("before-drop"), field);
+    const std::string kind = computer_for(d);
+    std::vector<std::pair<int, Sighting>> candidates;
+    for (const auto &c : find_on_field(field, {kind}, 0.6)) {
+        bool runs_real = false;
+        for (const auto &a : DISTROS)
+            runs_real = runs_real || (computer_for(a) == kind && lies_at(field, a, c.x + 4, c.y + 4));
+        if (runs_real)
+            continue;
+        bool plain = covered_share(field, "initfail", c.x + 4, c.y + 4) < 0.15 ||
+                     covered_share(field, kind, c.x, c.y) < 0.05;
+        candidates.emplace_back(plain ? 0 : 1, c);
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    ASSERT_FALSE(candidates.empty()) << "no " << kind << " without a real distro, though one lost its "
+                                     << d << "\n" << log;
+    bool installed = false;
+    for (size_t i = 0; i < candidates.size() && i < 4 && !installed; ++i) {
+        const Sighting &target = candidates[i].second;
+        game->move_to_canvas(lx + 12, ly + 10);
+        settle(60);
+        press_button(1);
+        game->move_to_canvas(target.cx(), target.cy());
+        // Once a tick has drawn the field without it, the distro lying there again can only
+        // mean that the drop was refused.
+        wait_until([&] { return covered_share(game->capture_canvas(), d, lx, ly) > 0.5; },
+                   UI_TIMEOUT_MS, 30);
+        release_button(1);
+        Capture after;
+        bool back = false;
+        wait_until(
+            [&] {
+                after = game->capture_canvas();
+                installed = lies_at(after, d, target.x + 4, target.y + 4) &&
+                            covered_share(after, d, lx, ly) > 0.5;
+                back = lies_at(after, d, lx, ly);
+                return installed || back;
+            },
+            UI_TIMEOUT_MS, 30);
+        save_artifact(test_artifact_name("drop-" + std::to_string(i)), after);
+        log += "dropped on the " + kind + " at " + std::to_string(target.x) + "," +
+               std::to_string(target.y) + (installed ? ": installed\n" : back ? ": refused\n" : ": ?\n");
+        if (candidates[i].first == 0) {
+            EXPECT_TRUE(installed) << "a " << kind << " showing initfail or nothing refused " << d;
+        }
+        if (!installed && !back)
+            break;
+    }
+    EXPECT_TRUE(installed) << log;
 }

@@ -25,6 +25,7 @@ constexpr int LOCK_WAIT_MS = 5000;
 namespace {
 HighScoreEntry table[HIGH_SCORE_COUNT];
 const char *file_path = GLIMPWATCH_SCORE_FILE;
+std::string test_path;   // a test's own file, kept here so that its text outlives the test's
 // The entries this run added since its last successful save, ordered as the table is.
 // Saving merges them into whatever the file holds by then.
 HighScoreEntry pending[HIGH_SCORE_COUNT];
@@ -366,6 +367,21 @@ bool rewrite_in_place(const char *text, size_t length)
     return close(fd) == 0 && written;
 }
 
+// Whether a save may put a table at the file's name. A table that this player may not
+// write stays as it is, although the directory would let a new one take its place:
+// someone made it read-only on purpose. Nothing but a table (or a link, which a rename
+// replaces without following it) is ever replaced, and nothing is made where nothing can
+// be saved.
+bool may_save()
+{
+    struct stat st;
+    if (lstat(file_path, &st) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(st.st_mode))
+        return true;
+    return S_ISREG(st.st_mode) && access(file_path, W_OK) == 0;
+}
+
 } // namespace
 
 namespace HighScores {
@@ -390,9 +406,7 @@ void read()
 
 void write()
 {
-    // A table that this player may not write stays as it is, although the directory would
-    // let a new one take its place: someone made it read-only on purpose.
-    if (access(file_path, W_OK) != 0 && errno != ENOENT)
+    if (!may_save())
         return;
     // Another game may have saved since this one read the file. Under the lock, its table
     // is read again and only this run's new entries go into it, so neither game's scores
@@ -490,7 +504,11 @@ void refresh_dialog()
 
 const HighScoreEntry &entry(int index) { return table[index]; }
 const char *path() { return file_path; }
-void set_path_for_tests(const char *p) { file_path = p ? p : GLIMPWATCH_SCORE_FILE; }
+void set_path_for_tests(const char *p)
+{
+    test_path = p ? p : GLIMPWATCH_SCORE_FILE;
+    file_path = test_path.c_str();
+}
 
 void set_lock_wait_for_tests(int ms) { lock_wait_ms = ms; }
 

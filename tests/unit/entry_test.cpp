@@ -38,7 +38,12 @@ protected:
         score_path = std::string(TEST_BINARY_DIR) + "/entry_scores_" + std::to_string(getpid());
         ::remove(score_path.c_str());
     }
-    void TearDown() override { ::remove(score_path.c_str()); }
+    // The quit in the child saves under a lock file beside the table: remove both.
+    void TearDown() override
+    {
+        ::remove(score_path.c_str());
+        ::remove((score_path + ".lock").c_str());
+    }
 
     // Runs the program in the dying child as a fresh process would, with the driver as its
     // event loop. What the driver writes to standard error is what the parent checks.

@@ -52,6 +52,11 @@ bool status_line_shown(const Capture &canvas) {
     return !non_white_box(strip).empty();
 }
 
+// Whether the status line shows the text (its font's cells, so "Level:3 " is not "Level:30").
+bool status_says(const Capture &canvas, const std::string &text) {
+    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
+}
+
 Game *start_waiting(std::vector<std::string> args = {}) {
     auto *game = new Game(args);
     if (game->ok())
@@ -158,11 +163,11 @@ TEST(Dialogs, NewGameOkStartsAGame) {
     bool started = wait_until(
         [&] {
             canvas = game->capture_canvas();
-            return status_line_shown(canvas) && logo_gone(canvas);
+            return status_says(canvas, "Level:1  Score:0 ") && logo_gone(canvas);
         },
         UI_TIMEOUT_MS, 50);
     save_artifact(test_artifact_name(), canvas);
-    EXPECT_TRUE(started) << "no play field with a status line after New Game, OK";
+    EXPECT_TRUE(started) << "no play field at level 1 with score 0 after New Game, OK";
 }
 
 TEST(Dialogs, QuitCancelKeepsRunningAndQuitOkExitsWritingTheScoreFile) {
@@ -237,11 +242,11 @@ TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
     bool started = wait_until(
         [&] {
             canvas = game->capture_canvas();
-            return status_line_shown(canvas) && logo_gone(canvas);
+            return status_says(canvas, "Level:3  Score:0 ") && logo_gone(canvas);
         },
         UI_TIMEOUT_MS, 50);
     save_artifact(test_artifact_name(), canvas);
-    EXPECT_TRUE(started) << "no play field with a status line after warping to 3";
+    EXPECT_TRUE(started) << "no play field at level 3 after warping to 3";
 }
 
 TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing) {
@@ -270,10 +275,10 @@ TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
     ASSERT_TRUE(wait_until(
         [&] {
             first = game->capture_canvas();
-            return status_line_shown(first);
+            return status_says(first, "Level:1  Score:0 ");
         },
         UI_TIMEOUT_MS, 50))
-        << "no status line: the game at level 1 does not tick";
+        << "no status line for level 1: the game does not tick";
     save_artifact(test_artifact_name("playing"), first);
     // Glimps enter on the first tick and walk on every tick: the field keeps changing.
     Capture second = game->wait_canvas_change(first);

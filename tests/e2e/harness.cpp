@@ -752,6 +752,68 @@ std::string save_artifact(const std::string &name, const Capture &c) {
     return path;
 }
 
+XpmPicture picture_of(const Capture &c) {
+    XpmPicture pic;
+    pic.width = c.width;
+    pic.height = c.height;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+            pic.pixels.push_back(c.at(x, y));
+    pic.opaque.assign(pic.pixels.size(), 1);
+    pic.known.assign(pic.pixels.size(), 1);
+    return pic;
+}
+
+Capture render_text(const std::string &text) {
+    Capture c;
+    if (!x_display || text.empty())
+        return c;
+    XFontStruct *font = XLoadQueryFont(x_display, "fixed");
+    if (!font)
+        return c;
+    int len = static_cast<int>(text.size());
+    int w = XTextWidth(font, text.c_str(), len), h = font->ascent + font->descent;
+    int screen = DefaultScreen(x_display);
+    Pixmap pix = XCreatePixmap(x_display, DefaultRootWindow(x_display), static_cast<unsigned>(w),
+                               static_cast<unsigned>(h),
+                               static_cast<unsigned>(DefaultDepth(x_display, screen)));
+    GC gc = XCreateGC(x_display, pix, 0, nullptr);
+    XSetFont(x_display, gc, font->fid);
+    XSetForeground(x_display, gc, WhitePixel(x_display, screen));
+    XFillRectangle(x_display, pix, gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XSetForeground(x_display, gc, BlackPixel(x_display, screen));
+    XDrawString(x_display, pix, gc, 0, font->ascent, text.c_str(), len);
+    XImage *img = XGetImage(x_display, pix, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                            AllPlanes, ZPixmap);
+    if (img) {
+        c.width = w;
+        c.height = h;
+        c.rgb.resize(static_cast<size_t>(w) * h * 3);
+        // An image of a pixmap carries no colour masks: take the screen's visual's.
+        Visual *visual = DefaultVisual(x_display, screen);
+        int rs = mask_shift(visual->red_mask), gs = mask_shift(visual->green_mask),
+            bs = mask_shift(visual->blue_mask);
+        size_t i = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                unsigned long p = XGetPixel(img, x, y);
+                c.rgb[i++] = static_cast<uint8_t>((p & visual->red_mask) >> rs);
+                c.rgb[i++] = static_cast<uint8_t>((p & visual->green_mask) >> gs);
+                c.rgb[i++] = static_cast<uint8_t>((p & visual->blue_mask) >> bs);
+            }
+        XDestroyImage(img);
+    }
+    XFreeGC(x_display, gc);
+    XFreePixmap(x_display, pix);
+    XFreeFont(x_display, font);
+    return c;
+}
+
+bool shows_text(const Capture &area, const std::string &text) {
+    Capture rendered = render_text(text);
+    return !rendered.empty() && !find_picture(area, picture_of(rendered)).empty();
+}
+
 Rect non_white_box(const Capture &c) {
     int x0 = c.width, y0 = c.height, x1 = -1, y1 = -1;
     for (int y = 0; y < c.height; ++y)

@@ -235,6 +235,15 @@ struct Point {
 std::vector<Point> find_picture(const Capture &c, const XpmPicture &pic, long max_mismatch = 0,
                                 bool allow_outside = false);
 
+// Every pixel of a capture as an opaque picture, for finding that exact image elsewhere.
+XpmPicture picture_of(const Capture &c);
+// The text as X's core font "fixed" draws it (the font of the status line): black on white,
+// as tall as the font's ascent and descent, as wide as the text's character cells.
+Capture render_text(const std::string &text);
+// Whether the area shows the text exactly as render_text draws it (blank cells included, so a
+// trailing blank tells "Level:1 " from "Level:12").
+bool shows_text(const Capture &area, const std::string &text);
+
 // Bounding box of the pixels that are not white (all channels >= 250 count as white).
 Rect non_white_box(const Capture &c);
 

@@ -22,6 +22,11 @@ bool status_line_shown(const Capture &canvas) {
     return !non_white_box(canvas.crop(0, size - 20, size / 2, 20)).empty();
 }
 
+// Whether the status line shows the text (its font's cells, so "Score:5 " is not "Score:50").
+bool status_says(const Capture &canvas, const std::string &text) {
+    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
+}
+
 // Starts a game at level 1 and waits for its first frames.
 std::unique_ptr<Game> start_playing() {
     std::unique_ptr<Game> game(new Game({"-l", "1"}));
@@ -64,6 +69,7 @@ TEST(Play, ClickOnAWalkingGlimpKillsIt) {
     auto game = start_playing();
     ASSERT_TRUE(game->ok()) << game->error();
     bool killed = false;
+    int clicks = 0;
     std::string log;
     // A few tries: a Glimp may be hidden behind another or still outside the field.
     for (int attempt = 0; attempt < 8 && !killed; ++attempt) {
@@ -78,7 +84,20 @@ TEST(Play, ClickOnAWalkingGlimpKillsIt) {
             settle(600);
             continue;
         }
-        const Sighting g = glimps.front();
+        // One that stands alone, so that the click kills exactly one Glimp.
+        Sighting g = glimps.front();
+        for (const auto &candidate : glimps) {
+            bool alone = true;
+            for (const auto &other : glimps)
+                if (&other != &candidate && std::abs(other.x - candidate.x) < 40 &&
+                    std::abs(other.y - candidate.y) < 40)
+                    alone = false;
+            if (alone) {
+                g = candidate;
+                break;
+            }
+        }
+        ++clicks;
         save_artifact(test_artifact_name("before-" + std::to_string(attempt)), still);
         // Coming back onto the canvas resumes the game; the press follows at once, well
         // before the next tick moves the Glimp.
@@ -98,6 +117,12 @@ TEST(Play, ClickOnAWalkingGlimpKillsIt) {
                std::to_string(g.cy()) + (killed ? ": dying\n" : ": no dying Glimp there\n");
     }
     EXPECT_TRUE(killed) << log;
+    // One Glimp killed by the first click scores 5.
+    if (killed && clicks == 1) {
+        EXPECT_TRUE(wait_until([&] { return status_says(game->capture_canvas(), "Score:5 "); },
+                               UI_TIMEOUT_MS, 50))
+            << "the status line does not show Score:5 after one kill";
+    }
 }
 
 // The bucket leaves its corner while the button holds it and is back after the release.

@@ -102,7 +102,10 @@ bool read_written_line(const char *data, size_t size, size_t start, HighScoreEnt
     if (*level_begin == '+' || score_begin == score_end || *score_begin == '+' ||
         !parse_int(level_begin, level_end, &level) || !parse_int(score_begin, score_end, &score))
         return false;
-    size_t length = HIGH_SCORE_NAME_MAX;
+    // A NUL byte ends the name, as it ends the text the writer is later given; the blanks
+    // before it are padding too, or "Ann \0" would come back from the next save as "Ann".
+    const char *nul = static_cast<const char *>(memchr(data + start, '\0', HIGH_SCORE_NAME_MAX));
+    size_t length = nul ? static_cast<size_t>(nul - (data + start)) : HIGH_SCORE_NAME_MAX;
     while (length > 0 && data[start + length - 1] == ' ')
         length--;
     set_name(e, data + start, length);

@@ -22,3 +22,33 @@ cmake --build build-test -j "$jobs"
 
 echo "== tests"
 (cd build-test && ctest --output-on-failure)
+
+# The in-process suite again under AddressSanitizer (leaks included) and
+# UndefinedBehaviorSanitizer. GTK itself is not sanitizer-clean, so neither the program
+# nor the tests that drive it under Xvfb are built here.
+echo "== sanitizers"
+configure build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_SANITIZE=ON -DGLIMPWATCH_PROGRAM=OFF
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --output-on-failure)
+
+# A bounded run of the high-score reader's fuzz target (clang's libFuzzer), from the seed
+# files; new inputs it finds stay in the build directory. Any crash fails the script.
+echo "== fuzz"
+configure build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DGLIMPWATCH_FUZZ=ON -DGLIMPWATCH_PROGRAM=OFF \
+    -DGLIMPWATCH_TESTS=OFF
+cmake --build build-fuzz -j "$jobs"
+mkdir -p build-fuzz/corpus
+fuzz_log=build-fuzz/high_scores_fuzz.log
+fuzz_status=0
+build-fuzz/fuzz/high_scores_fuzz -max_total_time=60 -runs=5000000 -timeout=10 \
+    -artifact_prefix=build-fuzz/ build-fuzz/corpus fuzz/corpus/high_scores >"$fuzz_log" 2>&1 || fuzz_status=$?
+# "Done N runs" closes a clean run; a crash leaves only the "#N" progress lines.
+fuzz_runs=$(sed -n -e 's/^Done \([0-9]*\) runs.*/\1/p' -e 's/^#\([0-9]*\).*/\1/p' "$fuzz_log" | tail -n 1)
+if [ "$fuzz_status" -ne 0 ]; then
+    tail -n 30 "$fuzz_log"
+    echo "fuzz: high_scores_fuzz failed (status $fuzz_status) ${fuzz_runs:+after $fuzz_runs inputs}${fuzz_runs:-on a seed file};" \
+        "the input is saved in build-fuzz/"
+    exit 1
+fi
+echo "fuzz: high_scores_fuzz ran ${fuzz_runs:-?} inputs, no crash"

@@ -463,6 +463,10 @@ void insert(const char *name, int level, int score)
     size_t length = 0;
     while (length < HIGH_SCORE_NAME_MAX && name[length] != '\0' && name[length] != '\n')
         length++;
+    // The file pads names with blanks, so blanks at the end of a name could not be told
+    // from the padding when the table is read back: they are dropped here already.
+    while (length > 0 && name[length - 1] == ' ')
+        length--;
     set_name(table[place], name, length);
     table[place].level = level;
     table[place].score = score;

@@ -157,6 +157,13 @@ TEST_F(HighScoresTest, EveryNameThatWriteProducesReadsBackWhole)
         expect_entry(i, {cases[i].read_back, cases[i].level, score--});
 }
 
+TEST_F(HighScoresTest, TrailingBlanksOfATypedNameDoNotChangeTheTableAcrossASave)
+{
+    HighScores::read();
+    HighScores::insert("Ann  ", 3, 50);
+    EXPECT_STREQ(HighScores::entry(0).name, "Ann");
+}
+
 TEST_F(HighScoresTest, NegativeAndExtremeNumbersRoundTrip)
 {
     const int values[] = {INT_MIN, INT_MAX, -1, 0, 1};

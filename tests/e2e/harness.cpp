@@ -1112,6 +1112,17 @@ void Game::click_canvas(int cx, int cy, int button) {
     click_at(canvas_root_x(cx), canvas_root_y(cy), button);
 }
 
+void Game::burst_clicks(const std::vector<Point> &points, int button) {
+    Rect canvas = canvas_area();
+    for (const Point &p : points) {
+        XTestFakeMotionEvent(x_display, DefaultScreen(x_display), canvas.x + p.x, canvas.y + p.y,
+                             CurrentTime);
+        XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), True, CurrentTime);
+        XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), False, CurrentTime);
+    }
+    XSync(x_display, False);
+}
+
 Capture Game::wait_canvas_change(const Capture &before, int timeout_ms, long min_pixels) {
     Capture now;
     bool changed = wait_until(

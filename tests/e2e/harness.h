@@ -318,6 +318,9 @@ public:
     // Moves the pointer onto the canvas point (cx, cy).
     void move_to_canvas(int cx, int cy);
     void click_canvas(int cx, int cy, int button = 1);
+    // Clicks the canvas points one after the other with no pause between: all of them reach
+    // the game together, before a tick can move anything.
+    void burst_clicks(const std::vector<Point> &points, int button = 1);
     // Waits until the canvas shows something other than before (differing in more than
     // min_pixels pixels); returns the new capture (empty on timeout).
     Capture wait_canvas_change(const Capture &before, int timeout_ms = UI_TIMEOUT_MS,

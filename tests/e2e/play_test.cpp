@@ -43,7 +43,7 @@ Capture pause_and_look(Game &game) {
     Capture still = game.capture_canvas();
     wait_until(
         [&] {
-            settle(450); // more than two ticks: a tick under way has been drawn by then
+            settle(300); // more than a tick: a running game would have drawn another frame
             Capture now = game.capture_canvas();
             bool same = now.differences(still) == 0;
             still = now;
@@ -321,4 +321,58 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
             break;
     }
     EXPECT_TRUE(installed) << log;
+}
+
+// ---------------------------------------------------------------- winning a level
+
+// Every Glimp of level 1 killed: the score dialog comes up between the levels, and its "OK"
+// starts level 2 with the score kept.
+TEST(Play, KillingEveryGlimpOfALevelLeadsToTheNextLevel) {
+    auto game = start_playing();
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = 0;
+    int bursts = 0;
+    // Glimps enter a few at a time, every few seconds of play; some walk off and come back.
+    bool over = wait_until(
+        [&] {
+            auto up = game->dialogs();
+            if (!up.empty()) {
+                dialog = up.front();
+                return true;
+            }
+            Capture still = pause_and_look(*game);
+            std::vector<Point> targets;
+            for (const auto &g : find_on_field(still, walking_glimp_frames()))
+                if (g.x > 30 || g.y > 30) // leave the bucket alone
+                    targets.push_back(Point{g.cx(), g.cy()});
+            if (targets.empty()) {
+                game->move_to_canvas(still.width / 2, still.height / 2);
+                settle(1000);
+            } else {
+                ++bursts;
+                game->burst_clicks(targets);
+                settle(300);
+            }
+            return false;
+        },
+        300000, 10);
+    ASSERT_TRUE(over) << "level 1 was neither won nor lost in five minutes (" << bursts
+                      << " bursts of clicks)";
+    ASSERT_EQ(title_of(dialog), "Score") << "the level ended another way";
+    wait_until([&] { return game->dialog_buttons(dialog).size() == 1; }, UI_TIMEOUT_MS, 100);
+    save_artifact(test_artifact_name("score"), capture_window(dialog));
+    save_artifact(test_artifact_name("last-frame"), game->capture_canvas());
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0));
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    game->move_to_canvas(200, 200);
+    Capture next;
+    EXPECT_TRUE(wait_until(
+        [&] {
+            next = game->capture_canvas();
+            return status_says(next, "Level:2 ");
+        },
+        UI_TIMEOUT_MS, 50))
+        << "level 2 did not start after the score dialog";
+    EXPECT_FALSE(status_says(next, "Score:0 ")) << "the score was not kept";
+    save_artifact(test_artifact_name("level-2"), next);
 }

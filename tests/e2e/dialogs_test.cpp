@@ -310,6 +310,27 @@ TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
     EXPECT_FALSE(game->wait_canvas_change(paused).empty()) << "the game did not resume";
 }
 
+TEST(Ticker, PauseDialogHoldsTheGameUntilContinue) {
+    std::unique_ptr<Game> game(new Game({"-l", "1"}));
+    ASSERT_TRUE(game->ok()) << game->error();
+    game->move_to_canvas(200, 200);
+    ASSERT_TRUE(wait_until([&] { return status_says(game->capture_canvas(), "Level:1 "); },
+                           UI_TIMEOUT_MS, 50));
+    WindowId dialog = game->choose(GAME_MENU, 1);
+    ASSERT_NE(dialog, 0u) << game->error();
+    EXPECT_EQ(title_of(dialog), "Pause Game");
+    wait_until([&] { return game->dialog_buttons(dialog).size() == 1; }, UI_TIMEOUT_MS, 100);
+    Capture held = game->capture_canvas();
+    // Well over a few ticks: nothing moves on the field behind the dialog.
+    settle(1500);
+    EXPECT_EQ(game->capture_canvas().differences(held), 0) << "the game ran behind the pause dialog";
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0)) << "no \"Continue\" button found";
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
+    game->move_to_canvas(200, 200);
+    EXPECT_FALSE(game->wait_canvas_change(game->capture_canvas()).empty())
+        << "the game did not go on after \"Continue\"";
+}
+
 // ---------------------------------------------------------------- the end of a game
 
 // Left alone, a game at level 10 is lost within a minute or so: the end-game dialog, then the

@@ -20,8 +20,19 @@ echo "== build"
 configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-test -j "$jobs"
 
+# Each ctest run's summary is kept, so the closing line can count every suite that ran.
+run_ctest() {
+    dir=$1; shift
+    status=0
+    (cd "$dir" && env "$@" ctest --output-on-failure) >"$dir/ctest.log" 2>&1 || status=$?
+    cat "$dir/ctest.log"
+    [ "$status" -eq 0 ] || exit "$status"
+    suites=$(( suites + $(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log") ))
+}
+suites=0
+
 echo "== tests"
-(cd build-test && ctest --output-on-failure)
+run_ctest build-test
 
 # The in-process suite again under AddressSanitizer (leaks included) and
 # UndefinedBehaviorSanitizer. GTK itself is not sanitizer-clean, so neither the program
@@ -29,8 +40,7 @@ echo "== tests"
 echo "== sanitizers"
 configure build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_SANITIZE=ON -DGLIMPWATCH_PROGRAM=OFF
 cmake --build build-asan -j "$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    ctest --output-on-failure)
+run_ctest build-asan ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 # A bounded run of the high-score reader's fuzz target (clang's libFuzzer), from the seed
 # files; new inputs it finds stay in the build directory. Any crash fails the script.
@@ -52,3 +62,5 @@ if [ "$fuzz_status" -ne 0 ]; then
     exit 1
 fi
 echo "fuzz: high_scores_fuzz ran ${fuzz_runs:-?} inputs, no crash"
+suites=$((suites + 1))
+echo "suites: $suites passed, 0 failed"

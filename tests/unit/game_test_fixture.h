@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "scores/high_scores.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -24,25 +25,11 @@ class GameFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
+        TestWorld::fresh_game(&hand_up, &hand_down);
         srand(7);
-        Game::reset_for_tests();
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
-        Bucket::reset_for_tests();
-        HighScores::reset_for_tests();
         score_path = std::string(TEST_BINARY_DIR) + "/game_scores_" + std::to_string(getpid());
         ::remove(score_path.c_str());
         HighScores::set_path_for_tests(score_path.c_str());
-        Glimp::load_images();
-        Distro::load_images();
-        Computer::load_images();
-        Bucket::load_images();
-        Spark::load_images();
-        Game::set_pictures(FakeGui::image("logo"), FakeGui::image("icon"), FakeGui::image("about"));
-        Gui::load_cursor("hand_up", 0, &hand_up);
-        Gui::load_cursor("hand_down", 0, &hand_down);
-        Game::set_hand_cursors(hand_up, hand_down);
         FakeGui::clear_calls();
     }
 

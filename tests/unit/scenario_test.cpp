@@ -6,6 +6,7 @@
 #include "field/swarm.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,8 @@ class ScenarioTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
-        Glimp::load_images();
-        Distro::load_images();
-        Computer::load_images();
-        Spark::load_images();
-        Game::reset_for_tests();
+        TestWorld::fresh_field();
         Game::set_level(1);
-        Game::set_screen_size(400);
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
         srand(5);
     }
 

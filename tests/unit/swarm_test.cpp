@@ -5,6 +5,7 @@
 #include "field/swarm.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,8 @@ class SwarmTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
-        Glimp::load_images();
-        Distro::load_images();
-        Computer::load_images();
-        Game::reset_for_tests();
+        TestWorld::fresh_field();
         Game::set_level(1);
-        Game::set_screen_size(400);
-        Swarm::reset_for_tests();
         Computer list[3] = {{1, 1, 60, 60, 0, nullptr}, {2, 2, 160, 200, 0, nullptr}, {6, 8, 300, 90, 0, nullptr}};
         Network::set_for_tests(list, 3);
         FakeGui::clear_calls();

@@ -1,0 +1,39 @@
+// A fresh process for in-process tests.
+#include "tests/unit/test_world.h"
+
+#include "field/bucket.h"
+#include "field/computer.h"
+#include "field/glimp.h"
+#include "field/network.h"
+#include "field/swarm.h"
+#include "game/game.h"
+#include "scores/high_scores.h"
+#include "tests/fake_gui.h"
+
+namespace TestWorld {
+
+void fresh_field()
+{
+    FakeGui::install_as_active();
+    Game::reset_for_tests();
+    Swarm::reset_for_tests();
+    Network::reset_for_tests();
+    Bucket::reset_for_tests();
+    HighScores::reset_for_tests();
+    Glimp::load_images();
+    Distro::load_images();
+    Computer::load_images();
+    Bucket::load_images();
+    Spark::load_images();
+}
+
+void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down)
+{
+    fresh_field();
+    Game::set_pictures(FakeGui::image("logo"), FakeGui::image("icon"), FakeGui::image("about"));
+    Gui::load_cursor("hand_up", 0, hand_up);
+    Gui::load_cursor("hand_down", 0, hand_down);
+    Game::set_hand_cursors(*hand_up, *hand_down);
+}
+
+} // namespace TestWorld

@@ -57,6 +57,21 @@ bool status_says(const Capture &canvas, const std::string &text) {
     return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
 }
 
+// Waits for a game in play with the status text shown and the logo gone; the last
+// capture is kept as the test's artifact.
+bool wait_for_play(Game &game, const std::string &status) {
+    game.move_to_canvas(200, 200);
+    Capture canvas;
+    bool playing = wait_until(
+        [&] {
+            canvas = game.capture_canvas();
+            return status_says(canvas, status) && logo_gone(canvas);
+        },
+        UI_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name(), canvas);
+    return playing;
+}
+
 Game *start_waiting(std::vector<std::string> args = {}) {
     auto *game = new Game(args);
     if (game->ok())
@@ -158,16 +173,8 @@ TEST(Dialogs, NewGameOkStartsAGame) {
     ASSERT_NE(dialog, 0u) << game->error();
     ASSERT_TRUE(game->click_dialog_button(dialog, 0)) << "no OK button found";
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
-    game->move_to_canvas(200, 200);
-    Capture canvas;
-    bool started = wait_until(
-        [&] {
-            canvas = game->capture_canvas();
-            return status_says(canvas, "Level:1  Score:0 ") && logo_gone(canvas);
-        },
-        UI_TIMEOUT_MS, 50);
-    save_artifact(test_artifact_name(), canvas);
-    EXPECT_TRUE(started) << "no play field at level 1 with score 0 after New Game, OK";
+    EXPECT_TRUE(wait_for_play(*game, "Level:1  Score:0 "))
+        << "no play field at level 1 with score 0 after New Game, OK";
 }
 
 TEST(Dialogs, QuitCancelKeepsRunningAndQuitOkExitsWritingTheScoreFile) {
@@ -237,16 +244,7 @@ TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
     save_artifact(test_artifact_name("typed"), capture_window(dialog));
     tap_key(XK_Return);
     ASSERT_TRUE(game->wait_dialog_gone(dialog)) << "Enter in the entry did not close the dialog";
-    game->move_to_canvas(200, 200);
-    Capture canvas;
-    bool started = wait_until(
-        [&] {
-            canvas = game->capture_canvas();
-            return status_says(canvas, "Level:3  Score:0 ") && logo_gone(canvas);
-        },
-        UI_TIMEOUT_MS, 50);
-    save_artifact(test_artifact_name(), canvas);
-    EXPECT_TRUE(started) << "no play field at level 3 after warping to 3";
+    EXPECT_TRUE(wait_for_play(*game, "Level:3  Score:0 ")) << "no play field at level 3 after warping to 3";
 }
 
 TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing) {

@@ -463,6 +463,10 @@ void insert(const char *name, int level, int score)
     size_t length = 0;
     while (length < HIGH_SCORE_NAME_MAX && name[length] != '\0' && name[length] != '\n')
         length++;
+    // The name entry holds 20 characters, which in UTF-8 can be more than 20 bytes: a cut
+    // inside a character drops the whole character, so the dialog never gets broken text.
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
+        length--;
     // The file pads names with blanks, so blanks at the end of a name could not be told
     // from the padding when the table is read back: they are dropped here already.
     while (length > 0 && name[length - 1] == ' ')

@@ -343,6 +343,35 @@ TEST_F(HighScoresTest, InsertCutsNamesAtTwentyAndAtTheFirstNewline)
     }
 }
 
+TEST_F(HighScoresTest, InsertNeverCutsAUtf8CharacterInTwo)
+{
+    // The name entry takes 20 characters; in UTF-8 these may need more than 20 bytes.
+    const std::string euro = "\xE2\x82\xAC", e_acute = "\xC3\xA9", smile = "\xF0\x9F\x98\x80";
+    std::string six_euros;
+    for (int i = 0; i < 6; i++)
+        six_euros += euro;
+    std::string eleven_e;
+    for (int i = 0; i < 11; i++)
+        eleven_e += e_acute;
+    struct Case {
+        std::string typed, stored;
+    } cases[] = {
+        {six_euros + euro, six_euros},                                   // 21 bytes: the 7th goes
+        {six_euros + "ab", six_euros + "ab"},                            // exactly 20 bytes
+        {"abcdefghijklmnopqrs" + e_acute, "abcdefghijklmnopqrs"},        // 2-byte character at 19
+        {"abcdefghijklmnopqr" + e_acute, "abcdefghijklmnopqr" + e_acute},
+        {"abcdefghijklmnopq" + smile, "abcdefghijklmnopq"},              // 4-byte character at 17
+        {eleven_e, eleven_e.substr(0, 20)},
+        {"abcdefghijklmnopqrst" + e_acute, "abcdefghijklmnopqrst"},      // cut between characters
+    };
+    int score = 100;
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.typed);
+        HighScores::insert(k.typed.c_str(), 1, score++);
+        EXPECT_EQ(std::string(HighScores::entry(0).name), k.stored);
+    }
+}
+
 TEST_F(HighScoresTest, DialogTextIsExactAndFitsItsBufferForAnyTable)
 {
     parse("Ann 3 1200\nBob 12 -7\n");

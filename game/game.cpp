@@ -244,7 +244,6 @@ void set_hand_cursors(PointerCursor *hand_up, PointerCursor *hand_down)
     hand_down_ = hand_down;
 }
 
-Image *logo() { return logo_; }
 int state() { return state_; }
 int score() { return score_; }
 int ticks() { return ticks_; }

@@ -37,7 +37,6 @@ void set_level(int level);
 void set_state(int state);
 void set_pictures(Image *logo, Image *icon, Image *about);
 void set_hand_cursors(PointerCursor *hand_up, PointerCursor *hand_down);
-Image *logo();
 
 int state();
 int score();

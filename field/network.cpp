@@ -2,10 +2,12 @@
 #include "field/network.h"
 
 #include "game/game.h"
+#include "game/support.h"
 #include "gui/gui.h"
 
 #include <climits>
 #include <cstdlib>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -166,21 +168,27 @@ void setup()
     int level = Game::level();
     int n = computers_for(level);
     release_all();
-    computers.reserve(static_cast<size_t>(n < 4096 ? n : 4096));
-    for (int i = 0; i < n; i++) {
-        Computer c{};
-        // No room left: the level plays with the computers placed so far.
-        if (!Computer::setup(c, i))
-            break;
-        computers.push_back(c);
+    // The computers, the wires and the placement index are all allocated here; running
+    // out of memory for them ends the program like every other failed allocation.
+    try {
+        computers.reserve(static_cast<size_t>(n < 4096 ? n : 4096));
+        for (int i = 0; i < n; i++) {
+            Computer c{};
+            // No room left: the level plays with the computers placed so far.
+            if (!Computer::setup(c, i))
+                break;
+            computers.push_back(c);
+        }
+        n = static_cast<int>(computers.size());
+        counters[OFF] = 0;
+        counters[GOOD] = n;
+        counters[INFECTED] = 0;
+        int count = level < n / 2 ? level : n / 2;
+        for (int i = 0; i < count; i++)
+            Wire::setup();
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
     }
-    n = static_cast<int>(computers.size());
-    counters[OFF] = 0;
-    counters[GOOD] = n;
-    counters[INFECTED] = 0;
-    int count = level < n / 2 ? level : n / 2;
-    for (int i = 0; i < count; i++)
-        Wire::setup();
 }
 
 void update()

@@ -6,10 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
+
+// The address sanitizer's allocator cannot run under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__)
+#define ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ADDRESS_SANITIZER 1
+#endif
+#endif
 
 namespace {
 
@@ -446,6 +459,41 @@ TEST_F(NetworkTest, IndexedPlacementMatchesThePlainScan)
         SCOPED_TRACE(testing::Message() << "crowded seed " << seed);
         ASSERT_EQ(run(1, seed), run(0, seed));
     }
+}
+
+// With no memory left for the level's computers the program ends as for every other
+// failed allocation, with "out of memory" and status 1, not with an uncaught exception.
+TEST_F(NetworkTest, NoMemoryForTheNetworkEndsWithOutOfMemory)
+{
+#ifdef ADDRESS_SANITIZER
+    GTEST_SKIP() << "no address-space limit under the address sanitizer";
+#else
+    Game::set_screen_size(4000);
+    Game::set_level(12);
+    EXPECT_EXIT(
+        {
+            // Cap the address space a little above what is mapped now, then use up the
+            // heap, so that the next sizeable allocation fails.
+            long pages = 0;
+            if (FILE *f = fopen("/proc/self/statm", "r")) {
+                if (fscanf(f, "%ld", &pages) != 1)
+                    pages = 0;
+                fclose(f);
+            }
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                             (1u << 20);
+            setrlimit(RLIMIT_AS, &limit);
+            static void *volatile kept;
+            while (void **block = static_cast<void **>(malloc(4096))) {
+                *block = kept;
+                kept = block;
+            }
+            Network::setup();
+        },
+        ::testing::ExitedWithCode(1), "^out of memory\n$");
+#endif
 }
 
 } // namespace

@@ -56,8 +56,14 @@ gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
     Game::quit();
 }
 
+// A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
+// canvas, and a game may be running while the pointer is elsewhere (one started from the
+// keyboard or the command line). So an entry pauses a running game itself, as the pointer
+// leaving would; the pointer coming back to the canvas resumes it. After a real leave
+// this second one changes nothing.
 void on_menu_entry(gpointer id, GtkMenuItem *)
 {
+    Gui::pointer_left();
     GtkGui::show_dialog(GPOINTER_TO_INT(id));
 }
 

@@ -188,6 +188,22 @@ void build_picture_dialog(int id, Image *first, Image *second)
     store(id, dialog);
 }
 
+// The keyboard goes to the dialog's entry, if it has one, with the text left from last
+// time selected: typing replaces it and Enter keeps it. Without this a click on "OK" last
+// time leaves the keyboard on the button, or a new number is typed after the old one.
+void focus_entry(GtkWidget *dialog)
+{
+    GtkWidget *vbox = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+    GList *children = gtk_container_get_children(GTK_CONTAINER(vbox));
+    for (GList *child = children; child; child = child->next) {
+        if (GTK_IS_ENTRY(child->data)) {
+            gtk_widget_grab_focus(GTK_WIDGET(child->data));   // selects the whole text
+            break;
+        }
+    }
+    g_list_free(children);
+}
+
 } // namespace
 
 namespace GtkGui {
@@ -240,6 +256,7 @@ void show_dialog(int id)
     x = MAX(0, MIN(x, gdk_screen_get_width(screen) - dw));
     y = MAX(0, MIN(y, gdk_screen_get_height(screen) - dh));
     gtk_widget_set_uposition(dialog, x, y);
+    focus_entry(dialog);
     gtk_widget_show_all(dialog);
     // The first showing of a dialog realized at start-up ignores the position set above.
     gtk_window_move(GTK_WINDOW(dialog), x, y);

@@ -7,6 +7,7 @@
 #include "field/glimp.h"
 #include "field/network.h"
 #include "field/swarm.h"
+#include "game/entry.h"
 #include "game/game.h"
 
 #include <cstdlib>
@@ -79,11 +80,7 @@ void open()
     Gui::load_cursor("hand_up", 0, &hand_up);
     Gui::load_cursor("hand_down", 0, &hand_down);
     Game::set_hand_cursors(hand_up, hand_down);
-    Glimp::load_images();
-    Distro::load_images();
-    Computer::load_images();
-    Bucket::load_images();
-    Spark::load_images();
+    load_play_field_pictures();
 }
 
 void start(int size, int level, unsigned seed)

@@ -13,6 +13,15 @@
 #include <cstdlib>
 #include <ctime>
 
+void load_play_field_pictures()
+{
+    Glimp::load_images();
+    Distro::load_images();
+    Computer::load_images();
+    Bucket::load_images();
+    Spark::load_images();
+}
+
 void run_glimpwatch(int argc, char **argv)
 {
     srand(static_cast<unsigned>(time(nullptr)));
@@ -47,12 +56,7 @@ void run_glimpwatch(int argc, char **argv)
     Game::set_hand_cursors(hand_up, hand_down);
     Gui::use_cursor(hand_up);
 
-    // The Glimp pictures first: their size spaces the computers.
-    Glimp::load_images();
-    Distro::load_images();
-    Computer::load_images();
-    Bucket::load_images();
-    Spark::load_images();
+    load_play_field_pictures();
 
     Game::set_state(WAITING);
     if (options.level != 0)

@@ -2,10 +2,9 @@
 #include "tests/unit/test_world.h"
 
 #include "field/bucket.h"
-#include "field/computer.h"
-#include "field/glimp.h"
 #include "field/network.h"
 #include "field/swarm.h"
+#include "game/entry.h"
 #include "game/game.h"
 #include "scores/high_scores.h"
 #include "tests/fake_gui.h"
@@ -20,11 +19,7 @@ void fresh_field()
     Network::reset_for_tests();
     Bucket::reset_for_tests();
     HighScores::reset_for_tests();
-    Glimp::load_images();
-    Distro::load_images();
-    Computer::load_images();
-    Bucket::load_images();
-    Spark::load_images();
+    load_play_field_pictures();
 }
 
 void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down)

@@ -1,8 +1,8 @@
 // Bucket: its strict hit box, hiding while grabbed, and dousing every spark in reach.
 #include "field/bucket.h"
 #include "field/network.h"
-#include "game/game.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +15,7 @@ class BucketTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
-        Game::reset_for_tests();
-        Network::reset_for_tests();
-        Bucket::reset_for_tests();
-        Bucket::load_images();   // 30 x 30
-        Computer::load_images();
-        Spark::load_images();    // 14 x 14
+        TestWorld::fresh_field();   // bucket 30 x 30, sparks 14 x 14
         FakeGui::clear_calls();
     }
     void TearDown() override

@@ -1,9 +1,9 @@
 // Computers and distros: placement draws and spacing, hit test, compatibility, pictures.
 #include "field/computer.h"
-#include "field/glimp.h"
 #include "field/network.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +21,7 @@ class ComputerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
-        Game::reset_for_tests();
-        Game::set_screen_size(400);
-        Network::reset_for_tests();
-        Glimp::set_size_for_tests(GW, 32);
-        Distro::load_images();
-        Computer::load_images();
+        TestWorld::fresh_field();   // the Glimp is GW wide
         Computer::set_plain_scan_for_tests(0);
         FakeGui::clear_calls();
     }

@@ -3,6 +3,7 @@
 #include "field/glimp.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +34,7 @@ class NetworkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
-        Game::reset_for_tests();
-        Game::set_screen_size(400);
-        Network::reset_for_tests();
-        Glimp::set_size_for_tests(32, 32);
-        Distro::load_images();
-        Computer::load_images();
-        Spark::load_images();
+        TestWorld::fresh_field();
         Computer::set_plain_scan_for_tests(0);
         FakeGui::clear_calls();
     }

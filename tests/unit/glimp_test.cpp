@@ -44,19 +44,7 @@ protected:
         Network::set_for_tests(list, 2);
     }
 
-    // A Glimp of the on-field list standing on computer i's target point, about to arrive.
-    Glimp *glimp_at_computer(int i)
-    {
-        Glimp *g = Glimp::enter();
-        Swarm::put_back(g);
-        const Computer &c = Network::computer(i);
-        g->target = i;
-        g->target_x = c.x + CW - 20;
-        g->target_y = c.y + 3;
-        g->x = g->target_x;
-        g->y = g->target_y;
-        return g;
-    }
+    static Glimp *glimp_at_computer(int i) { return TestWorld::glimp_at_computer(i); }
 
     static int counter_sum() { return Swarm::counter(RESERVE) + Swarm::counter(ON_FIELD); }
 };

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int CW = 46;   // computer width
 
 class ScenarioTest : public ::testing::Test {
 protected:
@@ -80,15 +79,7 @@ protected:
     {
         Swarm::add_to_counter(RESERVE, 1);
         alive++;
-        Glimp *g = Glimp::enter();
-        Swarm::put_back(g);
-        const Computer &c = Network::computer(i);
-        g->target = i;
-        g->target_x = c.x + CW - 20;
-        g->target_y = c.y + 3;
-        g->x = g->target_x;
-        g->y = g->target_y;
-        return g;
+        return TestWorld::glimp_at_computer(i);
     }
 
     int whack(Glimp *g)

@@ -2,6 +2,7 @@
 #include "tests/unit/test_world.h"
 
 #include "field/bucket.h"
+#include "field/glimp.h"
 #include "field/network.h"
 #include "field/swarm.h"
 #include "game/entry.h"
@@ -29,6 +30,19 @@ void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down)
     Gui::load_cursor("hand_up", 0, hand_up);
     Gui::load_cursor("hand_down", 0, hand_down);
     Game::set_hand_cursors(*hand_up, *hand_down);
+}
+
+Glimp *glimp_at_computer(int i)
+{
+    Glimp *g = Glimp::enter();
+    Swarm::put_back(g);
+    const Computer &c = Network::computer(i);
+    g->target = i;
+    g->target_x = c.x + Computer::width() - 20;
+    g->target_y = c.y + 3;
+    g->x = g->target_x;
+    g->y = g->target_y;
+    return g;
 }
 
 } // namespace TestWorld

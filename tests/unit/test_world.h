@@ -1,6 +1,7 @@
 // A fresh process for in-process tests: the recording fake installed, every module reset.
 #pragma once
 
+struct Glimp;
 struct PointerCursor;
 
 namespace TestWorld {
@@ -10,5 +11,7 @@ namespace TestWorld {
 void fresh_field();
 // fresh_field, plus the logo pictures and the two hand cursors that start-up hands the game.
 void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down);
+// A new Glimp in the on-field list, standing on computer i's target point, about to arrive.
+Glimp *glimp_at_computer(int i);
 
 } // namespace TestWorld

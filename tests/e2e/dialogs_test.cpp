@@ -22,13 +22,6 @@ XpmPicture picture(const std::string &name) {
     return read_xpm(pixmap_path(name));
 }
 
-bool shows_logo(const Capture &canvas, int size = 400) {
-    static const XpmPicture logo = picture("logo");
-    return logo.ok() && canvas.width == size &&
-           composite_mismatches(canvas, logo, (size - logo.width) / 2,
-                                (size - logo.height) / 2) == 0;
-}
-
 // The logo is gone when most of its coloured pixels are no longer where it stood.
 bool logo_gone(const Capture &canvas, int size = 400) {
     static const XpmPicture logo = picture("logo");
@@ -45,18 +38,6 @@ bool logo_gone(const Capture &canvas, int size = 400) {
     return drawn > 0 && missing * 2 > drawn;
 }
 
-// The status line is drawn at the bottom left of the field while a level is played.
-bool status_line_shown(const Capture &canvas) {
-    int size = canvas.width;
-    Capture strip = canvas.crop(0, size - 20, size / 2, 20);
-    return !non_white_box(strip).empty();
-}
-
-// Whether the status line shows the text (its font's cells, so "Level:3 " is not "Level:30").
-bool status_says(const Capture &canvas, const std::string &text) {
-    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
-}
-
 // Waits for a game in play with the status text shown and the logo gone; the last
 // capture is kept as the test's artifact.
 bool wait_for_play(Game &game, const std::string &status) {
@@ -70,6 +51,19 @@ bool wait_for_play(Game &game, const std::string &status) {
         UI_TIMEOUT_MS, 50);
     save_artifact(test_artifact_name(), canvas);
     return playing;
+}
+
+// Opens Warp from the menu and types the text into its entry; returns the dialog, or 0.
+WindowId open_warp_and_type(Game &game, const std::string &text) {
+    WindowId dialog = game.choose(GAME_MENU, 2);
+    if (!dialog)
+        return 0;
+    // Without a window manager the keyboard follows the pointer: type with it over the entry.
+    wait_until([&] { return !game.dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
+    Rect d = window_rect(dialog);
+    move_pointer(d.cx(), d.cy());
+    type_text(text);
+    return dialog;
 }
 
 Game *start_waiting(std::vector<std::string> args = {}) {
@@ -234,13 +228,8 @@ TEST(Dialogs, ScoreFileIsReadAtStartAndWrittenBackAtQuit) {
 TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
-    WindowId dialog = game->choose(GAME_MENU, 2);
+    WindowId dialog = open_warp_and_type(*game, "3");
     ASSERT_NE(dialog, 0u) << game->error();
-    // Without a window manager the keyboard follows the pointer: type with it over the entry.
-    wait_until([&] { return !game->dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
-    Rect d = window_rect(dialog);
-    move_pointer(d.cx(), d.cy());
-    type_text("3");
     save_artifact(test_artifact_name("typed"), capture_window(dialog));
     tap_key(XK_Return);
     ASSERT_TRUE(game->wait_dialog_gone(dialog)) << "Enter in the entry did not close the dialog";
@@ -250,12 +239,8 @@ TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
 TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing) {
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
-    WindowId dialog = game->choose(GAME_MENU, 2);
+    WindowId dialog = open_warp_and_type(*game, "3a");
     ASSERT_NE(dialog, 0u) << game->error();
-    wait_until([&] { return !game->dialog_buttons(dialog).empty(); }, UI_TIMEOUT_MS, 100);
-    Rect d = window_rect(dialog);
-    move_pointer(d.cx(), d.cy());
-    type_text("3a");
     ASSERT_TRUE(game->click_dialog_button(dialog, 0));
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
     game->move_to_canvas(200, 200);

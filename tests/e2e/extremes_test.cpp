@@ -9,9 +9,13 @@ using namespace e2e;
 
 namespace {
 
-// The status line, read in the core font it is drawn in.
-bool status_says(const Capture &canvas, const std::string &text) {
-    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
+// Still running, and a close request ends it with status 0 and nothing on stderr.
+void expect_closes_cleanly(Game &game) {
+    EXPECT_TRUE(game.process().running());
+    ASSERT_TRUE(game.close_and_wait());
+    EXPECT_TRUE(game.process().status().exited);
+    EXPECT_EQ(game.process().status().code, 0);
+    EXPECT_EQ(game.process().err(), "");
 }
 
 } // namespace
@@ -32,11 +36,7 @@ TEST(Extremes, TheTopLevelPlaysAndTheGameClosesCleanly) {
     Capture later = game.wait_canvas_change(first);
     save_artifact(test_artifact_name(), later);
     EXPECT_FALSE(later.empty()) << "the field never changed";
-    EXPECT_TRUE(game.process().running());
-    ASSERT_TRUE(game.close_and_wait());
-    EXPECT_TRUE(game.process().status().exited);
-    EXPECT_EQ(game.process().status().code, 0);
-    EXPECT_EQ(game.process().err(), "");
+    expect_closes_cleanly(game);
 }
 
 // The largest field either plays or, on a display that cannot hold it, ends with one line.
@@ -54,9 +54,5 @@ TEST(Extremes, TheLargestFieldSetsUpItsLevelAndPlays) {
     Capture later = game.wait_canvas_change(first);
     save_artifact(test_artifact_name(), later.crop(0, 0, 1000, 800));
     EXPECT_FALSE(later.empty()) << "the field never changed";
-    EXPECT_TRUE(game.process().running());
-    ASSERT_TRUE(game.close_and_wait());
-    EXPECT_TRUE(game.process().status().exited);
-    EXPECT_EQ(game.process().status().code, 0);
-    EXPECT_EQ(game.process().err(), "");
+    expect_closes_cleanly(game);
 }

@@ -814,6 +814,22 @@ bool shows_text(const Capture &area, const std::string &text) {
     return !rendered.empty() && !find_picture(area, picture_of(rendered)).empty();
 }
 
+bool shows_logo(const Capture &canvas, int size) {
+    static const XpmPicture logo = read_xpm(pixmap_path("logo"));
+    return logo.ok() && canvas.width == size &&
+           composite_mismatches(canvas, logo, (size - logo.width) / 2,
+                                (size - logo.height) / 2) == 0;
+}
+
+bool status_line_shown(const Capture &canvas) {
+    int size = canvas.width;
+    return !non_white_box(canvas.crop(0, size - 20, size / 2, 20)).empty();
+}
+
+bool status_says(const Capture &canvas, const std::string &text) {
+    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
+}
+
 Rect non_white_box(const Capture &c) {
     int x0 = c.width, y0 = c.height, x1 = -1, y1 = -1;
     for (int y = 0; y < c.height; ++y)

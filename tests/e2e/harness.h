@@ -244,6 +244,13 @@ Capture render_text(const std::string &text);
 // trailing blank tells "Level:1 " from "Level:12").
 bool shows_text(const Capture &area, const std::string &text);
 
+// What a size x size canvas shows: exactly the logo picture centred on white.
+bool shows_logo(const Capture &canvas, int size = 400);
+// Whether the status line is drawn at the bottom left, as it is while a level is played.
+bool status_line_shown(const Capture &canvas);
+// Whether the status line shows the text, cell for cell ("Level:3 " is not "Level:30").
+bool status_says(const Capture &canvas, const std::string &text);
+
 // Bounding box of the pixels that are not white (all channels >= 250 count as white).
 Rect non_white_box(const Capture &c);
 

@@ -17,16 +17,6 @@ namespace {
 // Where the pointer rests off the canvas: the game stands still meanwhile.
 constexpr int AWAY_X = 1270, AWAY_Y = 1014;
 
-bool status_line_shown(const Capture &canvas) {
-    int size = canvas.width;
-    return !non_white_box(canvas.crop(0, size - 20, size / 2, 20)).empty();
-}
-
-// Whether the status line shows the text (its font's cells, so "Score:5 " is not "Score:50").
-bool status_says(const Capture &canvas, const std::string &text) {
-    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
-}
-
 // Starts a game at level 1 and waits for its first frames.
 std::unique_ptr<Game> start_playing() {
     std::unique_ptr<Game> game(new Game({"-l", "1"}));

@@ -36,6 +36,22 @@ struct OptionCase {
     const char *err;
 };
 
+// Runs the program once per case and checks its exit status and both outputs exactly.
+void expect_runs(const std::vector<OptionCase> &cases) {
+    for (const auto &c : cases) {
+        std::string line;
+        for (auto &a : c.args)
+            line += a + " ";
+        SCOPED_TRACE("glimpwatch " + line);
+        WorkDir dir;
+        dir.link_pixmaps();
+        RunResult r = run_game(c.args, dir, {}, OPTIONS_TIMEOUT_MS);
+        EXPECT_TRUE(r.status.exited && r.status.code == c.status) << describe(r);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
 // What a canvas showing the start-up logo must look like: white, with the logo picture
 // drawn at the centre of the field.
 void expect_logo_centred(const Capture &canvas, int size) {
@@ -66,13 +82,6 @@ void expect_logo_centred(const Capture &canvas, int size) {
         << "pixels that differ from the logo centred on white";
 }
 
-bool shows_logo(const Capture &canvas, int size) {
-    XpmPicture logo = read_xpm(pixmap_path("logo"));
-    return logo.ok() && canvas.width == size &&
-           composite_mismatches(canvas, logo, (size - logo.width) / 2,
-                                (size - logo.height) / 2) == 0;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- command line
@@ -95,18 +104,7 @@ TEST(CommandLine, OptionErrorsPrintOneLineAndExitWithStatus1) {
         {{"--gui", "-v"}, 1, "", "GUI '-v' not found\n"},
         {{"--size", "10", "-v"}, 1, "", "screensize must be larger than '400'\n"},
     };
-    for (const auto &c : cases) {
-        std::string line;
-        for (auto &a : c.args)
-            line += a + " ";
-        SCOPED_TRACE("glimpwatch " + line);
-        WorkDir dir;
-        dir.link_pixmaps();
-        RunResult r = run_game(c.args, dir, {}, OPTIONS_TIMEOUT_MS);
-        EXPECT_TRUE(r.status.exited && r.status.code == c.status) << describe(r);
-        EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(r.out, c.out);
-    }
+    expect_runs(cases);
 }
 
 TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0) {
@@ -121,18 +119,7 @@ TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0) {
         {{"--size", "500", "-v"}, 0, "Glimpwatch version 1.0\n\n", ""},
         {{"--gui", "nosuch", "-h"}, 0, HELP_TEXT, ""},
     };
-    for (const auto &c : cases) {
-        std::string line;
-        for (auto &a : c.args)
-            line += a + " ";
-        SCOPED_TRACE("glimpwatch " + line);
-        WorkDir dir;
-        dir.link_pixmaps();
-        RunResult r = run_game(c.args, dir, {}, OPTIONS_TIMEOUT_MS);
-        EXPECT_TRUE(r.status.exited && r.status.code == c.status) << describe(r);
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, c.err);
-    }
+    expect_runs(cases);
 }
 
 TEST(CommandLine, WithoutDisplayTheToolkitRefusesToStart) {

@@ -1,5 +1,6 @@
 // Reading and writing the high-score file, in a temporary directory of their own.
 #include "scores/high_scores.h"
+#include "scores/high_scores_testing.h"
 
 #include <benchmark/benchmark.h>
 

@@ -48,7 +48,7 @@ void run_glimpwatch(int argc, char **argv)
     Gui::build_dialogs(logo, icon, about);
     Gui::use_icon(icon);
     HighScores::read();
-    HighScores::refresh_dialog();
+    Game::refresh_high_scores();
 
     PointerCursor *hand_up = nullptr, *hand_down = nullptr;
     Gui::load_cursor("hand_up", 0, &hand_up);

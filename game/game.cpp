@@ -123,7 +123,7 @@ void tick_game_over()
     Gui::show_dialog(DIALOG_END_GAME);
     if (HighScores::qualifies(score_)) {
         Gui::show_dialog(DIALOG_ENTER_NAME);
-        HighScores::refresh_dialog();
+        Game::refresh_high_scores();
     }
     Gui::show_dialog(DIALOG_HIGH_SCORES);
     draw_logo();
@@ -185,6 +185,13 @@ void add_high_score(const char *name)
     // Saved at once: a run that ends later without quitting (a crash, a kill, a logout)
     // keeps the score. Quit saves again, adding only what came after.
     HighScores::write();
+}
+
+void refresh_high_scores()
+{
+    char text[512];
+    HighScores::format_dialog(text, sizeof text);
+    Gui::set_dialog_text(DIALOG_HIGH_SCORES, text);
 }
 
 void tick()

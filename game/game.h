@@ -18,6 +18,8 @@ void warp_to_level(int level);
 // Saves the high scores and ends the process with status 0.
 [[noreturn]] void quit();
 void add_high_score(const char *name);
+// Hands the high-score table's text to its dialog.
+void refresh_high_scores();
 // One step of the game; the back end's timer calls it.
 void tick();
 void setup_level(int level);

@@ -1,18 +1,13 @@
-// High scores: the ten best results, their file and the dialog text.
+// High scores: the table's rules, the reader of its two line layouts, and the dialog text.
 #include "scores/high_scores.h"
 
-#include "gui/gui.h"
+#include "scores/high_scores_testing.h"
+#include "scores/score_file.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
 #include <string>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef GLIMPWATCH_SCORE_FILE
@@ -34,9 +29,6 @@ int lock_wait_ms = LOCK_WAIT_MS;
 } // namespace
 
 namespace {
-
-// A valid file is ten lines of at most 45 bytes; reading stops well past any sane layout.
-constexpr size_t MAX_FILE_BYTES = 1 << 20;
 
 // The white space of the C locale, as the file's readers have always skipped it.
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -200,189 +192,17 @@ int make_room(HighScoreEntry *t, int n, int score)
     return place;
 }
 
-long long now_ms()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-void sleep_ms(int ms)
-{
-    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
-    nanosleep(&ts, nullptr);
-}
-
-// Every player can put anything into the score directory, so no name in it is trusted:
-// links are not followed (a planted link could make us read, then publish, or overwrite
-// a file of our own), a FIFO cannot make an open wait, and only regular files count.
-int open_regular(const char *path, int flags, mode_t mode = 0)
-{
-    int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// An flock (LOCK_EX or LOCK_SH) that every game takes around its use of the score file.
-// It is held on "<file>.lock", which nobody replaces; a lock on the score file itself
-// would be lost to the next writer, whose rename puts a new file in its place. Where there
-// is no lock file and none can be made, the score file itself is locked: a directory that
-// takes no new lock file takes no renamed table either, so there the file stays put.
-// Waits at most lock_wait_ms, then gives up and returns -1: a score is better saved
-// without the lock than lost to a game that hangs holding it. A dead holder is no
-// concern, the kernel drops its lock the moment it dies.
-int take_lock(int operation, bool create)
-{
-    std::string lock_path = std::string(file_path) + ".lock";
-    long long deadline = now_ms() + lock_wait_ms;
-    for (;;) {
-        const char *locked_path = lock_path.c_str();
-        int fd = create ? open_regular(locked_path, O_CREAT | O_RDWR, 0666) : -1;
-        if (fd < 0)   // flock works on any descriptor, one for reading will do
-            fd = open_regular(locked_path, O_RDONLY);
-        if (fd < 0) {
-            locked_path = file_path;
-            fd = open_regular(locked_path, O_RDONLY);
-        }
-        if (fd < 0)
-            return -1;
-        bool locked;
-        while (!(locked = flock(fd, operation | LOCK_NB) == 0) && (errno == EWOULDBLOCK || errno == EINTR) &&
-               now_ms() < deadline)
-            sleep_ms(5);
-        if (!locked) {
-            close(fd);
-            return -1;
-        }
-        // Removed or replaced while we waited (by hand, or the score file by a save), the
-        // file we hold no longer guards its name: lock the one there now.
-        struct stat held, named;
-        if (fstat(fd, &held) == 0 && lstat(locked_path, &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino)
-            return fd;
-        close(fd);
-        if (now_ms() >= deadline)
-            return -1;
-    }
-}
-
-// The score file's bytes (at most MAX_FILE_BYTES), or null when it is missing or cannot
-// be read; the caller frees them.
-char *load_file(size_t *size)
-{
-    *size = 0;
-    int fd = open_regular(file_path, O_RDONLY);
-    if (fd < 0)
-        return nullptr;
-    char *data = static_cast<char *>(malloc(MAX_FILE_BYTES));
-    while (data && *size < MAX_FILE_BYTES) {
-        ssize_t n = ::read(fd, data + *size, MAX_FILE_BYTES - *size);
-        if (n > 0) {
-            *size += static_cast<size_t>(n);
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            free(data);
-            data = nullptr;
-        }
-    }
-    close(fd);
-    return data;
-}
-
 // The file's text for a table: ten lines, nothing else. 45 bytes a line at most.
-size_t format_file(const HighScoreEntry *t, char *buf, size_t room)
+std::string format_file(const HighScoreEntry *t)
 {
-    size_t used = 0;
+    std::string text;
     for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
-        int n = snprintf(buf + used, room - used, "%-*s %d %d\n", HIGH_SCORE_NAME_MAX, t[i].name, t[i].level,
-                         t[i].score);
+        char line[64];
+        int n = snprintf(line, sizeof line, "%-*s %d %d\n", HIGH_SCORE_NAME_MAX, t[i].name, t[i].level, t[i].score);
         if (n > 0)
-            used += static_cast<size_t>(n);
+            text.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
     }
-    return used;
-}
-
-bool write_all(int fd, const char *text, size_t length, off_t offset)
-{
-    while (length > 0) {
-        ssize_t n = pwrite(fd, text, length, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text += n;
-        length -= static_cast<size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-void sync_directory()
-{
-    std::string dir = file_path;
-    size_t slash = dir.rfind('/');
-    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-enum Replaced { REPLACED, NO_NEW_FILE, NOT_RENAMED, WRITE_FAILED };
-
-// The whole table goes into a new file beside the score file, which then takes the score
-// file's name in one step: a reader, or a game killed at any moment, finds the old table
-// or the new one, never a part of either.
-Replaced replace_file(const char *text, size_t length)
-{
-    std::string temp = std::string(file_path) + ".XXXXXX";
-    int fd = mkostemp(&temp[0], O_CLOEXEC);
-    if (fd < 0)
-        return NO_NEW_FILE;
-    // 0666, the mode the file is installed with: the next player's game replaces it.
-    bool written = write_all(fd, text, length, 0) && fchmod(fd, 0666) == 0 && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (written && rename(temp.c_str(), file_path) == 0) {
-        sync_directory();
-        return REPLACED;
-    }
-    unlink(temp.c_str());
-    return written ? NOT_RENAMED : WRITE_FAILED;
-}
-
-// Where no new file can be made beside it, the file is overwritten where it is: the best
-// that such a directory allows. Never emptied first, and cut to the new length after.
-bool rewrite_in_place(const char *text, size_t length)
-{
-    int fd = open_regular(file_path, O_WRONLY);
-    if (fd < 0)
-        return false;
-    bool written = write_all(fd, text, length, 0) && ftruncate(fd, static_cast<off_t>(length)) == 0 &&
-                   fsync(fd) == 0;
-    return close(fd) == 0 && written;
-}
-
-// Whether a save may put a table at the file's name. A table that this player may not
-// write stays as it is, although the directory would let a new one take its place:
-// someone made it read-only on purpose. Nothing but a table (or a link, which a rename
-// replaces without following it) is ever replaced, and nothing is made where nothing can
-// be saved.
-bool may_save()
-{
-    struct stat st;
-    if (lstat(file_path, &st) != 0)
-        return errno == ENOENT;
-    if (S_ISLNK(st.st_mode))
-        return true;
-    return S_ISREG(st.st_mode) && access(file_path, W_OK) == 0;
+    return text;
 }
 
 } // namespace
@@ -393,61 +213,53 @@ void parse(const char *data, size_t size) { parse_into(table, data, size); }
 
 void read()
 {
-    // Shared, so that a table being rewritten in place is never read half done.
-    int lock = take_lock(LOCK_SH, false);
-    size_t size = 0;
-    char *data = load_file(&size);
-    if (lock >= 0)
-        close(lock);
+    std::string data;
     // A path that opens but cannot be read (a directory, an I/O error) counts as missing.
-    if (data)
-        parse(data, size);
+    if (ScoreFile::read(file_path, lock_wait_ms, data, nullptr))
+        parse(data.data(), data.size());
     else
         set_anonymous(table);
-    free(data);
+}
+
+bool save_entries(const char *path, const HighScoreEntry *entries, int count, const HighScoreEntry *base,
+                  int wait_ms, HighScoreEntry *saved_table, std::string *reason)
+{
+    HighScoreEntry merged[HIGH_SCORE_COUNT];
+    auto merge = [&](const std::string *current, std::string &text) {
+        if (current) {
+            // Read as a game starting now would read it.
+            memset(merged, 0, sizeof merged);
+            parse_into(merged, current->data(), current->size());
+            for (int i = 0; i < count; i++) {
+                int place = make_room(merged, HIGH_SCORE_COUNT, entries[i].score);
+                if (place >= 0)
+                    merged[place] = entries[i];
+            }
+        } else {
+            memcpy(merged, base, sizeof merged);
+        }
+        text = format_file(merged);
+        return true;
+    };
+    std::string saved;
+    if (!ScoreFile::save(path, wait_ms, merge, saved, reason))
+        return false;
+    memcpy(saved_table, merged, sizeof merged);
+    return true;
 }
 
 void write()
 {
-    if (!may_save())
-        return;
-    // Another game may have saved since this one read the file. Under the lock, its table
-    // is read again and only this run's new entries go into it, so neither game's scores
-    // are lost and none is entered twice.
-    int lock = take_lock(LOCK_EX, true);
+    // Another game may have saved since this one read the file: only this run's new
+    // entries go into the file as it is now, so neither game's scores are lost and none
+    // is entered twice. With no file, this run's own table holds them already.
     HighScoreEntry merged[HIGH_SCORE_COUNT];
-    size_t size = 0;
-    char *data = load_file(&size);
-    if (data) {
-        // Read as a game starting now would read it.
-        memset(merged, 0, sizeof merged);
-        parse_into(merged, data, size);
-        for (int i = 0; i < pending_count; i++) {
-            int place = make_room(merged, HIGH_SCORE_COUNT, pending[i].score);
-            if (place >= 0)
-                merged[place] = pending[i];
-        }
-    } else {
-        // No table to merge with: this run's own, which holds its new entries already.
-        memcpy(merged, table, sizeof merged);
-    }
-    free(data);
-
-    char text[HIGH_SCORE_COUNT * 64];
-    size_t length = format_file(merged, text, sizeof text);
-    Replaced replaced = replace_file(text, length);
-    // Not renamed: a directory that lets us make files but not replace this one (a
-    // sticky directory, another player's file); it may still let us write into it.
-    bool saved = replaced == REPLACED ||
-                 ((replaced == NO_NEW_FILE || replaced == NOT_RENAMED) && rewrite_in_place(text, length));
-    if (saved) {
+    if (save_entries(file_path, pending, pending_count, table, lock_wait_ms, merged, nullptr)) {
         // The table now shows every game's scores, and a later save (at quit) has
         // nothing of this run's to add again.
         memcpy(table, merged, sizeof table);
         pending_count = 0;
     }
-    if (lock >= 0)
-        close(lock);
 }
 
 int qualifies(int score) { return table[HIGH_SCORE_COUNT - 1].score < score ? 1 : 0; }
@@ -505,14 +317,6 @@ void format_dialog(char *buf, int size)
         append(snprintf(buf + used, room - used, "%-*s %6d %7d\n", HIGH_SCORE_NAME_MAX, e.name, e.level, e.score));
 }
 
-void refresh_dialog()
-{
-    // 501 bytes at most for any table.
-    char text[512];
-    format_dialog(text, sizeof text);
-    Gui::set_dialog_text(DIALOG_HIGH_SCORES, text);
-}
-
 const HighScoreEntry &entry(int index) { return table[index]; }
 const char *path() { return file_path; }
 void set_path_for_tests(const char *p)
@@ -527,7 +331,7 @@ void reset_for_tests()
 {
     // The lock file a test's save left beside its own score file goes with it.
     if (strcmp(file_path, GLIMPWATCH_SCORE_FILE) != 0)
-        unlink((std::string(file_path) + ".lock").c_str());
+        unlink(ScoreFile::lock_path(file_path).c_str());
     memset(table, 0, sizeof table);
     pending_count = 0;
     lock_wait_ms = LOCK_WAIT_MS;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 constexpr int HIGH_SCORE_COUNT = 10;
 constexpr int HIGH_SCORE_NAME_MAX = 20;
@@ -27,17 +28,19 @@ void write();
 void insert(const char *name, int level, int score);
 // Whether the score beats the tenth entry.
 int qualifies(int score);
-void refresh_dialog();
 // Formats the dialog text into buf (512 bytes always suffice).
 void format_dialog(char *buf, int size);
 
 const HighScoreEntry &entry(int index);
 // The file this build reads and writes.
 const char *path();
-void set_path_for_tests(const char *path);
-// How long a save waits for the lock before saving without it (5 s unless a test says).
-void set_lock_wait_for_tests(int ms);
-// A fresh process's state; also removes the lock file beside a test's score file.
-void reset_for_tests();
+
+// The save of write() for any process, with no state of this run: merges count entries
+// (best first, ties in the order they came) into the table file at path under its lock
+// and saves it; where there is no file, base (which holds them already) is saved as it
+// stands. Waits at most wait_ms for the lock. True with the table now in the file in
+// saved_table; false with the reason otherwise.
+bool save_entries(const char *path, const HighScoreEntry *entries, int count, const HighScoreEntry *base,
+                  int wait_ms, HighScoreEntry *saved_table, std::string *reason = nullptr);
 
 } // namespace HighScores

@@ -6,6 +6,7 @@
 #include "game/entry.h"
 #include "game/game.h"
 #include "scores/high_scores.h"
+#include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"
 
 #include <gtest/gtest.h>

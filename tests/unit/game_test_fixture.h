@@ -9,6 +9,7 @@
 #include "field/swarm.h"
 #include "game/game.h"
 #include "scores/high_scores.h"
+#include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/test_world.h"
 

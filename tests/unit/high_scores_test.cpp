@@ -1,6 +1,6 @@
 // High scores: insertion and ties, the file's round trip, the reader's rules and the dialog text.
 #include "scores/high_scores.h"
-#include "tests/fake_gui.h"
+#include "scores/high_scores_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,6 @@ class HighScoresTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeGui::install_as_active();
         HighScores::reset_for_tests();
         path = std::string(TEST_BINARY_DIR) + "/high_scores_" + std::to_string(getpid());
         ::remove(path.c_str());
@@ -35,7 +34,6 @@ protected:
     {
         HighScores::reset_for_tests();
         ::remove(path.c_str());
-        FakeGui::reset();
     }
 
     void write_file(const std::string &text)
@@ -94,9 +92,9 @@ TEST_F(HighScoresTest, MissingFileGivesTenAnonymousEntriesAndTheirDialog)
         expected += row("Anonymous", "0", "0");
     // Written out: "Name", 18 blanks, "Level", 3 blanks, "Score"; the rows likewise by column.
     EXPECT_EQ(expected.substr(14, 36), "Name                  Level   Score\n");
-    HighScores::refresh_dialog();
-    EXPECT_EQ(FakeGui::dialog_text(DIALOG_HIGH_SCORES), expected);
-    EXPECT_EQ(FakeGui::calls().back(), "set_dialog_text 3");
+    char text[512];
+    HighScores::format_dialog(text, sizeof text);
+    EXPECT_EQ(std::string(text), expected);
 }
 
 TEST_F(HighScoresTest, UnreadableFileCountsAsMissing)

@@ -2,6 +2,7 @@
 // with what other games saved meanwhile, and whole whatever happens to the saving process.
 #include "game/game.h"
 #include "scores/high_scores.h"
+#include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,208 @@
+// Score file storage: the lock, the fresh read, the replacement in one step, the permissions.
+#include "scores/score_file.h"
+
+#include "game/safe_file.h"
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+long long now_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void sleep_ms(int ms)
+{
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+// Every player can put anything into the score directory, so no name in it is trusted:
+// links are not followed (a planted link could make us read, then publish, or overwrite
+// a file of our own), a FIFO cannot make an open wait, and only regular files count.
+int open_regular(const char *path, int flags, mode_t mode = 0)
+{
+    return SafeFile::open_regular(path, flags, mode, false);
+}
+
+// An flock (LOCK_EX or LOCK_SH) that every game takes around its use of the score file.
+// It is held on "<file>.lock", which nobody replaces; a lock on the score file itself
+// would be lost to the next writer, whose rename puts a new file in its place. Where there
+// is no lock file and none can be made, the score file itself is locked: a directory that
+// takes no new lock file takes no renamed table either, so there the file stays put.
+// Waits at most wait_ms, then gives up and returns -1: a score is better saved
+// without the lock than lost to a game that hangs holding it. A dead holder is no
+// concern, the kernel drops its lock the moment it dies.
+int take_lock(const char *file_path, int wait_ms, int operation, bool create)
+{
+    std::string lock_path = ScoreFile::lock_path(file_path);
+    long long deadline = now_ms() + wait_ms;
+    for (;;) {
+        const char *locked_path = lock_path.c_str();
+        int fd = create ? open_regular(locked_path, O_CREAT | O_RDWR, 0666) : -1;
+        if (fd < 0)   // flock works on any descriptor, one for reading will do
+            fd = open_regular(locked_path, O_RDONLY);
+        if (fd < 0) {
+            locked_path = file_path;
+            fd = open_regular(locked_path, O_RDONLY);
+        }
+        if (fd < 0)
+            return -1;
+        bool locked;
+        while (!(locked = flock(fd, operation | LOCK_NB) == 0) && (errno == EWOULDBLOCK || errno == EINTR) &&
+               now_ms() < deadline)
+            sleep_ms(5);
+        if (!locked) {
+            close(fd);
+            return -1;
+        }
+        // Removed or replaced while we waited (by hand, or the score file by a save), the
+        // file we hold no longer guards its name: lock the one there now.
+        struct stat held, named;
+        if (fstat(fd, &held) == 0 && lstat(locked_path, &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
+        close(fd);
+        if (now_ms() >= deadline)
+            return -1;
+    }
+}
+
+bool write_all(int fd, const char *text, size_t length, off_t offset)
+{
+    while (length > 0) {
+        ssize_t n = pwrite(fd, text, length, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        text += n;
+        length -= static_cast<size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+void sync_directory(const char *file_path)
+{
+    std::string dir = file_path;
+    size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+enum Replaced { REPLACED, NO_NEW_FILE, NOT_RENAMED, WRITE_FAILED };
+
+// The whole table goes into a new file beside the score file, which then takes the score
+// file's name in one step: a reader, or a game killed at any moment, finds the old table
+// or the new one, never a part of either.
+Replaced replace_file(const char *file_path, const std::string &text)
+{
+    std::string temp = std::string(file_path) + ".XXXXXX";
+    int fd = mkostemp(&temp[0], O_CLOEXEC);
+    if (fd < 0)
+        return NO_NEW_FILE;
+    // 0666, the mode the file is installed with: the next player's game replaces it.
+    bool written = write_all(fd, text.data(), text.size(), 0) && fchmod(fd, 0666) == 0 && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (written && rename(temp.c_str(), file_path) == 0) {
+        sync_directory(file_path);
+        return REPLACED;
+    }
+    unlink(temp.c_str());
+    return written ? NOT_RENAMED : WRITE_FAILED;
+}
+
+// Where no new file can be made beside it, the file is overwritten where it is: the best
+// that such a directory allows. Never emptied first, and cut to the new length after.
+bool rewrite_in_place(const char *file_path, const std::string &text)
+{
+    int fd = open_regular(file_path, O_WRONLY);
+    if (fd < 0)
+        return false;
+    bool written = write_all(fd, text.data(), text.size(), 0) &&
+                   ftruncate(fd, static_cast<off_t>(text.size())) == 0 && fsync(fd) == 0;
+    return close(fd) == 0 && written;
+}
+
+// Whether a save may put a table at the file's name. A table that this player may not
+// write stays as it is, although the directory would let a new one take its place:
+// someone made it read-only on purpose. Nothing but a table (or a link, which a rename
+// replaces without following it) is ever replaced, and nothing is made where nothing can
+// be saved.
+bool may_save(const char *file_path)
+{
+    struct stat st;
+    if (lstat(file_path, &st) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(st.st_mode))
+        return true;
+    return S_ISREG(st.st_mode) && access(file_path, W_OK) == 0;
+}
+
+} // namespace
+
+namespace ScoreFile {
+
+std::string lock_path(const char *path) { return std::string(path) + ".lock"; }
+
+bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason)
+{
+    int lock = take_lock(path, wait_ms, LOCK_SH, false);
+    bool read = SafeFile::read_regular_nofollow(path, MAX_BYTES, bytes, reason);
+    int error = errno;
+    if (lock >= 0)
+        close(lock);
+    if (missing)
+        *missing = !read && error == ENOENT;
+    return read;
+}
+
+bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason)
+{
+    saved.clear();
+    if (!may_save(path)) {
+        if (reason)
+            *reason = "the score file cannot be written";
+        return false;
+    }
+    // Another game may have saved since this one read the file. Under the lock, it is
+    // read again and the caller merges its own into that, so that no game's scores are
+    // lost and none is entered twice.
+    int lock = take_lock(path, wait_ms, LOCK_EX, true);
+    std::string current;
+    bool have_current = SafeFile::read_regular_nofollow(path, MAX_BYTES, current);
+    std::string merged;
+    bool saved_now = false;
+    if (!merge(have_current ? &current : nullptr, merged)) {
+        saved = current;
+        saved_now = true;
+    } else {
+        Replaced replaced = replace_file(path, merged);
+        // Not renamed: a directory that lets us make files but not replace this one (a
+        // sticky directory, another player's file); it may still let us write into it.
+        saved_now = replaced == REPLACED ||
+                    ((replaced == NO_NEW_FILE || replaced == NOT_RENAMED) && rewrite_in_place(path, merged));
+        if (saved_now)
+            saved = merged;
+        else if (reason)
+            *reason = "the score file could not be replaced";
+    }
+    if (lock >= 0)
+        close(lock);
+    return saved_now;
+}
+
+} // namespace ScoreFile

@@ -1,0 +1,35 @@
+// Score file storage: the file of a table that every player's game shares. It knows bytes
+// and paths, not entries: the lock, the fresh read under it, the merge a caller gives, the
+// replacement in one step and the file's permissions.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace ScoreFile {
+
+// A table is ten lines of at most 45 bytes; a file longer than this is not one.
+constexpr std::size_t MAX_BYTES = 64 * 1024;
+
+// The lock file that every game locks around its use of the table file at path.
+std::string lock_path(const char *path);
+
+// The file's bytes, read under a shared lock so that a table being rewritten in place is
+// never read half done (waiting at most wait_ms for a save to end). False when it is
+// missing or cannot be read: *missing says which, reason (when given) why.
+bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason = nullptr);
+
+// What a save makes of the file: given its bytes as they are under the lock (null when
+// there is no file), returns true with the bytes to put in its place, or false to leave
+// it as it is.
+using Merge = std::function<bool(const std::string *current, std::string &merged)>;
+
+// Saves under the exclusive lock (waiting at most wait_ms): reads the file again, merges,
+// and puts the merged bytes at path in one step, mode 0666 (rewritten in place where the
+// directory takes no new file). True when the file holds what merge made of it, with those
+// bytes in saved (the file's own when merge left it, empty when there is none); false
+// with the reason otherwise.
+bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason = nullptr);
+
+} // namespace ScoreFile

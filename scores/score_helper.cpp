@@ -1,0 +1,297 @@
+// The score helper: a result checked, then merged into the shared table; or the table shown.
+#include "scores/score_helper.h"
+
+#include "scores/high_scores.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// How long a result waits for another helper to finish its own.
+constexpr int LOCK_WAIT_MS = 5000;
+
+// A result on standard input is three short lines; anything longer is not one.
+constexpr size_t MAX_INPUT_BYTES = 256;
+
+// The length of the UTF-8 character at s[0..n), or 0 when it is not a valid one (a stray
+// continuation byte, a cut or overlong sequence, a surrogate, past U+10FFFF).
+size_t utf8_length(const unsigned char *s, size_t n, unsigned *code)
+{
+    unsigned c = s[0];
+    size_t length;
+    unsigned min;
+    if (c < 0x80) {
+        *code = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        length = 2, min = 0x80, c &= 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3, min = 0x800, c &= 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4, min = 0x10000, c &= 0x07;
+    } else {
+        return 0;
+    }
+    if (n < length)
+        return 0;
+    for (size_t i = 1; i < length; i++) {
+        if ((s[i] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (s[i] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    *code = c;
+    return length;
+}
+
+bool read_input(int fd, std::string &text, std::string &error)
+{
+    char buf[MAX_INPUT_BYTES + 1];
+    size_t used = 0;
+    for (;;) {
+        ssize_t n = ::read(fd, buf + used, sizeof buf - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::string("cannot read standard input: ") + strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            break;
+        used += static_cast<size_t>(n);
+        if (used > MAX_INPUT_BYTES) {
+            error = "standard input holds more than one result";
+            return false;
+        }
+    }
+    if (used == 0) {
+        error = "no result on standard input";
+        return false;
+    }
+    text.assign(buf, used);
+    return true;
+}
+
+// NAME, LEVEL and SCORE on three lines, the last one ended by a newline or by the input.
+bool split_lines(const std::string &text, std::string fields[3], std::string &error)
+{
+    size_t pos = 0;
+    for (int i = 0; i < 3; i++) {
+        if (pos >= text.size()) {
+            error = "standard input holds no line for the " + std::string(i == 1 ? "level" : "score");
+            return false;
+        }
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        fields[i] = text.substr(pos, end - pos);
+        pos = end + 1;
+    }
+    if (pos < text.size()) {
+        error = "standard input holds more than one result";
+        return false;
+    }
+    return true;
+}
+
+ void fail(int status, const std::string &reason)
+{
+    std::string line = "glimpwatch-score: " + reason + "\n";
+    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    (void)ignored;
+    _exit(status);
+}
+
+bool write_all(int fd, const std::string &text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A caller that closed standard input, output or error would have the table's files
+// opened in their place, and the table printed into itself: they are opened on /dev/null.
+void open_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int null = open("/dev/null", O_RDWR);
+        if (null != fd)
+            _exit(1);
+    }
+}
+
+} // namespace
+
+namespace ScoreHelper {
+
+const char *usage()
+{
+    return "usage: glimpwatch-score --show\n"
+           "       glimpwatch-score --add NAME LEVEL SCORE\n"
+           "       glimpwatch-score --add   (NAME, LEVEL and SCORE on three lines of standard input)\n";
+}
+
+bool check_name(const std::string &name, std::string *reason)
+{
+    auto refuse = [&](const char *why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    if (name.size() > static_cast<size_t>(HIGH_SCORE_NAME_MAX))
+        return refuse("the name is longer than 20 bytes");
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(name.data());
+    for (size_t i = 0; i < name.size();) {
+        unsigned code = 0;
+        size_t length = utf8_length(s + i, name.size() - i, &code);
+        if (length == 0)
+            return refuse("the name is not valid UTF-8");
+        // C0 and C1 controls and DEL: a newline or an escape would break the table's lines
+        // or a terminal that shows it.
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0))
+            return refuse("the name holds a control character");
+        i += length;
+    }
+    return true;
+}
+
+bool parse_number(const std::string &text, int min, int &value)
+{
+    size_t p = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (p == text.size())
+        return false;
+    long long v = 0;
+    for (size_t i = p; i < text.size(); i++) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        v = v * 10 + (text[i] - '0');
+        if (v > static_cast<long long>(INT_MAX) + 1)
+            return false;
+    }
+    if (p)
+        v = -v;
+    if (v < min || v > INT_MAX)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool parse_request(int argc, const char *const *argv, int input_fd, Request &request, std::string &error)
+{
+    request = Request();
+    // Nothing the caller gave is echoed: a line on stderr stays one line.
+    if (argc < 2) {
+        error = "missing arguments: --show, or --add NAME LEVEL SCORE";
+        return false;
+    }
+    if (strcmp(argv[1], "--show") == 0) {
+        if (argc == 2)
+            return true;
+        error = "--show takes no arguments";
+        return false;
+    }
+    if (strcmp(argv[1], "--add") != 0) {
+        error = "unknown request: --show, or --add NAME LEVEL SCORE";
+        return false;
+    }
+    if (argc != 2 && argc != 5) {
+        error = "--add takes a name, a level and a score, or none to read them from standard input";
+        return false;
+    }
+    std::string fields[3];
+    if (argc == 5) {
+        for (int i = 0; i < 3; i++)
+            fields[i] = argv[i + 2];
+    } else {
+        std::string text;
+        if (!read_input(input_fd, text, error) || !split_lines(text, fields, error))
+            return false;
+    }
+    request.add = true;
+    request.name = fields[0];
+    if (!check_name(request.name, &error))
+        return false;
+    if (!parse_number(fields[1], 1, request.level)) {
+        error = "the level is not a whole number from 1 to 2147483647";
+        return false;
+    }
+    if (!parse_number(fields[2], 0, request.score)) {
+        error = "the score is not a whole number from 0 to 2147483647";
+        return false;
+    }
+    return true;
+}
+
+bool run(const Request &request, const char *path, int wait_ms, std::string &table, std::string &error)
+{
+    (void)request, (void)path, (void)wait_ms, (void)table;
+    error = "not yet";
+    return false;
+}
+
+int main(int argc, char **argv, const char *table_path)
+{
+    open_standard_descriptors();
+
+    // Nothing from the caller's environment is used: no paths, no locale (the C locale
+    // stays), no library settings (the loader ignores those for a setgid program).
+    clearenv();
+    umask(022);
+    // A small file size limit makes a write fail, not kill us half way.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+
+    // A set-user-id bit is not ours to have: dropped for good. The table's group stays
+    // only as the saved group, taken up again just around the table's files.
+    uid_t uid = getuid();
+    if (setresuid(uid, uid, uid) != 0)
+        fail(1, "cannot drop the user privilege");
+    gid_t caller_group = getgid();
+    gid_t table_group = getegid();
+    if (setresgid(caller_group, caller_group, table_group) != 0)
+        fail(1, "cannot set the group");
+
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        std::string usage = ScoreHelper::usage();
+        return write_all(STDOUT_FILENO, usage) ? 0 : 1;
+    }
+    ScoreHelper::Request request;
+    std::string error;
+    if (!ScoreHelper::parse_request(argc, argv, STDIN_FILENO, request, error))
+        fail(2, error);
+
+    if (setresgid(-1, table_group, -1) != 0)
+        fail(1, "cannot take up the score group");
+    std::string table;
+    bool done = ScoreHelper::run(request, table_path, LOCK_WAIT_MS, table, error);
+    if (setresgid(caller_group, caller_group, caller_group) != 0 || getegid() != caller_group)
+        fail(1, "cannot drop the score group");
+    if (!done)
+        fail(1, error);
+    if (!write_all(STDOUT_FILENO, table))
+        fail(1, std::string("cannot print the table: ") + strerror(errno));
+    return 0;
+}
+
+} // namespace ScoreHelper

@@ -8,6 +8,7 @@
 # which is made anew each run. Nothing outside WORK_DIR and one temporary working
 # directory is touched.
 set -eu
+. "$(dirname "$0")/common.sh"
 
 [ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER]" >&2; exit 2; }
 source_dir=$(cd "$1" && pwd)
@@ -23,97 +24,16 @@ stage=$tree/stage              # the DESTDIR of the packager's install
 data_dir=$prefix/share/glimpwatch
 score_rel=share/glimpwatch/scores/games
 score_name=glimpwatch.scores
-main_title="Glimpwatch - An Ombrax Modification"
-empty_line="Anonymous            0 0"
-
-xvfb_pid=""
-game_pid=""
 play_dir=""
 
 cleanup() {
-    # Only what this script started, by its id.
-    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
-        kill -KILL "$game_pid" 2>/dev/null || true
-        wait "$game_pid" 2>/dev/null || true
-    fi
-    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
+    stop_games_and_xvfb
     if [ -n "$play_dir" ]; then
         rm -rf "$play_dir"
     fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-step() { echo "== $*"; }
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# Shows a log after a failed command.
-run_logged() {
-    local log=$1
-    shift
-    if ! "$@" >"$log" 2>&1; then
-        tail -n 40 "$log" >&2
-        fail "command failed: $* (log: $log)"
-    fi
-}
-
-# Polls a command every 0.1 s until it succeeds or the seconds run out.
-wait_for() {
-    local seconds=$1 what=$2
-    shift 2
-    local deadline=$(($(date +%s) + seconds))
-    until "$@" >/dev/null 2>&1; do
-        if [ "$(date +%s)" -ge "$deadline" ]; then
-            fail "no $what after $seconds s"
-        fi
-        sleep 0.1
-    done
-}
-
-mode_of() { stat -c %a "$1"; }
-
-expect_mode() {
-    local path=$1 want=$2
-    [ -e "$path" ] || fail "missing: $path"
-    [ ! -L "$path" ] || fail "a link, not a file: $path"
-    local got
-    got=$(mode_of "$path")
-    [ "$got" = "$want" ] || fail "mode $got, not $want: $path"
-}
-
-expect_file() { [ -f "$1" ] || fail "missing: $1"; }
-
-# Ten entries as the game writes them; the name and the numbers of entry 1 to 10 given
-# as "name level score" arguments, or all ten empty ones.
-expect_table() {
-    local file=$1
-    shift
-    local want
-    if [ $# -eq 0 ]; then
-        want=$(for _ in 1 2 3 4 5 6 7 8 9 10; do echo "$empty_line"; done)
-    else
-        want=$(for entry in "$@"; do
-            # shellcheck disable=SC2086
-            set -- $entry
-            printf '%-20s %d %d\n' "$1" "$2" "$3"
-        done)
-    fi
-    if [ "$(cat "$file")" != "$want" ]; then
-        echo "expected:" >&2
-        echo "$want" >&2
-        echo "found:" >&2
-        cat "$file" >&2
-        fail "unexpected high-score table in $file"
-    fi
-    [ "$(wc -l <"$file")" -eq 10 ] || fail "$file does not hold ten whole lines"
-}
 
 # ----------------------------------------------------------------------------- build
 step "build the program alone, installed under $prefix"
@@ -266,58 +186,9 @@ play_dir=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-play.XXXXXX")
 chmod 0755 "$play_dir"
 play_home=$tree/home
 mkdir -p "$play_home"
-display_file=$tree/display
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>"$logs/xvfb.log" &
-xvfb_pid=$!
-display_ready() { grep -q '^[0-9][0-9]*$' "$display_file"; }
-wait_for 30 "display from Xvfb (log: $logs/xvfb.log)" display_ready
-DISPLAY=":$(cat "$display_file")"
-export DISPLAY
-unset XAUTHORITY
-echo "Xvfb on $DISPLAY"
-kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(cat "$logs/xvfb.log")"
+start_xvfb "$tree/display" "$logs/xvfb.log"
 wait_for 20 "connection to $DISPLAY for $player" "${as_player[@]}" xwininfo -root
-
-main_window_up() { xwininfo -root -tree | grep -qF "\"$main_title\""; }
-visible() { xdotool search --onlyvisible --name "^$1\$"; }
-window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-
-# Sends keys (xdotool key or type) to a window once it shows; in a dialog the first
-# widget that takes the focus has it: the OK button, or the entry of the name dialog.
-keys_to() {
-    local title=$1 command=$2
-    shift 2
-    wait_for 20 "visible window \"$title\"" visible "$title"
-    xdotool "$command" --window "$(window_of "$title")" "$@" 2>>"$logs/xdotool.log"
-}
-
-start_game() {
-    local run=$1
-    shift
-    (cd "$play_dir" && HOME=$play_home exec "${as_player[@]}" "$prefix/bin/glimpwatch" "$@" \
-        >"$logs/$run.out" 2>"$logs/$run.err") &
-    game_pid=$!
-    window_or_end() { main_window_up || ! kill -0 "$game_pid"; }
-    wait_for 30 "main window \"$main_title\"" window_or_end
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start-up: $(cat "$logs/$run.err")"
-}
-
-# Ctrl+Q brings up the Quit dialog, whose OK button has the focus; the game saves the
-# table and ends with status 0.
-quit_game() {
-    local run=$1
-    keys_to "$main_title" key ctrl+q
-    keys_to "Quit Game" key Return
-    local deadline=$(($(date +%s) + 20))
-    while kill -0 "$game_pid" 2>/dev/null; do
-        [ "$(date +%s)" -lt "$deadline" ] || fail "the game did not end after Quit"
-        sleep 0.1
-    done
-    local status=0
-    wait "$game_pid" || status=$?
-    game_pid=""
-    [ "$status" -eq 0 ] || fail "the game ended with status $status (stderr: $(cat "$logs/$run.err"))"
-}
+game_program=$prefix/bin/glimpwatch
 
 step "run 1: start and quit; the installed table is written back"
 touch -d "2000-01-01 00:00" "$score_file"

@@ -3,6 +3,7 @@
 
 #include "scores/high_scores_testing.h"
 #include "scores/score_file.h"
+#include "scores/shared_table.h"
 
 #include <climits>
 #include <cstdio>
@@ -214,6 +215,16 @@ void parse(const char *data, size_t size) { parse_into(table, data, size); }
 void read()
 {
     std::string data;
+    // A shared table is shown by its helper; one that cannot be shown counts as missing.
+    if (SharedTable::in_use()) {
+        if (SharedTable::show(data)) {
+            memset(table, 0, sizeof table);
+            parse(data.data(), data.size());
+        } else {
+            set_anonymous(table);
+        }
+        return;
+    }
     // A path that opens but cannot be read (a directory, an I/O error) counts as missing.
     if (ScoreFile::read(file_path, lock_wait_ms, data, nullptr))
         parse(data.data(), data.size());
@@ -222,7 +233,7 @@ void read()
 }
 
 bool save_entries(const char *path, const HighScoreEntry *entries, int count, const HighScoreEntry *base,
-                  int wait_ms, HighScoreEntry *saved_table, std::string *reason)
+                  int wait_ms, HighScoreEntry *saved_table, std::string *reason, ScoreFile::Files files)
 {
     HighScoreEntry merged[HIGH_SCORE_COUNT];
     auto merge = [&](const std::string *current, std::string &text) {
@@ -242,14 +253,40 @@ bool save_entries(const char *path, const HighScoreEntry *entries, int count, co
         return true;
     };
     std::string saved;
-    if (!ScoreFile::save(path, wait_ms, merge, saved, reason))
+    if (!ScoreFile::save(path, wait_ms, merge, saved, reason, files))
         return false;
     memcpy(saved_table, merged, sizeof merged);
     return true;
 }
 
+namespace {
+
+// A shared table takes this run's entries one by one through its helper, which prints
+// the table after each. One that is refused or fails stays pending with those after it,
+// for the next save.
+bool write_shared()
+{
+    while (pending_count > 0) {
+        const HighScoreEntry &e = pending[0];
+        std::string text;
+        if (!SharedTable::add(e.name, e.level, e.score, text))
+            return false;
+        memmove(pending, pending + 1, sizeof pending[0] * static_cast<size_t>(pending_count - 1));
+        pending_count--;
+        memset(table, 0, sizeof table);
+        parse_into(table, text.data(), text.size());
+    }
+    return true;
+}
+
+} // namespace
+
 void write()
 {
+    if (SharedTable::in_use()) {
+        write_shared();
+        return;
+    }
     // Another game may have saved since this one read the file: only this run's new
     // entries go into the file as it is now, so neither game's scores are lost and none
     // is entered twice. With no file, this run's own table holds them already.

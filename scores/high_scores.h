@@ -1,6 +1,8 @@
 // High scores: the ten best results, their file and the dialog text.
 #pragma once
 
+#include "scores/score_file.h"
+
 #include <cstddef>
 #include <string>
 
@@ -39,8 +41,9 @@ const char *path();
 // (best first, ties in the order they came) into the table file at path under its lock
 // and saves it; where there is no file, base (which holds them already) is saved as it
 // stands. Waits at most wait_ms for the lock. True with the table now in the file in
-// saved_table; false with the reason otherwise.
+// saved_table; false with the reason otherwise. files: who writes the table's files.
 bool save_entries(const char *path, const HighScoreEntry *entries, int count, const HighScoreEntry *base,
-                  int wait_ms, HighScoreEntry *saved_table, std::string *reason = nullptr);
+                  int wait_ms, HighScoreEntry *saved_table, std::string *reason = nullptr,
+                  ScoreFile::Files files = ScoreFile::Files::ANY_PLAYER);
 
 } // namespace HighScores

@@ -4,6 +4,7 @@
 #include "game/safe_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,7 +42,8 @@ int open_regular(const char *path, int flags, mode_t mode = 0)
 // Waits at most wait_ms, then gives up and returns -1: a score is better saved
 // without the lock than lost to a game that hangs holding it. A dead holder is no
 // concern, the kernel drops its lock the moment it dies.
-int take_lock(const char *file_path, int wait_ms, int operation, bool create)
+// With only_lock_file, nothing but the lock file itself is locked: no fallback.
+int take_lock(const char *file_path, int wait_ms, int operation, bool create, bool only_lock_file = false)
 {
     std::string lock_path = ScoreFile::lock_path(file_path);
     long long deadline = now_ms() + wait_ms;
@@ -50,7 +52,7 @@ int take_lock(const char *file_path, int wait_ms, int operation, bool create)
         int fd = create ? open_regular(locked_path, O_CREAT | O_RDWR, 0666) : -1;
         if (fd < 0)   // flock works on any descriptor, one for reading will do
             fd = open_regular(locked_path, O_RDONLY);
-        if (fd < 0) {
+        if (fd < 0 && !only_lock_file) {
             locked_path = file_path;
             fd = open_regular(locked_path, O_RDONLY);
         }
@@ -152,11 +154,71 @@ bool may_save(const char *file_path)
     return S_ISREG(st.st_mode) && access(file_path, W_OK) == 0;
 }
 
+// The save of a table kept in the files the install made (Files::INSTALLED): see save().
+bool save_installed(const char *path, int wait_ms, const ScoreFile::Merge &merge, std::string &saved,
+                    std::string *reason)
+{
+    auto refuse = [&](const std::string &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    std::string lock_name = ScoreFile::lock_path(path);
+    int lock = take_lock(path, wait_ms, LOCK_EX, false, true);
+    if (lock < 0) {
+        int error = errno;
+        struct stat st;
+        if (lstat(lock_name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && error == EWOULDBLOCK)
+            return refuse("the table is locked by another game");
+        return refuse("cannot lock " + lock_name + ": " + SafeFile::describe(error));
+    }
+    std::string current, why;
+    if (!SafeFile::read_regular_nofollow(path, ScoreFile::MAX_BYTES, current, &why)) {
+        close(lock);
+        return refuse("cannot read " + std::string(path) + ": " + why);
+    }
+    std::string merged;
+    if (!merge(&current, merged)) {
+        close(lock);
+        saved = current;
+        return true;
+    }
+    // The new table goes into the spare, which then trades names with the table: a reader,
+    // or a helper killed at any moment, finds the old table or the new one, and both files
+    // stay the install's.
+    std::string spare = ScoreFile::spare_path(path);
+    int fd = open_regular(spare.c_str(), O_WRONLY);
+    if (fd < 0) {
+        int error = errno;
+        close(lock);
+        return refuse("cannot open " + spare + ": " + SafeFile::describe(error));
+    }
+    bool written = write_all(fd, merged.data(), merged.size(), 0) &&
+                   ftruncate(fd, static_cast<off_t>(merged.size())) == 0 && fsync(fd) == 0;
+    int error = errno;
+    written = close(fd) == 0 && written;
+    if (!written) {
+        close(lock);
+        return refuse("cannot write " + spare + ": " + SafeFile::describe(error));
+    }
+    if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path, RENAME_EXCHANGE) != 0) {
+        error = errno;
+        close(lock);
+        return refuse("cannot put the new table in place: " + SafeFile::describe(error));
+    }
+    sync_directory(path);
+    close(lock);
+    saved = merged;
+    return true;
+}
+
 } // namespace
 
 namespace ScoreFile {
 
 std::string lock_path(const char *path) { return std::string(path) + ".lock"; }
+
+std::string spare_path(const char *path) { return std::string(path) + ".new"; }
 
 bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason)
 {
@@ -170,9 +232,11 @@ bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std:
     return read;
 }
 
-bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason)
+bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason, Files files)
 {
     saved.clear();
+    if (files == Files::INSTALLED)
+        return save_installed(path, wait_ms, merge, saved, reason);
     if (!may_save(path)) {
         if (reason)
             *reason = "the score file cannot be written";

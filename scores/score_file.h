@@ -14,6 +14,21 @@ constexpr std::size_t MAX_BYTES = 64 * 1024;
 
 // The lock file that every game locks around its use of the table file at path.
 std::string lock_path(const char *path);
+// The spare of a table kept in installed files: the next table is written into it.
+std::string spare_path(const char *path);
+
+// Who writes the table's files.
+enum class Files {
+    // Every player's game: a save makes a new file beside the table and renames it over
+    // the table (mode 0666), or rewrites the table in place where the directory takes no
+    // new file; the lock file is made when missing.
+    ANY_PLAYER,
+    // Only the score helper, in files the install made and owns: the lock, the table and
+    // its spare. None is ever made, removed, or changed in owner or mode, and no save goes
+    // on without the lock. The new table is written into the spare, which then trades
+    // names with the table in one step (the old table is the next spare).
+    INSTALLED,
+};
 
 // The file's bytes, read under a shared lock so that a table being rewritten in place is
 // never read half done (waiting at most wait_ms for a save to end). False when it is
@@ -30,6 +45,7 @@ using Merge = std::function<bool(const std::string *current, std::string &merged
 // directory takes no new file). True when the file holds what merge made of it, with those
 // bytes in saved (the file's own when merge left it, empty when there is none); false
 // with the reason otherwise.
-bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason = nullptr);
+bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason = nullptr,
+          Files files = Files::ANY_PLAYER);
 
 } // namespace ScoreFile

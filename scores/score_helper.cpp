@@ -2,6 +2,7 @@
 #include "scores/score_helper.h"
 
 #include "scores/high_scores.h"
+#include "scores/score_file.h"
 
 #include <cerrno>
 #include <climits>
@@ -138,6 +139,31 @@ void open_standard_descriptors()
     }
 }
 
+// The table's files are the install's: regular files, no links, and, when the helper runs
+// with a group that its caller lacks, none of them the caller's own (the caller could
+// change such a file behind the helper's back, or after it).
+bool check_files(const char *path, std::string &error)
+{
+    bool privileged = getegid() != getgid() && getuid() != 0;
+    for (const std::string &name : {std::string(path), ScoreFile::lock_path(path), ScoreFile::spare_path(path)}) {
+        struct stat st;
+        if (lstat(name.c_str(), &st) != 0) {
+            error = "cannot find " + name + ": " + strerror(errno);
+            return false;
+        }
+        if (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode)) {
+            error = name + (S_ISLNK(st.st_mode) ? " is a symbolic link" : " is not a regular file") +
+                    "; only the install's own file is used";
+            return false;
+        }
+        if (privileged && st.st_uid == getuid()) {
+            error = name + " belongs to the player, not to the install";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 namespace ScoreHelper {
@@ -242,9 +268,28 @@ bool parse_request(int argc, const char *const *argv, int input_fd, Request &req
 
 bool run(const Request &request, const char *path, int wait_ms, std::string &table, std::string &error)
 {
-    (void)request, (void)path, (void)wait_ms, (void)table;
-    error = "not yet";
-    return false;
+    if (!check_files(path, error))
+        return false;
+    std::string why;
+    if (request.add) {
+        HighScoreEntry entry{};
+        memcpy(entry.name, request.name.data(), request.name.size());   // at most 20 bytes: checked
+        entry.level = request.level;
+        entry.score = request.score;
+        // The table is there (checked above), so the fresh table a game would start
+        // from is never needed.
+        HighScoreEntry saved[HIGH_SCORE_COUNT];
+        if (!HighScores::save_entries(path, &entry, 1, nullptr, wait_ms, saved, &why, ScoreFile::Files::INSTALLED)) {
+            error = why;
+            return false;
+        }
+    }
+    bool missing = false;
+    if (!ScoreFile::read(path, wait_ms, table, &missing, &why)) {
+        error = "cannot read " + std::string(path) + ": " + why;
+        return false;
+    }
+    return true;
 }
 
 int main(int argc, char **argv, const char *table_path)

@@ -284,7 +284,7 @@ refused "no arguments" none
 refused "a closed standard input" closed --add
 refused "an empty standard input" none --add
 # prlimit runs the helper with a limit its writes run into.
-as_user_fsize() { prlimit --fsize=64 -- setpriv --reuid="$user" --regid="$user" --init-groups -- "$@"; }
+as_user_fsize() { prlimit --fsize=200 -- setpriv --reuid="$user" --regid="$user" --init-groups -- "$@"; }
 status=0
 cp -p "$table" "$work/table.before"
 as_user_fsize "$helper" --add Ann 1 5 </dev/null >/dev/null 2>"$logs/bad.err" || status=$?

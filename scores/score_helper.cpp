@@ -63,7 +63,8 @@ bool read_input(int fd, std::string &text, std::string &error)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            error = std::string("cannot read standard input: ") + strerror(errno);
+            error = errno == EBADF ? "no result on standard input: it is closed"
+                                   : std::string("cannot read standard input: ") + strerror(errno);
             return false;
         }
         if (n == 0)

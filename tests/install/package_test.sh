@@ -297,7 +297,7 @@ printf '%-44s status %d: %s\n' "a write past the file size limit" "$status" "$(c
 swap_in() {   # name, then what to put there: "link:<target>" or "directory"
     mv "$scores/$1" "$work/saved-$1"
     case $2 in
-        link:*) ln -s "${2#link:}" "$scores/$1" ;;
+        link:* | dangling:*) ln -s "${2#*:}" "$scores/$1" ;;
         directory) mkdir "$scores/$1" ;;
     esac
 }
@@ -308,10 +308,15 @@ swap_out() {
 printf 'planted\n' >"$work/target"
 chmod 0666 "$work/target"
 for name in glimpwatch.scores glimpwatch.scores.lock glimpwatch.scores.new; do
-    for kind in "link:$work/target" "link:$work/missing" directory; do
+    for kind in "link:$work/target" "dangling:$work/missing" directory; do
         swap_in "$name" "$kind"
         rm -f "$work/table.before"
-        refused "$name replaced by ${kind%%:*}" none --add Ann 1 5
+        case $kind in
+            link:*) label="a link" ;;
+            dangling:*) label="a link to nothing" ;;
+            *) label="a directory" ;;
+        esac
+        refused "$name replaced by $label" none --add Ann 1 5
         [ "$(cat "$work/target")" = planted ] || fail "the helper wrote through a link at $name"
         [ ! -e "$work/missing" ] || fail "the helper made a file through a link at $name"
         if [ "$kind" = directory ]; then

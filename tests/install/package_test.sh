@@ -129,7 +129,7 @@ expect_owner_mode() {
 # ----------------------------------------------------------------------------- build
 step "build the package with dpkg-buildpackage"
 src=$work/src/glimpwatch
-rm -rf "$work/src"
+rm -rf "$work/src" "$work/stage"
 mkdir -p "$src"
 # The checkout without its build trees and git's own files.
 tar -C "$source_dir" --exclude=./.git --exclude='./build*' --exclude=./tests/artifacts -cf - . | tar -C "$src" -xf -
@@ -141,6 +141,23 @@ build_start=$(date +%s)
 }
 deb=$(ls "$work"/src/${package}_*_"$(dpkg --print-architecture)".deb)
 echo "built $(basename "$deb") in $(($(date +%s) - build_start)) s"
+
+step "the same build installed by cmake --install, the score files made by the install"
+# Configured again with the install making the score files: nothing is compiled again.
+obj=$(ls -d "$src"/obj-*)
+run_logged "$logs/cmake-install.log" cmake -S "$src" -B "$obj" -DGLIMPWATCH_INSTALL_SCORE_FILES=ON
+run_logged "$logs/cmake-install.log" env DESTDIR="$work/stage" cmake --install "$obj"
+stage=$work/stage
+expect_owner_mode "$stage$helper" "root:games 2755"
+expect_owner_mode "$stage$scores" "root:games 2775"
+expect_owner_mode "$stage$table" "root:games 664"
+expect_owner_mode "$stage$spare" "root:games 664"
+expect_owner_mode "$stage$lock" "root:games 660"
+expect_table "$stage$table"
+[ ! -s "$stage$spare" ] && [ ! -s "$stage$lock" ] || fail "the spare or the lock is not empty"
+[ ! -e "$stage/usr/share/games/glimpwatch/glimpwatch.scores.empty" ] ||
+    fail "the install made the score files and installed the packagers' fresh table too"
+rm -rf "$stage"
 
 step "lintian: no errors, no warnings"
 if ! lintian --fail-on error,warning --display-info "$deb" >"$logs/lintian.log" 2>&1; then

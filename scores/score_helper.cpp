@@ -105,7 +105,7 @@ bool split_lines(const std::string &text, std::string fields[3], std::string &er
     return true;
 }
 
- void fail(int status, const std::string &reason)
+[[noreturn]] void fail(int status, const std::string &reason)
 {
     std::string line = "glimpwatch-score: " + reason + "\n";
     ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());

@@ -167,7 +167,9 @@ bool run_helper(const std::vector<std::string> &args, const std::string &input, 
 
 namespace SharedTable {
 
-bool in_use() { return !helper_path.empty(); }
+// A build with a helper that is not installed (run from the checkout, say) keeps its
+// table as a build without one does.
+bool in_use() { return !helper_path.empty() && access(helper_path.c_str(), X_OK) == 0; }
 
 const char *helper() { return helper_path.c_str(); }
 

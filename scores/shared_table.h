@@ -7,7 +7,8 @@
 
 namespace SharedTable {
 
-// Whether this build keeps its scores in a shared table through a helper.
+// Whether this run keeps its scores in a shared table: the build names a helper, and the
+// helper is installed.
 bool in_use();
 // The helper this build runs.
 const char *helper();

@@ -272,8 +272,15 @@ TEST_F(ScoreHelperSavingTest, EightGamesSavingAtOnceThroughTheHelperLoseNothing)
         int partial = 0;
         char c;
         fcntl(stop[0], F_SETFL, O_NONBLOCK);
-        while (read(stop[0], &c, 1) < 0)
+        // Under the shared lock, as the helper reads the table: the old table's file is the
+        // next save's spare, so a reader that held it open without the lock across a save
+        // could see the one after rewrite it.
+        int held = open(lock.c_str(), O_RDONLY);
+        while (read(stop[0], &c, 1) < 0) {
+            flock(held, LOCK_SH);
             partial += !whole_table(read_text(table));
+            flock(held, LOCK_UN);
+        }
         _exit(partial == 0 ? 0 : 1);
     }
     close(stop[0]);

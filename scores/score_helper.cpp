@@ -303,9 +303,10 @@ int main(int argc, char **argv, const char *table_path)
     umask(022);
     // A small file size limit makes a write fail, not kill us half way.
     signal(SIGXFSZ, SIG_IGN);
+    // No core file of a process that held the group (the kernel already makes a
+    // set-group-id program undumpable and untraceable by its caller).
     rlimit no_core{0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
 
     // A set-user-id bit is not ours to have: dropped for good. The table's group stays

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -325,10 +326,8 @@ TEST_F(ScoreHelperSavingTest, EightGamesSavingAtOnceThroughTheHelperLoseNothing)
 TEST_F(ScoreHelperSavingTest, AHelperKilledWhileSavingLeavesTheOldTableOrTheNewOne)
 {
     constexpr int KILLS = 60;
-    std::mt19937 random(99);
-    int broken = 0, changed = 0;
-    std::string before = read_text(table);
-    for (int k = 0; k < KILLS; k++) {
+    // A helper adding the result k, its output thrown away.
+    auto start_helper = [&](int k) {
         std::string name = "k" + std::to_string(k), score = std::to_string(200 + k);
         fflush(nullptr);
         pid_t helper = fork();
@@ -340,8 +339,21 @@ TEST_F(ScoreHelperSavingTest, AHelperKilledWhileSavingLeavesTheOldTableOrTheNewO
                   score.c_str(), static_cast<char *>(nullptr));
             _exit(127);
         }
-        // A save takes a few milliseconds to tens of them, most of it in fsync.
-        usleep(static_cast<useconds_t>(random() % 40000));
+        return helper;
+    };
+    // How long a whole save takes here and now (a sanitizer build, a loaded machine): the
+    // kills fall anywhere in twice that, so that some come before the save and some after.
+    auto started = std::chrono::steady_clock::now();
+    pid_t timed = start_helper(-1);
+    waitpid(timed, nullptr, 0);
+    long save_us = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count());
+    std::mt19937 random(99);
+    int broken = 0, changed = 0;
+    std::string before = read_text(table);
+    for (int k = 0; k < KILLS; k++) {
+        pid_t helper = start_helper(k);
+        usleep(static_cast<useconds_t>(random() % static_cast<unsigned long>(2 * save_us + 1)));
         kill_and_reap(helper);
         std::string after = read_text(table);
         broken += !whole_table(after);
@@ -360,8 +372,9 @@ TEST_F(ScoreHelperSavingTest, AHelperKilledWhileSavingLeavesTheOldTableOrTheNewO
     EXPECT_TRUE(ScoreHelper::run(add, table.c_str(), 100, printed, error)) << error;
     EXPECT_EQ(printed.substr(0, printed.find('\n') + 1), line("After", 2, 5000));
     EXPECT_EQ(names_in(dir), (std::set<std::string>{"glimpwatch.scores", "glimpwatch.scores.lock", "glimpwatch.scores.new"}));
-    printf("[ figures  ] %d helpers killed while saving: %d left a broken table, %d tables changed\n", KILLS, broken,
-           changed);
+    printf("[ figures  ] %d helpers killed within %ld us (twice a whole save): %d left a broken table, %d tables "
+           "changed\n",
+           KILLS, 2 * save_us, broken, changed);
 }
 
 } // namespace

@@ -73,6 +73,7 @@ void build_main_window(int) {}
 void build_dialogs(Image *, Image *, Image *) {}
 void enable_pause_item(int) {}
 void set_dialog_text(int, const char *) {}
+void check_sound_item(int) {}
 
 // Filled by member name, so a slot can never shift to the wrong operation.
 GuiMethods make_table()
@@ -100,6 +101,7 @@ GuiMethods make_table()
     m.build_dialogs = build_dialogs;
     m.enable_pause_item = enable_pause_item;
     m.set_dialog_text = set_dialog_text;
+    m.check_sound_item = check_sound_item;
     return m;
 }
 

@@ -3,6 +3,7 @@
 
 #include "field/network.h"
 #include "gui/gui.h"
+#include "sound/sound.h"
 
 namespace {
 Image *picture = nullptr;
@@ -43,12 +44,18 @@ void grab()
 // press before it did not pick the bucket up.
 void release(int x, int y)
 {
+    bool doused = false;
     for (int i = 0; i < Network::wire_count(); i++) {
         Wire &w = Network::wire(i);
-        if (Wire::spark_hit(w, x, y))
+        if (Wire::spark_hit(w, x, y)) {
             Wire::douse(w);
+            doused = true;
+        }
     }
     is_grabbed = false;
+    // One splash however many sparks went out.
+    if (doused)
+        Sound::play(SOUND_DOUSE);
 }
 
 int grabbed() { return is_grabbed ? 1 : 0; }

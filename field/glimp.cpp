@@ -7,6 +7,7 @@
 #include "game/game.h"
 #include "game/support.h"
 #include "gui/gui.h"
+#include "sound/sound.h"
 
 #include <climits>
 #include <cstdlib>
@@ -206,6 +207,7 @@ void install_initfail(Computer &c)
     leave_condition(c.distro);
     Network::add_to_counter(INFECTED, +1);
     c.distro = INITFAIL;
+    Sound::play(SOUND_INFECTED);
 }
 
 void work(Glimp *g)

@@ -4,6 +4,7 @@
 #include "game/game.h"
 #include "game/support.h"
 #include "gui/gui.h"
+#include "sound/sound.h"
 
 #include <climits>
 #include <cstdlib>
@@ -123,6 +124,7 @@ void Wire::update(Wire &w)
             Network::add_to_counter(target.distro == NO_DISTRO ? OFF : GOOD, -1);
             Network::add_to_counter(INFECTED, 1);
             target.distro = INITFAIL;
+            Sound::play(SOUND_INFECTED);
         }
         w.active = 0;
     } else {

@@ -9,6 +9,7 @@
 #include "game/options.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"
+#include "sound/sound.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -57,6 +58,10 @@ void run_glimpwatch(int argc, char **argv)
     Gui::use_cursor(hand_up);
 
     load_play_field_pictures();
+    // After the pictures, whose errors are fatal: the player gets ready in the background,
+    // in time for the sound of a game started from the command line.
+    Sound::start(options.mute);
+    Gui::check_sound_item(Sound::on());
 
     Game::set_state(WAITING);
     if (options.level != 0)

@@ -7,6 +7,7 @@
 #include "game/game_internal.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"
+#include "sound/sound.h"
 
 #include <climits>
 #include <cstdio>
@@ -98,6 +99,12 @@ void tick_playing()
     // Lost, also in the tick that won the level: the bonus counts, the game ends.
     if (static_cast<long long>(good) + off <= 1)
         state_ = GAME_OVER;
+    // Heard at once; the dialogs follow on the next tick. A game lost is all that is heard
+    // of a tick that also won the level.
+    if (state_ == GAME_OVER)
+        Sound::play(SOUND_GAME_LOST);
+    else if (state_ == BETWEEN_LEVELS)
+        Sound::play(SOUND_LEVEL_WON);
 }
 
 void tick_between_levels()
@@ -159,6 +166,7 @@ void start(int level)
     Gui::start_ticker();
     Gui::enable_pause_item(1);
     setup_level(level);
+    Sound::play(SOUND_GAME_START);
 }
 
 void warp_to_level(int level)

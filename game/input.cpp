@@ -7,6 +7,7 @@
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "gui/gui.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -42,7 +43,10 @@ void button_press(int x, int y)
         Distro::use_cursor(g->cargo);
         return;
     }
-    internal::add_score(kill_points(Swarm::whack(x, y)));
+    int killed = Swarm::whack(x, y);
+    internal::add_score(kill_points(killed));
+    if (killed > 0)
+        Sound::play(killed == 1 ? SOUND_WHACK : SOUND_WHACK_MANY);
 }
 
 void button_release(int x, int y)
@@ -69,6 +73,7 @@ void button_release(int x, int y)
         c.distro = d;
         internal::set_dragged(nullptr);
         Swarm::remove(g);
+        Sound::play(SOUND_DISTRO_BACK);
         return;
     }
     // Nobody took it: it lies again where it was picked up.

@@ -1,4 +1,10 @@
 // The program's entry point.
 #include "game/entry.h"
+#include "sound/sdl/sdl_player.h"
+#include "sound/sound.h"
 
-int main(int argc, char **argv) { run_glimpwatch(argc, argv); }
+int main(int argc, char **argv)
+{
+    Sound::install(SdlPlayer::player());
+    run_glimpwatch(argc, argv);
+}

@@ -42,6 +42,7 @@ const char HELP_TEXT[] =
     "--size <size>\t\tUse a larger playing area.\n"
     "-v\t\tPrint version number and exit.\n"
     "-h\t\tPrint help and exit.\n"
+    "--mute\t\tPlay without sound.\n"
     "All standard toolkit options are also "
     "supported.\n"
     "\n";
@@ -79,6 +80,8 @@ Options parse_options(int argc, char **argv)
             if (size > MAX_SCREEN_SIZE)
                 fatal("screensize must not be larger than '%d'", MAX_SCREEN_SIZE);
             options.screen_size = size;
+        } else if (strcmp(arg, "--mute") == 0) {
+            options.mute = true;
         } else if (strcmp(arg, "-v") == 0 || strcmp(arg, "--version") == 0) {
             fputs(VERSION_TEXT, stdout);
             exit(0);

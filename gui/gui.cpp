@@ -176,6 +176,7 @@ void pointer_entered()
 }
 
 void enable_pause_item(int enabled) { active->enable_pause_item(enabled); }
+void check_sound_item(int on) { active->check_sound_item(on); }
 void run_event_loop() { active->run_event_loop(); }
 
 int boxes_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2)

@@ -20,7 +20,7 @@ enum {
     DIALOG_COUNT = 11
 };
 
-// The 22 operations every back end provides, in slot order; gui/README gives the contract of each.
+// The 23 operations every back end provides, in slot order; gui/README gives the contract of each.
 struct GuiMethods {
     void (*set_cursor)(PointerCursor *cursor);
     void (*load_cursor)(const char *name, int self_masked, PointerCursor **out);
@@ -44,6 +44,7 @@ struct GuiMethods {
     void (*build_dialogs)(Image *logo, Image *icon, Image *about);
     void (*enable_pause_item)(int enabled);
     void (*set_dialog_text)(int id, const char *text);
+    void (*check_sound_item)(int on);
 };
 
 // One row of the back-end registry; the registry ends with a row whose name is null.
@@ -58,6 +59,8 @@ extern const GuiBackend gui_backends[];
 namespace Gui {
 
 constexpr int TICK_MS = 200;
+// The Game menu's check entry, after the dialog entries, that turns sound on and off.
+constexpr char SOUND_ITEM_LABEL[] = "Sound";
 
 // Picks the back end by name (any case; null for the default), installs it and opens it.
 void open(const char *name, int *argc, char **argv);
@@ -94,6 +97,8 @@ void stop_ticker();
 void pointer_left();
 void pointer_entered();
 void enable_pause_item(int enabled);
+// Shows the Sound entry checked (nonzero) or not, without choosing anything.
+void check_sound_item(int on);
 void run_event_loop();
 
 // Whether two boxes (corner, width, height) overlap; boxes that only touch do not.

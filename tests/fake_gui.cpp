@@ -96,6 +96,7 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
 }
 
 void enable_pause_item(int enabled) { record("enable_pause_item " + num(enabled)); }
+void check_sound_item(int on) { record("check_sound_item " + num(on)); }
 
 void set_dialog_text(int id, const char *text)
 {
@@ -129,6 +130,7 @@ GuiMethods make_table()
     m.build_dialogs = build_dialogs;
     m.enable_pause_item = enable_pause_item;
     m.set_dialog_text = set_dialog_text;
+    m.check_sound_item = check_sound_item;
     return m;
 }
 

@@ -2,22 +2,20 @@
 #include "gui/gtk/gtk_gui.h"
 #include "gui/gtk/gtk_private.h"
 
+#include "game/data_dir.h"
 #include "game/game.h"
 #include "game/support.h"
+#include "sound/sound.h"
 
 #include <gdk/gdkkeysyms.h>
-#include <sys/stat.h>
 
 #include <string>
-
-#ifndef GLIMPWATCH_DATA_DIR
-#define GLIMPWATCH_DATA_DIR "/usr/local/share/glimpwatch"
-#endif
 
 namespace {
 GtkWidget *toplevel = nullptr;
 GtkWidget *canvas = nullptr;
 GtkWidget *pause_item = nullptr;     // null until the main window is built
+GtkWidget *sound_item = nullptr;     // the same
 int canvas_size = 0;
 GdkPixmap *offscreen = nullptr;      // every frame is composed here, then copied whole
 GdkGC *canvas_gc = nullptr;
@@ -47,6 +45,9 @@ const MenuShortcut MENU_SHORTCUTS[] = {
     {DIALOG_RULES, GDK_KEY_F1, GdkModifierType(0)},
 };
 
+// The Sound entry's key, bare like the pause key: it only turns sound on or off.
+constexpr guint SOUND_KEY = GDK_KEY_s;
+
 const GdkEventMask CANVAS_EVENTS = GdkEventMask(
     GDK_EXPOSURE_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
     GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
@@ -69,6 +70,13 @@ void on_menu_entry(gpointer id, GtkMenuItem *)
 
 // Coordinates arrive as doubles relative to the canvas; X keeps them within 16 bits,
 // so the truncation to int is always defined.
+// The Sound entry was toggled by the player (mouse or key): the game turns sound on or
+// off and remembers it. No dialog, so nothing to pause.
+void on_sound_toggled(GtkCheckMenuItem *item, gpointer)
+{
+    Sound::choose(gtk_check_menu_item_get_active(item) ? 1 : 0);
+}
+
 gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
 {
     Game::button_press(static_cast<int>(event->x), static_cast<int>(event->y));
@@ -108,7 +116,7 @@ gboolean on_tick(gpointer)
 }
 
 // One menu of the bar: a tear-off item, then one entry per dialog id from first to last.
-void add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, int first, int last)
+GtkWidget *add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, int first, int last)
 {
     GtkWidget *title_item = gtk_menu_item_new_with_label(title);
     GtkWidget *menu = gtk_menu_new();
@@ -126,6 +134,18 @@ void add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, int firs
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), title_item);
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(title_item), menu);
+    return menu;
+}
+
+// The Sound check entry, below a separator after the dialog entries of the Game menu.
+void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
+{
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
+    sound_item = gtk_check_menu_item_new_with_label(Gui::SOUND_ITEM_LABEL);
+    g_signal_connect(sound_item, "toggled", G_CALLBACK(on_sound_toggled), nullptr);
+    gtk_widget_add_accelerator(sound_item, "activate", accels, SOUND_KEY, GdkModifierType(0),
+                               GTK_ACCEL_VISIBLE);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
 }
 
 // Our window and picture calls all happen at start-up, so a round trip per check is cheap;
@@ -167,13 +187,14 @@ constexpr GuiMethods make_methods()
     m.build_dialogs = build_dialogs;
     m.enable_pause_item = enable_pause_item;
     m.set_dialog_text = set_dialog_text;
+    m.check_sound_item = check_sound_item;
     return m;
 }
 
 constexpr GuiMethods METHODS = make_methods();
 
 // A slot added to GuiMethods must be filled above as well.
-static_assert(sizeof(GuiMethods) == 22 * sizeof(void (*)()), "GuiMethods gained a slot");
+static_assert(sizeof(GuiMethods) == 23 * sizeof(void (*)()), "GuiMethods gained a slot");
 
 } // namespace
 
@@ -187,10 +208,7 @@ void open(int *argc, char **argv)
     timer_id = 0;
     gtk_window_set_title(GTK_WINDOW(toplevel), "Glimpwatch - An Ombrax Modification");
     g_signal_connect(toplevel, "delete_event", G_CALLBACK(on_window_delete), nullptr);
-    // Only whether the installed directory exists counts; without it the pictures
-    // come from pixmaps/ below the working directory.
-    struct stat info;
-    data_dir = stat(GLIMPWATCH_DATA_DIR, &info) == 0 ? GLIMPWATCH_DATA_DIR : ".";
+    data_dir = DataDir::path();
 }
 
 void build_main_window(int size)
@@ -202,7 +220,7 @@ void build_main_window(int size)
     GtkAccelGroup *accels = gtk_accel_group_new();
     gtk_window_add_accel_group(GTK_WINDOW(toplevel), accels);
     GtkWidget *bar = gtk_menu_bar_new();
-    add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT);
+    add_sound_item(add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT), accels);
     add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
@@ -334,6 +352,16 @@ void enable_pause_item(int enabled)
 {
     if (pause_item)
         gtk_widget_set_sensitive(pause_item, enabled);
+}
+
+void check_sound_item(int on)
+{
+    if (!sound_item)
+        return;
+    // Only shown: the game already knows, so the toggle is not reported back.
+    g_signal_handlers_block_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
+    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(sound_item), on ? TRUE : FALSE);
+    g_signal_handlers_unblock_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
 }
 
 void run_event_loop() { gtk_main(); }

@@ -39,6 +39,7 @@ void run_event_loop();
 void open(int *argc, char **argv);
 void build_main_window(int size);
 void enable_pause_item(int enabled);
+void check_sound_item(int on);
 
 // Cursors (cursors.cpp).
 void load_cursor(const char *name, int self_masked, PointerCursor **out);

@@ -26,6 +26,7 @@ const char *const HELP_TEXT = "Glimpwatch version 1.0\n"
                               "--size <size>\t\tUse a larger playing area.\n"
                               "-v\t\tPrint version number and exit.\n"
                               "-h\t\tPrint help and exit.\n"
+                              "--mute\t\tPlay without sound.\n"
                               "All standard toolkit options are also supported.\n"
                               "\n";
 

@@ -7,11 +7,13 @@
 #include "game/game.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
+#include "sound/sound.h"
 #include "tests/fake_gui.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -58,6 +60,9 @@ protected:
         Bucket::reset_for_tests();
         HighScores::reset_for_tests();
         HighScores::set_path_for_tests(score_path.c_str());
+        Sound::reset_for_tests();
+        // A player's data directory of the test's own, with nothing remembered in it.
+        setenv("XDG_DATA_HOME", (score_path + "_data").c_str(), 1);
         FakeGui::on_event_loop(std::move(driver));
         Args a(args);
         run_glimpwatch(static_cast<int>(a.text.size()), a.argv.data());
@@ -71,7 +76,8 @@ protected:
             print(c);
     }
 
-    // The calls of the start-up sequence up to the end of the play-field pictures.
+    // The calls of the start-up sequence up to the end of the play-field pictures, and the
+    // Sound entry shown checked (no earlier run turned sound off: see run()).
     static std::string startup(int size, int logo_x, int logo_y)
     {
         std::vector<std::string> lines = {
@@ -97,7 +103,7 @@ protected:
         for (const char *c : {"toaster", "maccpu", "nextcpu", "sgicpu", "suncpu", "os2cpu", "bsdcpu"})
             lines.push_back(std::string("load_image ") + c + " 1");
         lines.insert(lines.end(), {"load_image bucket 1", "load_cursor bucket 1", "load_image spark_0 1",
-                                   "load_image spark_1 1"});
+                                   "load_image spark_1 1", "check_sound_item 1"});
         std::string text;
         for (const std::string &l : lines)
             text += l + "\n";

@@ -130,9 +130,9 @@ TEST_F(GuiFrontTest, PointerRulePausesARunningGameOnly)
     EXPECT_TRUE(FakeGui::timer_running());
 }
 
-TEST_F(GuiFrontTest, FakeTableFillsAllTwentyTwoSlots)
+TEST_F(GuiFrontTest, FakeTableFillsAllTwentyThreeSlots)
 {
-    static_assert(sizeof(GuiMethods) == 22 * sizeof(void (*)()), "22 slots, nothing else");
+    static_assert(sizeof(GuiMethods) == 23 * sizeof(void (*)()), "23 slots, nothing else");
     const GuiMethods *m = FakeGui::methods();
     const void *slots[] = {
         reinterpret_cast<const void *>(m->set_cursor),       reinterpret_cast<const void *>(m->load_cursor),
@@ -146,6 +146,7 @@ TEST_F(GuiFrontTest, FakeTableFillsAllTwentyTwoSlots)
         reinterpret_cast<const void *>(m->run_event_loop),   reinterpret_cast<const void *>(m->open),
         reinterpret_cast<const void *>(m->build_main_window), reinterpret_cast<const void *>(m->build_dialogs),
         reinterpret_cast<const void *>(m->enable_pause_item), reinterpret_cast<const void *>(m->set_dialog_text),
+        reinterpret_cast<const void *>(m->check_sound_item),
     };
     for (size_t i = 0; i < sizeof slots / sizeof slots[0]; i++) {
         SCOPED_TRACE(i);
@@ -166,13 +167,15 @@ TEST_F(GuiFrontTest, FrontForwardsEachOperationToItsSlot)
     Gui::text("Hi", 5, 495);
     Gui::present_canvas();
     Gui::enable_pause_item(0);
+    Gui::check_sound_item(1);
     Gui::show_dialog(DIALOG_QUIT);
     Gui::run_event_loop();
     EXPECT_EQ(FakeGui::calls(),
               (std::vector<std::string>{"build_main_window 500", "prepare_canvas", "build_dialogs logo icon about",
                                         "set_icon logo", "clear_canvas", "draw_image logo 3 -4",
                                         "draw_line 1 2 3 4", "draw_text Hi 5 495", "present_canvas",
-                                        "enable_pause_item 0", "show_dialog 4", "run_event_loop"}));
+                                        "enable_pause_item 0", "check_sound_item 1", "show_dialog 4",
+                                        "run_event_loop"}));
     EXPECT_EQ(Gui::image_width(logo), 320);
     EXPECT_EQ(Gui::image_height(logo), 160);
 }

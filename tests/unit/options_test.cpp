@@ -20,6 +20,7 @@ const char HELP[] = "Glimpwatch version 1.0\n"
                     "--size <size>\t\tUse a larger playing area.\n"
                     "-v\t\tPrint version number and exit.\n"
                     "-h\t\tPrint help and exit.\n"
+                    "--mute\t\tPlay without sound.\n"
                     "All standard toolkit options are also supported.\n"
                     "\n";
 
@@ -156,6 +157,18 @@ TEST(OptionsTest, GuiNameIsTheArgumentItselfNotACopy)
     Args args({"--gui", "gtk"});
     Options o = parse_options(args.argc(), args.argv.data());
     EXPECT_EQ(o.gui_name, args.argv[2]);
+}
+
+TEST(OptionsTest, MuteIsForThisRunOnlyAndTakesNoValue)
+{
+    Args plain({"-l", "2"});
+    EXPECT_FALSE(parse_options(plain.argc(), plain.argv.data()).mute);
+    Args muted({"--mute", "-l", "2"});
+    Options o = parse_options(muted.argc(), muted.argv.data());
+    EXPECT_TRUE(o.mute);
+    EXPECT_EQ(o.level, 2) << "the argument after --mute is an option of its own";
+    Args spelled({"-mute", "--Mute"});
+    EXPECT_FALSE(parse_options(spelled.argc(), spelled.argv.data()).mute) << "only --mute, exactly";
 }
 
 TEST(OptionsTest, TextsAreExact)

@@ -1,0 +1,23 @@
+// DataDir: the installed data directory, or the working directory when it is not there.
+#include "game/data_dir.h"
+
+#include <sys/stat.h>
+
+#ifndef GLIMPWATCH_DATA_DIR
+#define GLIMPWATCH_DATA_DIR "/usr/local/share/glimpwatch"
+#endif
+
+namespace DataDir {
+
+const char *path()
+{
+    // Only whether the installed directory exists counts; without it every file of the
+    // game comes from below the working directory.
+    static const char *const dir = [] {
+        struct stat info;
+        return stat(GLIMPWATCH_DATA_DIR, &info) == 0 ? GLIMPWATCH_DATA_DIR : ".";
+    }();
+    return dir;
+}
+
+} // namespace DataDir

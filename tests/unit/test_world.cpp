@@ -9,6 +9,7 @@
 #include "game/game.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
+#include "sound/sound.h"
 #include "tests/fake_gui.h"
 
 namespace TestWorld {
@@ -21,6 +22,7 @@ void fresh_field()
     Network::reset_for_tests();
     Bucket::reset_for_tests();
     HighScores::reset_for_tests();
+    Sound::reset_for_tests();
     load_play_field_pictures();
 }
 

@@ -59,4 +59,27 @@ double covered_share(const Capture &canvas, const std::string &name, int x, int 
     return static_cast<double>(picture_mismatches(canvas, pic, x, y)) / static_cast<double>(total);
 }
 
+Capture pause_and_look(Game &game) {
+    move_pointer(AWAY_X, AWAY_Y);
+    Capture still = game.capture_canvas();
+    wait_until(
+        [&] {
+            settle(300); // more than a tick: a running game would have drawn another frame
+            Capture now = game.capture_canvas();
+            bool same = now.differences(still) == 0;
+            still = now;
+            return same;
+        },
+        UI_TIMEOUT_MS, 10);
+    return still;
+}
+
+std::vector<Sighting> walking_glimps(const Capture &canvas) {
+    std::vector<Sighting> result;
+    for (const auto &s : find_on_field(canvas, walking_glimp_frames()))
+        if (s.x > 2 && s.y > 40 && s.x + s.w < canvas.width - 2 && s.y + s.h < canvas.height - 20)
+            result.push_back(s);
+    return result;
+}
+
 } // namespace e2e

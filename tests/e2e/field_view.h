@@ -33,4 +33,13 @@ std::vector<std::string> dying_glimp_frames();   // miteD_0..4
 // Share (0..1) of the picture's pixels that the canvas does not show with its corner at (x, y).
 double covered_share(const Capture &canvas, const std::string &name, int x, int y);
 
+// Where the pointer rests off the canvas: the game stands still meanwhile.
+constexpr int AWAY_X = 1270, AWAY_Y = 1014;
+
+// Takes the pointer off the canvas, which pauses the game, and returns the still field.
+Capture pause_and_look(Game &game);
+
+// Glimps walking wholly inside the field, away from the bucket's corner and the status line.
+std::vector<Sighting> walking_glimps(const Capture &canvas);
+
 } // namespace e2e

@@ -138,6 +138,13 @@ void XServerEnvironment::start() {
                                  << read_file(log);
     display_name_ = ":" + number;
     setenv("DISPLAY", display_name_.c_str(), 1);
+    // The games under test are heard nowhere, whatever sound the machine has (SDL's silent
+    // driver), and keep the player's settings in a directory of the tests' own, fresh.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string player_data = std::string(TEST_BINARY_DIR) + "/player-data";
+    std::error_code ignored;
+    fs::remove_all(player_data, ignored);
+    setenv("XDG_DATA_HOME", player_data.c_str(), 1);
     for (int attempt = 0; attempt < 50 && !x_display; ++attempt) {
         x_display = XOpenDisplay(display_name_.c_str());
         if (!x_display)
@@ -183,6 +190,8 @@ std::string pixmaps_dir() {
 }
 
 std::string pixmap_path(const std::string &name) { return pixmaps_dir() + "/" + name + ".xpm"; }
+
+std::string sounds_dir() { return source_dir() + "/sounds"; }
 
 std::string artifacts_dir() {
     std::string dir = std::string(TEST_BINARY_DIR) + "/artifacts";
@@ -371,6 +380,16 @@ WorkDir::~WorkDir() {
 void WorkDir::link_pixmaps() {
     std::error_code ec;
     fs::create_directory_symlink(pixmaps_dir(), path_ + "/pixmaps", ec);
+}
+
+void WorkDir::link_sounds() {
+    std::error_code ec;
+    fs::create_directory_symlink(sounds_dir(), path_ + "/sounds", ec);
+}
+
+void WorkDir::copy_sounds() {
+    std::error_code ec;
+    fs::copy(sounds_dir(), path_ + "/sounds", fs::copy_options::recursive, ec);
 }
 
 void WorkDir::copy_pixmaps() {
@@ -1099,6 +1118,7 @@ Game::Game(const std::vector<std::string> &args, int size) : size_(size) {
     // The pointer waits away from where the window appears, so no stray crossing reaches it.
     move_pointer(1270, 1014);
     dir_.link_pixmaps();
+    dir_.link_sounds();
     process_.start(args, dir_);
     window_ = wait_for_window(MAIN_TITLE, process_.pid());
     if (!window_) {
@@ -1216,10 +1236,10 @@ Window Game::open_menu(int menu_index) {
     return popup;
 }
 
-Window Game::choose(int menu_index, int entry_index, const std::string &artifact) {
+bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact) {
     Window popup = open_menu(menu_index);
     if (!popup)
-        return 0;
+        return false;
     // Inside the menu's frame every entry is a row of text; the tear-off line is thin.
     Capture menu, inner;
     std::vector<Band> rows;
@@ -1236,12 +1256,18 @@ Window Game::choose(int menu_index, int entry_index, const std::string &artifact
     if (static_cast<int>(rows.size()) <= entry_index) {
         error_ = "the menu shows " + std::to_string(rows.size()) + " entries";
         save_artifact(test_artifact_name("menu"), menu);
-        return 0;
+        return false;
     }
+    click_at(menu.x + menu.width / 2, inner.y + rows[static_cast<size_t>(entry_index)].middle());
+    return true;
+}
+
+Window Game::choose(int menu_index, int entry_index, const std::string &artifact) {
     auto known = std::set<Window>{window_};
     for (Window d : dialogs())
         known.insert(d);
-    click_at(menu.x + menu.width / 2, inner.y + rows[static_cast<size_t>(entry_index)].middle());
+    if (!click_entry(menu_index, entry_index, artifact))
+        return 0;
     Window dialog = 0;
     wait_until(
         [&] {

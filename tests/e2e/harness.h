@@ -50,6 +50,8 @@ std::string source_dir();   // the project's source tree
 std::string pixmaps_dir();
 // One picture of pixmaps_dir() by name, e.g. "logo".
 std::string pixmap_path(const std::string &name);
+// The project's sound effects (sounds/*.wav).
+std::string sounds_dir();
 std::string artifacts_dir(); // TEST_BINARY_DIR/artifacts, created on demand
 std::string score_file();   // the high-score file the test build writes
 std::string read_file(const std::string &path, bool *exists = nullptr);
@@ -70,6 +72,9 @@ public:
     void link_pixmaps();
     // ./pixmaps as a copy of the project's pictures, so single files can be removed or spoilt.
     void copy_pixmaps();
+    // ./sounds as a link to the project's sound effects, or as a copy of them.
+    void link_sounds();
+    void copy_sounds();
     std::string pixmap(const std::string &name) const; // path of ./pixmaps/<name>.xpm
 
 private:
@@ -336,8 +341,10 @@ public:
     // Menus: clicks the title ("Game" or "Info") in the menu bar and waits for the pop-up.
     // Returns the pop-up window, or 0 (error() says why).
     WindowId open_menu(int menu_index);
-    // Opens menu menu_index and chooses its entry entry_index (0 = first after the tear-off).
-    // Returns the dialog window that appears, or 0.
+    // Opens menu menu_index and clicks its entry entry_index (0 = first after the tear-off;
+    // separators do not count). False when there is no such entry (error() says why).
+    bool click_entry(int menu_index, int entry_index, const std::string &artifact = "");
+    // Chooses an entry that opens a dialog. Returns the dialog window that appears, or 0.
     WindowId choose(int menu_index, int entry_index, const std::string &artifact = "");
 
     // Dialogs.

@@ -14,9 +14,6 @@ using namespace e2e;
 
 namespace {
 
-// Where the pointer rests off the canvas: the game stands still meanwhile.
-constexpr int AWAY_X = 1270, AWAY_Y = 1014;
-
 // Starts a game at level 1 and waits for its first frames.
 std::unique_ptr<Game> start_playing() {
     std::unique_ptr<Game> game(new Game({"-l", "1"}));
@@ -25,31 +22,6 @@ std::unique_ptr<Game> start_playing() {
         wait_until([&] { return status_line_shown(game->capture_canvas()); }, UI_TIMEOUT_MS, 50);
     }
     return game;
-}
-
-// Takes the pointer off the canvas, which pauses the game, and returns the still field.
-Capture pause_and_look(Game &game) {
-    move_pointer(AWAY_X, AWAY_Y);
-    Capture still = game.capture_canvas();
-    wait_until(
-        [&] {
-            settle(300); // more than a tick: a running game would have drawn another frame
-            Capture now = game.capture_canvas();
-            bool same = now.differences(still) == 0;
-            still = now;
-            return same;
-        },
-        UI_TIMEOUT_MS, 10);
-    return still;
-}
-
-// Glimps walking wholly inside the field, away from the bucket's corner and the status line.
-std::vector<Sighting> walking_glimps(const Capture &canvas) {
-    std::vector<Sighting> result;
-    for (const auto &s : find_on_field(canvas, walking_glimp_frames()))
-        if (s.x > 2 && s.y > 40 && s.x + s.w < canvas.width - 2 && s.y + s.h < canvas.height - 20)
-            result.push_back(s);
-    return result;
 }
 
 } // namespace

@@ -1,0 +1,258 @@
+// Sound in the real game: what SDL's "disk" audio driver writes (the samples that would
+// reach the speakers), --mute, the Sound entry and its key, no device, and bad sound files.
+#include "tests/e2e/field_view.h"
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+using namespace e2e;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the game asks of the device: 44100 frames a second of two 16-bit samples.
+constexpr long BYTES_PER_SECOND = 44100 * 4;
+
+// Environment variables for the games started while it lives; the old values come back after.
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+    ~ScopedEnv() {
+        for (auto &entry : saved) {
+            if (entry.second.first)
+                setenv(entry.first.c_str(), entry.second.second.c_str(), 1);
+            else
+                unsetenv(entry.first.c_str());
+        }
+    }
+    void set(const std::string &name, const std::string &value) {
+        remember(name);
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+
+private:
+    void remember(const std::string &name) {
+        if (saved.count(name))
+            return;
+        const char *old = getenv(name.c_str());
+        saved[name] = {old != nullptr, old ? old : ""};
+    }
+    std::map<std::string, std::pair<bool, std::string>> saved;
+};
+
+long file_size(const std::string &path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+}
+
+// The largest sample value in the device output between two byte offsets (to the end for -1).
+int peak(const std::string &path, long from, long to = -1) {
+    std::string bytes = read_file(path);
+    long end = to < 0 ? static_cast<long>(bytes.size()) : std::min<long>(to, static_cast<long>(bytes.size()));
+    int top = 0;
+    for (long i = std::max(0L, from) & ~1L; i + 1 < end; i += 2) {
+        int v = static_cast<int16_t>(static_cast<uint8_t>(bytes[static_cast<size_t>(i)]) |
+                                     static_cast<uint8_t>(bytes[static_cast<size_t>(i + 1)]) << 8);
+        top = std::max(top, std::abs(v));
+    }
+    return top;
+}
+
+// Kills one walking Glimp where the screen shows it; false when no try got one.
+bool whack_a_glimp(Game &game, std::string &log) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        Capture still = pause_and_look(game);
+        auto glimps = walking_glimps(still);
+        if (glimps.empty()) {
+            game.move_to_canvas(200, 200);
+            game.wait_canvas_change(still);
+            settle(600);
+            continue;
+        }
+        Sighting g = glimps.front();
+        game.click_canvas(g.cx(), g.cy());
+        bool killed = wait_until(
+            [&] {
+                Capture after = game.capture_canvas();
+                for (const auto &frame : dying_glimp_frames())
+                    if (covered_share(after, frame, g.x, g.y) < 0.15)
+                        return true;
+                return false;
+            },
+            3000, 20);
+        log += "clicked " + g.name + (killed ? ": dying\n" : ": missed\n");
+        if (killed)
+            return true;
+    }
+    return false;
+}
+
+// A game that writes what it plays to a file, with the player's data in a fresh directory.
+struct HeardGame {
+    ScopedEnv env;
+    std::string audio;
+    std::unique_ptr<Game> game;
+
+    HeardGame(const std::string &name, const std::vector<std::string> &args, const std::string &data_home) {
+        audio = artifacts_dir() + "/" + name + ".raw";
+        fs::remove(audio);
+        env.set("SDL_AUDIODRIVER", "disk");
+        env.set("SDL_DISKAUDIOFILE", audio);
+        env.set("XDG_DATA_HOME", data_home);
+        game.reset(new Game(args));
+    }
+    // Waits until the device output has grown by the given time past the offset.
+    bool wait_output(long from, double seconds) {
+        return wait_until([&] { return file_size(audio) >= from + static_cast<long>(seconds * BYTES_PER_SECOND); },
+                          UI_TIMEOUT_MS, 50);
+    }
+};
+
+std::string fresh_data_home(const std::string &name) {
+    std::string dir = artifacts_dir() + "/" + name + "-data";
+    fs::remove_all(dir);
+    return dir;
+}
+
+} // namespace
+
+// A whacked Glimp is heard: silence while the game stands paused, then the samples of the
+// whack. With --mute the device is never even opened.
+TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute) {
+    for (bool mute : {false, true}) {
+        SCOPED_TRACE(mute ? "--mute" : "sound on");
+        std::string name = test_artifact_name(mute ? "muted" : "heard");
+        std::vector<std::string> args = {"-l", "1"};
+        if (mute)
+            args.push_back("--mute");
+        HeardGame heard(name, args, fresh_data_home(name));
+        Game &game = *heard.game;
+        ASSERT_TRUE(game.ok()) << game.error();
+        game.move_to_canvas(200, 200);
+        ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+        // Paused long enough for the start of the game to have died away.
+        pause_and_look(game);
+        settle(1200);
+        long before = file_size(heard.audio);
+        std::string log;
+        ASSERT_TRUE(whack_a_glimp(game, log)) << log;
+        if (!mute) {
+            ASSERT_GT(before, BYTES_PER_SECOND) << "the device output should have begun at the start";
+            EXPECT_EQ(peak(heard.audio, before - BYTES_PER_SECOND / 4, before), 0)
+                << "a paused game is silent";
+            ASSERT_TRUE(heard.wait_output(before, 0.6));
+            EXPECT_GT(peak(heard.audio, before), 3000) << "no whack in the device output";
+        } else {
+            settle(600);
+            EXPECT_EQ(file_size(heard.audio), -1) << "a muted game opened the audio device";
+        }
+        EXPECT_EQ(game.process().err().find("no sound"), std::string::npos) << game.process().err();
+        EXPECT_TRUE(game.close_and_wait());
+    }
+}
+
+// The S key turns sound off and the choice outlives the run; the Sound entry of the Game
+// menu turns it on again in a game that started silent, and the game is heard from then on.
+TEST(Sound, KeyAndMenuEntryTurnSoundOffAndOnAndTheChoiceIsKept) {
+    std::string data_home = fresh_data_home(test_artifact_name());
+    std::string setting = data_home + "/glimpwatch/sound";
+    {
+        HeardGame first(test_artifact_name("first"), {}, data_home);
+        Game &game = *first.game;
+        ASSERT_TRUE(game.ok()) << game.error();
+        game.move_to_canvas(200, 200);
+        tap_key(XK_s);
+        EXPECT_TRUE(wait_until([&] { return read_file(setting) == "off\n"; }, UI_TIMEOUT_MS, 50))
+            << "the S key did not turn sound off";
+        EXPECT_TRUE(game.close_and_wait());
+    }
+    HeardGame second(test_artifact_name("second"), {"-l", "1"}, data_home);
+    Game &game = *second.game;
+    ASSERT_TRUE(game.ok()) << game.error();
+    game.move_to_canvas(200, 200);
+    ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+    settle(500);
+    EXPECT_EQ(file_size(second.audio), -1) << "sound turned off in the last run, yet the device was opened";
+
+    // The sixth entry of the Game menu, after the five that open dialogs.
+    ASSERT_TRUE(game.click_entry(0, 5, test_artifact_name("menu"))) << game.error();
+    EXPECT_TRUE(wait_until([&] { return read_file(setting) == "on\n"; }, UI_TIMEOUT_MS, 50))
+        << "the Sound entry did not turn sound on";
+    ASSERT_TRUE(wait_until([&] { return file_size(second.audio) > 0; }, UI_TIMEOUT_MS, 50))
+        << "sound on, but no device output";
+    pause_and_look(game);
+    long before = file_size(second.audio);
+    std::string log;
+    ASSERT_TRUE(whack_a_glimp(game, log)) << log;
+    ASSERT_TRUE(second.wait_output(before, 0.6));
+    EXPECT_GT(peak(second.audio, before), 3000) << "no whack in the device output";
+    EXPECT_TRUE(game.close_and_wait());
+}
+
+// Without a working audio system the game starts, plays and ends as usual, with at most one
+// line on standard error.
+TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently) {
+    struct Case {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> env;
+    } cases[] = {
+        {"an audio library that cannot start", {{"SDL_AUDIODRIVER", "nosuch"}}},
+        {"no sound server", {{"SDL_AUDIODRIVER", "pulse"}, {"PULSE_SERVER", "unix:/nonexistent/pulse"}}},
+        {"no sound card", {{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97,0"}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<Game> game;
+        {
+            ScopedEnv env;
+            for (auto &v : c.env)
+                env.set(v.first, v.second);
+            game.reset(new Game({"-l", "1"}));
+        }
+        ASSERT_TRUE(game->ok()) << game->error();
+        game->move_to_canvas(200, 200);
+        ASSERT_TRUE(wait_until([&] { return status_line_shown(game->capture_canvas()); }, UI_TIMEOUT_MS, 50));
+        Capture frame = game->capture_canvas();
+        EXPECT_FALSE(game->wait_canvas_change(frame).empty()) << "the game does not go on";
+        std::string err = game->process().err();
+        EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_TRUE(err.empty() || err.compare(0, 10, "no sound: ") == 0) << err;
+        EXPECT_TRUE(game->close_and_wait());
+    }
+}
+
+// Sound files that are cut short, spoilt, missing or no file at all: one line names them at
+// start-up, the rest of the sounds and the game go on.
+TEST(Sound, BadSoundFilesAreSkippedWithOneLine) {
+    WorkDir dir;
+    dir.link_pixmaps();
+    dir.copy_sounds();
+    std::string sounds = dir.path() + "/sounds/";
+    std::string whack = read_file(sounds + "whack.wav");
+    write_file(sounds + "whack.wav", whack.substr(0, whack.size() / 2));
+    write_file(sounds + "douse.wav", std::string("RIFF\x10\x00\x00\x00WAVEjunkjunkjunk", 20));
+    fs::remove(sounds + "infected.wav");
+    fs::remove(sounds + "game_start.wav");
+    ASSERT_EQ(mkfifo((sounds + "game_start.wav").c_str(), 0600), 0) << "a FIFO in a sound's place";
+    GameProcess process;
+    process.start({"-l", "1"}, dir);
+    ASSERT_NE(wait_for_window(MAIN_TITLE, process.pid()), 0UL) << process.err();
+    const std::string line = "sounds skipped: whack.wav (damaged), douse.wav (damaged), "
+                             "infected.wav (missing), game_start.wav (not a sound file)\n";
+    EXPECT_TRUE(wait_until([&] { return process.err() == line; }, UI_TIMEOUT_MS, 50)) << process.err();
+    settle(500);
+    EXPECT_EQ(process.err(), line) << "one line, once";
+    EXPECT_TRUE(process.running());
+}

@@ -2,7 +2,7 @@
 # Installs the Debian packages that building (play) or testing (test) the game needs, when missing.
 set -eu
 
-PLAY="build-essential cmake pkg-config libgtk2.0-dev"
+PLAY="build-essential cmake pkg-config libgtk2.0-dev libsdl2-mixer-dev"
 TEST="$PLAY libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base x11-utils
       clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool
       debhelper dpkg-dev fakeroot lintian"

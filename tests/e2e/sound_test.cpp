@@ -209,7 +209,7 @@ TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently) {
         std::vector<std::pair<std::string, std::string>> env;
     } cases[] = {
         {"an audio library that cannot start", {{"SDL_AUDIODRIVER", "nosuch"}}},
-        {"no sound server", {{"SDL_AUDIODRIVER", "pulse"}, {"PULSE_SERVER", "unix:/nonexistent/pulse"}}},
+        {"no sound server", {{"SDL_AUDIODRIVER", "pulseaudio"}, {"PULSE_SERVER", "unix:/nonexistent/pulse"}}},
         {"no sound card", {{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97,0"}}},
     };
     for (const Case &c : cases) {

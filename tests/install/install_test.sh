@@ -62,6 +62,11 @@ for picture in "$source_dir"/pixmaps/*.xpm; do
     cmp -s "$picture" "$root/share/glimpwatch/pixmaps/$(basename "$picture")" ||
         fail "installed picture differs: $(basename "$picture")"
 done
+for sound in "$source_dir"/sounds/*.wav; do
+    expect_mode "$root/share/glimpwatch/sounds/$(basename "$sound")" 644
+    cmp -s "$sound" "$root/share/glimpwatch/sounds/$(basename "$sound")" ||
+        fail "installed sound differs: $(basename "$sound")"
+done
 desktop=$root/share/applications/glimpwatch.desktop
 metainfo=$root/share/metainfo/io.github.glimpwatch.Glimpwatch.metainfo.xml
 man_page=$root/share/man/man6/glimpwatch.6
@@ -86,6 +91,7 @@ expect_table "$score_dir/$score_name"
 [ ! -s "$score_dir/$score_name.lock" ] || fail "the lock file is not empty"
 [ "$(mode_of "$root/share/glimpwatch")" = 755 ] || fail "the data directory is writable by others"
 [ "$(mode_of "$root/share/glimpwatch/pixmaps")" = 755 ] || fail "the picture directory is writable by others"
+[ "$(mode_of "$root/share/glimpwatch/sounds")" = 755 ] || fail "the sound directory is writable by others"
 
 step "validators"
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
@@ -198,6 +204,8 @@ quit_game run1
     fail "the game did not write $score_file"
 expect_table "$score_file"
 expect_mode "$score_file" 666
+# Run from a directory without sounds/, the game found every sound where it was installed.
+[ ! -s "$logs/run1.err" ] || fail "run 1 wrote to standard error: $(cat "$logs/run1.err")"
 
 step "run 2: a known entry survives, a lost game enters a new one"
 # Every other entry scores -1, so the lost game's score of 0 is good enough for the table.

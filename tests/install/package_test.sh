@@ -179,7 +179,8 @@ expect_owner_mode "$table" "root:games 664"
 expect_owner_mode "$spare" "root:games 664"
 # Not even readable by others: a player who could open it could hold the lock for ever.
 expect_owner_mode "$lock" "root:games 660"
-for file in /usr/share/games/glimpwatch/pixmaps/logo.xpm /usr/share/man/man6/glimpwatch.6.gz \
+for file in /usr/share/games/glimpwatch/pixmaps/logo.xpm /usr/share/games/glimpwatch/sounds/whack.wav \
+    /usr/share/man/man6/glimpwatch.6.gz \
     /usr/share/applications/glimpwatch.desktop /usr/share/icons/hicolor/48x48/apps/glimpwatch.png \
     /usr/share/metainfo/io.github.glimpwatch.Glimpwatch.metainfo.xml; do
     expect_owner_mode "$file" "root:root 644"

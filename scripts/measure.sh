@@ -3,6 +3,8 @@
 # first frame, peak memory. Builds the program (with the benchmarks, for the start-up probe).
 #
 # Environment: BUILD_DIR (default build-measure), PLAY_SECONDS (30), STARTUP_RUNS (10).
+# Sound is on and mixed as a player hears it, but written to /dev/null through SDL's "disk"
+# driver, which keeps the pace of a real device; set SDL_AUDIODRIVER to measure another.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -20,6 +22,11 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DGLIMPWATCH_TESTS=OFF -DGLIMP
 cmake --build "$build" -j2 --target glimpwatch glimpwatch_first_frame >/dev/null
 game=$root/$build/glimpwatch
 probe=$root/$build/bench/glimpwatch_first_frame
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-disk}
+export SDL_DISKAUDIOFILE=${SDL_DISKAUDIOFILE:-/dev/null}
+# The player's settings of a fresh player: sound on.
+export XDG_DATA_HOME=$root/$build/player-data
+rm -rf "$XDG_DATA_HOME"
 
 # A display of our own: the first free number from 90.
 n=90
@@ -57,7 +64,7 @@ echo "cores: $(nproc); CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 
 echo "== (a) CPU while playing level 40 on the 400 field, (c) peak memory"
 played=0 game_cpu=0 game_ns=0 x_cpu=0 hwm=0 games=0
 while [ "$(calc '%d' "$played < $play_seconds")" = 1 ]; do
-    "$game" -l 40 &
+    "$game" -l 40 2>/dev/null &
     game_pid=$!
     wid=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$wid")"
@@ -96,4 +103,7 @@ echo "(c) peak memory of the game process (VmHWM): $(calc '%.1f' "$hwm / 1024") 
 
 # (b): from the exec to the main window showing the logo.
 echo "== (b) start-up to the first frame ($startup_runs runs, the first one may be cold)"
-"$probe" --runs "$startup_runs" -- "$game"
+# With SDL's silent driver, which the game opens like a real device (on its sound thread).
+SDL_AUDIODRIVER=dummy "$probe" --runs "$startup_runs" -- "$game"
+echo "== (b) the same with --mute: the audio library is never touched"
+"$probe" --runs "$startup_runs" -- "$game" --mute

@@ -217,6 +217,7 @@ TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently) {
         std::unique_ptr<Game> game;
         {
             ScopedEnv env;
+            env.set("XDG_DATA_HOME", fresh_data_home(test_artifact_name()));
             for (auto &v : c.env)
                 env.set(v.first, v.second);
             game.reset(new Game({"-l", "1"}));
@@ -247,7 +248,11 @@ TEST(Sound, BadSoundFilesAreSkippedWithOneLine) {
     fs::remove(sounds + "game_start.wav");
     ASSERT_EQ(mkfifo((sounds + "game_start.wav").c_str(), 0600), 0) << "a FIFO in a sound's place";
     GameProcess process;
-    process.start({"-l", "1"}, dir);
+    {
+        ScopedEnv env;
+        env.set("XDG_DATA_HOME", fresh_data_home(test_artifact_name()));
+        process.start({"-l", "1"}, dir);
+    }
     ASSERT_NE(wait_for_window(MAIN_TITLE, process.pid()), 0UL) << process.err();
     const std::string line = "sounds skipped: whack.wav (damaged), douse.wav (damaged), "
                              "infected.wav (missing), game_start.wav (not a sound file)\n";

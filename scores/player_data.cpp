@@ -1,6 +1,8 @@
 // PlayerData: the player's data directory and its small files.
 #include "scores/player_data.h"
 
+#include "game/safe_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -62,30 +64,8 @@ bool read(const char *name, std::string &text)
     std::string base = dir();
     if (base.empty())
         return false;
-    std::string path = base + "/" + name;
-    // Non-blocking and without following a link, so no FIFO or planted link can hold us.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    char buf[512];
-    while (ok) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-        if (text.size() > CAP)
-            ok = false;
-    }
-    close(fd);
-    if (!ok)
-        text.clear();
-    return ok;
+    // A link planted in its place is not followed, and no FIFO can hold us.
+    return SafeFile::read_regular_nofollow((base + "/" + name).c_str(), CAP, text);
 }
 
 bool write(const char *name, const std::string &text)

@@ -3,6 +3,7 @@
 #include "sound/sdl/sdl_player.h"
 
 #include "game/data_dir.h"
+#include "game/safe_file.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -11,14 +12,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -49,44 +46,17 @@ constexpr int VOLUME = MIX_MAX_VOLUME * 7 / 8;
 // Our effects are a few tens of kilobytes; anything much larger is not one of them.
 constexpr std::size_t FILE_CAP = 1 << 20;
 
-// The whole file, if it is a regular file of at most FILE_CAP bytes. Never waits on a
-// FIFO or a device put in a file's place.
-bool read_sound_file(const std::string &path, std::string &bytes, std::string &reason)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = errno == ENOENT ? "missing" : strerror(errno);
-        return false;
-    }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > static_cast<off_t>(FILE_CAP)) {
-        reason = "not a sound file";
-        close(fd);
-        return false;
-    }
-    char buf[8192];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 || bytes.size() + static_cast<std::size_t>(n) > FILE_CAP) {
-            reason = n < 0 ? strerror(errno) : "not a sound file";
-            close(fd);
-            return false;
-        }
-        bytes.append(buf, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return true;
-}
-
 // Decodes one effect; null (and the reason) when the file is missing, cut short or no WAV.
 Mix_Chunk *load_effect(int effect, std::string &reason)
 {
     std::string path = std::string(DataDir::path()) + "/sounds/" + Sound::name(effect) + ".wav";
     std::string bytes;
-    if (!read_sound_file(path, bytes, reason))
+    // Only a regular file, never waiting on a FIFO or a device put in its place.
+    if (!SafeFile::read_regular(path.c_str(), FILE_CAP, bytes, &reason)) {
+        if (errno == ENOENT)
+            reason = "missing";
         return nullptr;
+    }
     SDL_RWops *rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     Mix_Chunk *chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
     if (!chunk)

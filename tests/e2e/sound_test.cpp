@@ -255,7 +255,7 @@ TEST(Sound, BadSoundFilesAreSkippedWithOneLine) {
     }
     ASSERT_NE(wait_for_window(MAIN_TITLE, process.pid()), 0UL) << process.err();
     const std::string line = "sounds skipped: whack.wav (damaged), douse.wav (damaged), "
-                             "infected.wav (missing), game_start.wav (not a sound file)\n";
+                             "infected.wav (missing), game_start.wav (not a regular file)\n";
     EXPECT_TRUE(wait_until([&] { return process.err() == line; }, UI_TIMEOUT_MS, 50)) << process.err();
     settle(500);
     EXPECT_EQ(process.err(), line) << "one line, once";

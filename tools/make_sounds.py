@@ -2,12 +2,13 @@
 # Synthesises every Glimpwatch sound effect into sounds/*.wav.
 #
 # Run from anywhere with Debian's python (it has python3-numpy):
-#     /usr/bin/python3 tools/make_sounds.py
+#     /usr/bin/python3 tools/make_sounds.py [output directory, sounds/ by default]
 # Nothing is recorded: every sound is made from the few voices below, all tuned to one
 # scale and finished the same way (a soft low-pass, a short room, fades at both ends),
 # so that the set sounds like one instrument. The output is deterministic.
 
 import os
+import sys
 import wave
 
 import numpy as np
@@ -239,10 +240,11 @@ def write_wav(path, samples):
 
 
 def main():
-    os.makedirs(SOUNDS, exist_ok=True)
+    out = sys.argv[1] if len(sys.argv) > 1 else SOUNDS
+    os.makedirs(out, exist_ok=True)
     for name, make in EFFECTS:
         samples = make()
-        path = os.path.join(SOUNDS, name + '.wav')
+        path = os.path.join(out, name + '.wav')
         write_wav(path, samples)
         print('%-12s %5.2f s  peak %.2f' % (name, len(samples) / RATE, np.max(np.abs(samples))))
 

@@ -6,10 +6,12 @@
 #include "game/game.h"
 #include "game/support.h"
 #include "sound/sound.h"
+#include "gui/xpm_data.h"
 
 #include <gdk/gdkkeysyms.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 GtkWidget *toplevel = nullptr;
@@ -270,10 +272,18 @@ void load_image(const char *name, int, Image **out)
 {
     Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
     std::string path = std::string(data_dir) + "/pixmaps/" + name + ".xpm";
+    // The toolkit decodes from memory what was read and checked here: it never opens a
+    // FIFO or a device, nor reads past a row.
+    std::vector<std::string> strings;
+    if (!XpmData::load(path.c_str(), strings))
+        fatal("error reading %s", path.c_str());
+    std::vector<gchar *> data;
+    for (std::string &s : strings)
+        data.push_back(&s[0]);
     // A picture too large for the server fails like an unreadable one, not with an X abort.
     gdk_error_trap_push();
     GdkBitmap *mask = nullptr;
-    image->pixmap = gdk_pixmap_create_from_xpm(gtk_widget_get_window(toplevel), &mask, nullptr, path.c_str());
+    image->pixmap = gdk_pixmap_create_from_xpm_d(gtk_widget_get_window(toplevel), &mask, nullptr, data.data());
     bool x_error = x_error_since_trap();
     if (!image->pixmap || x_error)
         fatal("error reading %s", path.c_str());

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace e2e;
@@ -150,6 +155,39 @@ TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPath) {
     RunResult r = run_game({}, dir);
     EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
     EXPECT_EQ(r.err, "error reading ./pixmaps/icon.xpm\n");
+}
+
+// A FIFO as a picture once hung start-up for ever, blocked in open; a link to /dev/zero read
+// zeros at full speed. Each ends start-up at once with the usual line.
+TEST(Pictures, SpecialOrOversizedPictureEndsStartUpAtOnce) {
+    struct Case {
+        const char *what, *name;
+        std::function<void(const std::string &path)> spoil;
+    } cases[] = {
+        {"a FIFO", "logo", [](const std::string &p) { mkfifo(p.c_str(), 0644); }},
+        {"a link to /dev/zero", "icon", [](const std::string &p) { symlink("/dev/zero", p.c_str()); }},
+        {"a link to a FIFO", "about",
+         [](const std::string &p) {
+             mkfifo((p + ".fifo").c_str(), 0644);
+             symlink((p + ".fifo").c_str(), p.c_str());
+         }},
+        {"a directory", "toaster", [](const std::string &p) { mkdir(p.c_str(), 0755); }},
+        {"a file of 8 MiB", "bucket",
+         [](const std::string &p) { write_file(p, "/* XPM */\n" + std::string(8 << 20, ' ')); }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        WorkDir dir;
+        dir.copy_pixmaps();
+        ASSERT_EQ(std::remove(dir.pixmap(k.name).c_str()), 0);
+        k.spoil(dir.pixmap(k.name));
+        auto start = std::chrono::steady_clock::now();
+        RunResult r = run_game({}, dir);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
+        EXPECT_EQ(r.err, std::string("error reading ./pixmaps/") + k.name + ".xpm\n");
+        printf("[ figures  ] %s as pixmaps/%s.xpm: start-up ended in %.2f s\n", k.what, k.name, seconds);
+    }
 }
 
 TEST(Pictures, MissingPlayFieldPictureIsFatalToo) {

@@ -1,0 +1,25 @@
+// XPM pictures read safely for the back ends: the file is read as SafeFile reads it, and
+// its strings are checked to make a whole picture before any toolkit decodes them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace XpmData {
+
+// The largest picture file read; the game's largest is about 50 KiB.
+constexpr std::size_t MAX_FILE_BYTES = 4u << 20;
+// The largest picture side, in pixels.
+constexpr int MAX_SIDE = 8192;
+
+// The strings of the XPM file at path, in order: the values line, the colours, the pixel
+// rows (and any extension lines). False when the file is not a regular file of at most
+// MAX_FILE_BYTES (a link is followed to a regular file only; nothing ever waits on a FIFO
+// or a device), or its text is not a whole picture: every colour and every row there, each
+// row exactly as long as the width says, no side over MAX_SIDE.
+bool load(const char *path, std::vector<std::string> &strings);
+// The same check on a file's text.
+bool parse(const std::string &text, std::vector<std::string> &strings);
+
+} // namespace XpmData

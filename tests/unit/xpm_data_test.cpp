@@ -1,0 +1,73 @@
+// Pictures read for the toolkit: every committed picture reads whole, and a spoilt one is
+// refused before a toolkit could read past a row.
+#include "gui/xpm_data.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(XpmData, EveryCommittedPictureReadsWhole)
+{
+    std::string dir = std::string(TEST_SOURCE_DIR) + "/pixmaps";
+    DIR *d = opendir(dir.c_str());
+    ASSERT_NE(d, nullptr);
+    int pictures = 0;
+    while (dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xpm") != 0)
+            continue;
+        SCOPED_TRACE(name);
+        std::vector<std::string> strings;
+        ASSERT_TRUE(XpmData::load((dir + "/" + name).c_str(), strings));
+        int width = 0, height = 0, colours = 0, chars = 0;
+        ASSERT_EQ(sscanf(strings[0].c_str(), "%d %d %d %d", &width, &height, &colours, &chars), 4);
+        EXPECT_EQ(strings.size(), static_cast<size_t>(1 + colours + height));
+        EXPECT_EQ(strings.back().size(), static_cast<size_t>(width * chars));
+        pictures++;
+    }
+    closedir(d);
+    EXPECT_GT(pictures, 40);
+}
+
+TEST(XpmData, SpoiltPicturesAreRefused)
+{
+    const std::string head = "/* XPM */\nstatic char * p_xpm[] = {\n";
+    struct Case {
+        const char *what;
+        std::string body;
+        bool whole;
+    } cases[] = {
+        {"a whole picture", "\"3 2 2 1\",\n\"  c None\",\n\". c #FF0000\",\n\". .\",\n\" . \"};\n", true},
+        {"comments and a hot spot", "/* values */ \"3 1 1 1 0 0\", /* colours */ \". c red\", \"...\"};", true},
+        {"escaped characters", "\"2 1 2 1\", \"\\\\ c red\", \"\\\" c blue\", \"\\\\\\\"\"};", true},
+        {"a row too short", "\"3 2 1 1\", \". c red\", \"...\", \"..\"};", false},
+        {"a row too long", "\"3 1 1 1\", \". c red\", \"....\"};", false},
+        {"a row missing", "\"3 2 1 1\", \". c red\", \"...\"};", false},
+        {"a colour missing", "\"3 1 2 1\", \". c red\", \"...\"};", false},
+        {"no values", "};", false},
+        {"values not numbers", "\"3 x 1 1\", \". c red\", \"...\"};", false},
+        {"a side over the limit", "\"9000 1 1 1\", \". c red\", \"" + std::string(9000, '.') + "\"};", false},
+        {"four characters a pixel at most", "\"1 1 1 5\", \".....  c red\", \".....\"};", false},
+        {"an unclosed string", "\"3 1 1 1\", \". c red\", \"...};", false},
+        {"no closing brace", "\"3 1 1 1\", \". c red\", \"...\"", false},
+        {"an unclosed comment", "\"3 1 1 1\", /* \". c red\", \"...\"};", false},
+        {"something else between strings", "\"3 1 1 1\", x \". c red\", \"...\"};", false},
+        {"an escape no picture needs", "\"1 1 1 1\", \"\\n c red\", \"\\n\"};", false},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        std::vector<std::string> strings;
+        EXPECT_EQ(XpmData::parse(head + k.body, strings), k.whole);
+    }
+    std::vector<std::string> strings;
+    EXPECT_FALSE(XpmData::parse("static char * p_xpm[] = {\"1 1 1 1\", \". c red\", \".\"};", strings))
+        << "not marked as XPM";
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -14,9 +15,9 @@ namespace {
 
 // A full table in a fresh temporary directory (saving may leave a lock file beside the
 // table); the directory and all in it go when the benchmark ends.
-class ScoreFile {
+class TableDir {
 public:
-    ScoreFile()
+    TableDir()
     {
         const char *tmp = getenv("TMPDIR");
         dir_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/glimpwatch_bench_XXXXXX";
@@ -31,7 +32,7 @@ public:
             HighScores::insert(names[i], 10 + i, 1000 * (i + 1));
         HighScores::write();
     }
-    ~ScoreFile()
+    ~TableDir()
     {
         HighScores::reset_for_tests();
         if (dir_.empty())
@@ -52,17 +53,23 @@ private:
 
 void BM_HighScoresRead(benchmark::State &state)
 {
-    ScoreFile file;
+    TableDir file;
     for (auto _ : state)
         HighScores::read();
     benchmark::DoNotOptimize(HighScores::entry(0).score);
 }
 
+// Each save has a new entry to put in: a save with nothing new writes nothing.
 void BM_HighScoresWrite(benchmark::State &state)
 {
-    ScoreFile file;
-    for (auto _ : state)
+    TableDir file;
+    int score = 20000;
+    for (auto _ : state) {
+        HighScores::insert("bench", 1, score);
+        if (score < INT_MAX)
+            score++;
         HighScores::write();
+    }
 }
 
 } // namespace

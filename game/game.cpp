@@ -183,7 +183,7 @@ void warp_to_level(int level)
 
 void quit()
 {
-    HighScores::write();
+    HighScores::write_at_quit();
     exit(0);
 }
 
@@ -197,7 +197,7 @@ void add_high_score(const char *name)
 
 void refresh_high_scores()
 {
-    char text[512];
+    char text[HIGH_SCORE_DIALOG_BYTES];
     HighScores::format_dialog(text, sizeof text);
     Gui::set_dialog_text(DIALOG_HIGH_SCORES, text);
 }

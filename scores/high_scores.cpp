@@ -15,8 +15,14 @@
 #define GLIMPWATCH_SCORE_FILE "/usr/local/share/glimpwatch/scores/games/glimpwatch.scores"
 #endif
 
-// How long a save waits for another game to finish its own before saving anyway.
-constexpr int LOCK_WAIT_MS = 5000;
+// How long a save waits for another game to finish its own; the game stands still
+// meanwhile. Quitting waits longer, as it is the run's last chance.
+constexpr int LOCK_WAIT_MS = 3000;
+constexpr int QUIT_LOCK_WAIT_MS = 10000;
+// Reading needs the lock only against a table rewritten in place, which takes moments.
+constexpr int READ_LOCK_WAIT_MS = 1000;
+// The reasons of a failed save are short: they are shown under the table.
+constexpr size_t REASON_MAX = 60;
 
 namespace {
 HighScoreEntry table[HIGH_SCORE_COUNT];
@@ -27,6 +33,11 @@ std::string test_path;   // a test's own file, kept here so that its text outliv
 HighScoreEntry pending[HIGH_SCORE_COUNT];
 int pending_count = 0;
 int lock_wait_ms = LOCK_WAIT_MS;
+int quit_lock_wait_ms = QUIT_LOCK_WAIT_MS;
+// Why the last save failed, while this run has entries that no save has taken yet;
+// empty otherwise. The player is told on standard error once a run.
+std::string not_saved;
+bool not_saved_told = false;
 } // namespace
 
 namespace {
@@ -34,6 +45,18 @@ namespace {
 // The white space of the C locale, as the file's readers have always skipped it.
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The length of text cut to the name field: a cut inside a UTF-8 character drops the
+// whole character, so the dialog never gets broken text.
+size_t field_length(const char *text, size_t length)
+{
+    if (length <= HIGH_SCORE_NAME_MAX)
+        return length;
+    length = HIGH_SCORE_NAME_MAX;
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+        length--;
+    return length;
+}
 
 void set_name(HighScoreEntry &e, const char *text, size_t length)
 {
@@ -122,27 +145,32 @@ bool next_word(const char *data, size_t size, size_t *p, const char **begin, con
     return true;
 }
 
-// An entry as three words: a name of at most 20 characters without blanks, the level and
-// the score, separated by any white space. This is how hand-made files of one-word names
-// have always been read. Only a complete entry is stored; *pos moves past it.
+// An entry as three words: a name without blanks, the level and the score, separated by
+// any white space. This is how hand-made files of one-word names have always been read; a
+// name longer than the field is cut to it. Only a complete entry is stored; *pos moves
+// past it.
 bool read_words(const char *data, size_t size, size_t *pos, HighScoreEntry &e)
 {
     size_t p = *pos;
     const char *name_begin, *name_end, *level_begin, *level_end, *score_begin, *score_end;
     int level = 0, score = 0;
-    if (!next_word(data, size, &p, &name_begin, &name_end) || name_end - name_begin > HIGH_SCORE_NAME_MAX ||
+    if (!next_word(data, size, &p, &name_begin, &name_end) ||
         !next_word(data, size, &p, &level_begin, &level_end) || !parse_int(level_begin, level_end, &level) ||
         !next_word(data, size, &p, &score_begin, &score_end) || !parse_int(score_begin, score_end, &score))
         return false;
-    set_name(e, name_begin, static_cast<size_t>(name_end - name_begin));
+    set_name(e, name_begin, field_length(name_begin, static_cast<size_t>(name_end - name_begin)));
     e.level = level;
     e.score = score;
     *pos = p;
     return true;
 }
 
-void parse_into(HighScoreEntry *t, const char *data, size_t size)
+// Reads entries into t; where read is given, read[i] tells whether entry i came from the
+// text.
+void parse_into(HighScoreEntry *t, const char *data, size_t size, bool *read = nullptr)
 {
+    if (read)
+        memset(read, 0, HIGH_SCORE_COUNT * sizeof *read);
     // One entry per line, in order. Empty lines are skipped; a line that is neither written
     // by write() nor three words (name, level, score) leaves its entry as it was, and reading
     // goes on at the next line, so one bad line never shifts the entries after it.
@@ -159,19 +187,24 @@ void parse_into(HighScoreEntry *t, const char *data, size_t size)
             break;
         // A written line starts at the beginning of its line: its leading blanks are name.
         bool line_start = line == 0 || data[line - 1] == '\n';
-        if (line_start && read_written_line(data, size, line, t[i], &pos))
-            continue;
-        pos = p;
-        if (!read_words(data, size, &pos, t[i])) {
+        bool taken = line_start && read_written_line(data, size, line, t[i], &pos);
+        if (!taken) {
+            pos = p;
+            taken = read_words(data, size, &pos, t[i]);
+        }
+        if (!taken) {
             size_t end = line_end(data, size, p);
             pos = end < size ? end + 1 : end;
         }
+        if (read)
+            read[i] = taken;
     }
 }
 
-void set_anonymous(HighScoreEntry *t)
+// Entries from..9 of t as a missing file gives them.
+void set_anonymous(HighScoreEntry *t, int from = 0)
 {
-    for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
+    for (int i = from; i < HIGH_SCORE_COUNT; i++) {
         set_name(t[i], "Anonymous", 9);
         t[i].level = 0;
         t[i].score = 0;
@@ -193,8 +226,74 @@ int make_room(HighScoreEntry *t, int n, int score)
     return place;
 }
 
-// The file's text for a table: ten lines, nothing else. 45 bytes a line at most.
-std::string format_file(const HighScoreEntry *t)
+// Tells the player once a run, on standard error, that a score could not be saved; the
+// dialog says it until a save succeeds.
+void note_not_saved(std::string reason)
+{
+    if (reason.size() > REASON_MAX)
+        reason.resize(REASON_MAX);
+    not_saved = reason;
+    if (!not_saved_told) {
+        fprintf(stderr, "glimpwatch: score not saved: %s\n", not_saved.c_str());
+        not_saved_told = true;
+    }
+}
+
+// A shared table takes this run's entries one by one through its helper, which prints
+// the table after each. One that is refused or fails stays pending with those after it,
+// for the next save.
+bool write_shared(std::string *reason)
+{
+    while (pending_count > 0) {
+        const HighScoreEntry &e = pending[0];
+        std::string text;
+        if (!SharedTable::add(e.name, e.level, e.score, text, reason))
+            return false;
+        memmove(pending, pending + 1, sizeof pending[0] * static_cast<size_t>(pending_count - 1));
+        pending_count--;
+        memset(table, 0, sizeof table);
+        parse_into(table, text.data(), text.size());
+    }
+    return true;
+}
+
+void save_pending(int wait_ms)
+{
+    // Nothing new: the file stays byte for byte as it is, and this table catches up with
+    // what other games saved, as a save would show it.
+    if (pending_count == 0) {
+        HighScores::read();
+        return;
+    }
+    std::string reason;
+    if (SharedTable::in_use()) {
+        if (write_shared(&reason))
+            not_saved.clear();
+        else
+            note_not_saved(reason);
+        return;
+    }
+    // Another game may have saved since this one read the file: only this run's new
+    // entries go into the file as it is now, so neither game's scores are lost and none
+    // is entered twice.
+    HighScoreEntry merged[HIGH_SCORE_COUNT];
+    if (!HighScores::save_entries(file_path, pending, pending_count, wait_ms, merged, &reason)) {
+        // Kept: the next save tries again.
+        note_not_saved(reason);
+        return;
+    }
+    // The table now shows every game's scores, and a later save (at quit) has nothing of
+    // this run's to add again.
+    memcpy(table, merged, sizeof table);
+    pending_count = 0;
+    not_saved.clear();
+}
+
+} // namespace
+
+namespace HighScores {
+
+std::string file_text(const HighScoreEntry *t)
 {
     std::string text;
     for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
@@ -205,10 +304,6 @@ std::string format_file(const HighScoreEntry *t)
     }
     return text;
 }
-
-} // namespace
-
-namespace HighScores {
 
 void parse(const char *data, size_t size) { parse_into(table, data, size); }
 
@@ -226,78 +321,59 @@ void read()
         return;
     }
     // A path that opens but cannot be read (a directory, an I/O error) counts as missing.
-    if (ScoreFile::read(file_path, lock_wait_ms, data, nullptr))
+    if (ScoreFile::read(file_path, READ_LOCK_WAIT_MS, data))
         parse(data.data(), data.size());
     else
         set_anonymous(table);
 }
 
-bool save_entries(const char *path, const HighScoreEntry *entries, int count, const HighScoreEntry *base,
-                  int wait_ms, HighScoreEntry *saved_table, std::string *reason, ScoreFile::Files files)
+bool save_entries(const char *path, const HighScoreEntry *entries, int count, int wait_ms,
+                  HighScoreEntry *saved_table, std::string *reason, ScoreFile::Files files)
 {
     HighScoreEntry merged[HIGH_SCORE_COUNT];
+    bool rewritten = false;
     auto merge = [&](const std::string *current, std::string &text) {
-        if (current) {
-            // Read as a game starting now would read it.
-            memset(merged, 0, sizeof merged);
-            parse_into(merged, current->data(), current->size());
-            for (int i = 0; i < count; i++) {
-                int place = make_room(merged, HIGH_SCORE_COUNT, entries[i].score);
-                if (place >= 0)
-                    merged[place] = entries[i];
+        // The file as a game starting now would read it, less the lines it cannot read:
+        // those are dropped rather than kept as empty entries, so that a new entry never
+        // pushes out one that was read.
+        HighScoreEntry found[HIGH_SCORE_COUNT] = {};
+        bool read[HIGH_SCORE_COUNT] = {};
+        if (current)
+            parse_into(found, current->data(), current->size(), read);
+        int n = 0;
+        for (int i = 0; i < HIGH_SCORE_COUNT; i++)
+            if (read[i])
+                merged[n++] = found[i];
+        for (int i = 0; i < count; i++) {
+            int place = make_room(merged, n, entries[i].score);
+            if (place >= 0) {
+                merged[place] = entries[i];
+                n += n < HIGH_SCORE_COUNT;
+                rewritten = true;
             }
-        } else {
-            memcpy(merged, base, sizeof merged);
         }
-        text = format_file(merged);
+        // None of them gets in: the file stays as it is, lines it cannot read included.
+        if (!rewritten)
+            return false;
+        set_anonymous(merged, n);   // a short file, or none, fills up as a missing one reads
+        text = file_text(merged);
         return true;
     };
     std::string saved;
     if (!ScoreFile::save(path, wait_ms, merge, saved, reason, files))
         return false;
+    if (!rewritten) {
+        // The table there now, as read() reads it.
+        set_anonymous(merged);
+        parse_into(merged, saved.data(), saved.size());
+    }
     memcpy(saved_table, merged, sizeof merged);
     return true;
 }
 
-namespace {
+void write() { save_pending(lock_wait_ms); }
 
-// A shared table takes this run's entries one by one through its helper, which prints
-// the table after each. One that is refused or fails stays pending with those after it,
-// for the next save.
-bool write_shared()
-{
-    while (pending_count > 0) {
-        const HighScoreEntry &e = pending[0];
-        std::string text;
-        if (!SharedTable::add(e.name, e.level, e.score, text))
-            return false;
-        memmove(pending, pending + 1, sizeof pending[0] * static_cast<size_t>(pending_count - 1));
-        pending_count--;
-        memset(table, 0, sizeof table);
-        parse_into(table, text.data(), text.size());
-    }
-    return true;
-}
-
-} // namespace
-
-void write()
-{
-    if (SharedTable::in_use()) {
-        write_shared();
-        return;
-    }
-    // Another game may have saved since this one read the file: only this run's new
-    // entries go into the file as it is now, so neither game's scores are lost and none
-    // is entered twice. With no file, this run's own table holds them already.
-    HighScoreEntry merged[HIGH_SCORE_COUNT];
-    if (save_entries(file_path, pending, pending_count, table, lock_wait_ms, merged, nullptr)) {
-        // The table now shows every game's scores, and a later save (at quit) has
-        // nothing of this run's to add again.
-        memcpy(table, merged, sizeof table);
-        pending_count = 0;
-    }
-}
+void write_at_quit() { save_pending(quit_lock_wait_ms); }
 
 int qualifies(int score) { return table[HIGH_SCORE_COUNT - 1].score < score ? 1 : 0; }
 
@@ -310,12 +386,10 @@ void insert(const char *name, int level, int score)
     if (!name)
         name = "";
     size_t length = 0;
-    while (length < HIGH_SCORE_NAME_MAX && name[length] != '\0' && name[length] != '\n')
+    while (length <= HIGH_SCORE_NAME_MAX && name[length] != '\0' && name[length] != '\n')
         length++;
-    // The name entry holds 20 characters, which in UTF-8 can be more than 20 bytes: a cut
-    // inside a character drops the whole character, so the dialog never gets broken text.
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
-        length--;
+    // The name entry holds 20 characters, which in UTF-8 can be more than 20 bytes.
+    length = field_length(name, length);
     // The file pads names with blanks, so blanks at the end of a name could not be told
     // from the padding when the table is read back: they are dropped here already.
     while (length > 0 && name[length - 1] == ' ')
@@ -352,6 +426,8 @@ void format_dialog(char *buf, int size)
     append(snprintf(buf + used, room - used, "%-*s %6s %7s\n", HIGH_SCORE_NAME_MAX, "Name", "Level", "Score"));
     for (const HighScoreEntry &e : table)
         append(snprintf(buf + used, room - used, "%-*s %6d %7d\n", HIGH_SCORE_NAME_MAX, e.name, e.level, e.score));
+    if (!not_saved.empty())
+        append(snprintf(buf + used, room - used, "\nNot saved: %s; it will be tried again\n", not_saved.c_str()));
 }
 
 const HighScoreEntry &entry(int index) { return table[index]; }
@@ -362,7 +438,11 @@ void set_path_for_tests(const char *p)
     file_path = test_path.c_str();
 }
 
-void set_lock_wait_for_tests(int ms) { lock_wait_ms = ms; }
+void set_lock_wait_for_tests(int ms, int quit_ms)
+{
+    lock_wait_ms = ms;
+    quit_lock_wait_ms = quit_ms < 0 ? ms : quit_ms;
+}
 
 void reset_for_tests()
 {
@@ -372,6 +452,9 @@ void reset_for_tests()
     memset(table, 0, sizeof table);
     pending_count = 0;
     lock_wait_ms = LOCK_WAIT_MS;
+    quit_lock_wait_ms = QUIT_LOCK_WAIT_MS;
+    not_saved.clear();
+    not_saved_told = false;
     file_path = GLIMPWATCH_SCORE_FILE;
 }
 

@@ -8,6 +8,8 @@
 
 constexpr int HIGH_SCORE_COUNT = 10;
 constexpr int HIGH_SCORE_NAME_MAX = 20;
+// The dialog's text with the widest table and the line of a failed save.
+constexpr int HIGH_SCORE_DIALOG_BYTES = 640;
 
 struct HighScoreEntry {
     char name[HIGH_SCORE_NAME_MAX + 1];
@@ -21,16 +23,21 @@ namespace HighScores {
 void read();
 // Reads a table from the file's text, as read() does; entries not in the text keep their contents.
 void parse(const char *data, std::size_t size);
-// Saves the table: under a lock, the entries inserted since the last save are merged into
-// the file as it is now, and the merged table replaces it in one step (rewritten in place
-// where the directory takes no new file) and becomes this table. Failures are silent;
-// what was not saved is tried again by the next save.
+// Saves the entries inserted since the last save, if any: under the file's lock they are
+// merged into the file as it is now, which takes the merged table in one step (rewritten
+// in place where the directory takes no new file); that table becomes this one. With
+// nothing new, or nothing that gets in, the file is left as it is. A save that cannot be
+// made (the lock not had within a few seconds, a file that cannot be written) keeps the
+// entries for the next save, says why once a run on standard error, and puts a line under
+// the dialog's table until a save succeeds.
 void write();
+// write() for the end of the run: waits longer for the lock.
+void write_at_quit();
 // Enters a result (ties go below) and keeps it for the next save.
 void insert(const char *name, int level, int score);
 // Whether the score beats the tenth entry.
 int qualifies(int score);
-// Formats the dialog text into buf (512 bytes always suffice).
+// Formats the dialog text into buf (HIGH_SCORE_DIALOG_BYTES always suffice).
 void format_dialog(char *buf, int size);
 
 const HighScoreEntry &entry(int index);
@@ -39,11 +46,14 @@ const char *path();
 
 // The save of write() for any process, with no state of this run: merges count entries
 // (best first, ties in the order they came) into the table file at path under its lock
-// and saves it; where there is no file, base (which holds them already) is saved as it
-// stands. Waits at most wait_ms for the lock. True with the table now in the file in
-// saved_table; false with the reason otherwise. files: who writes the table's files.
-bool save_entries(const char *path, const HighScoreEntry *entries, int count, const HighScoreEntry *base,
-                  int wait_ms, HighScoreEntry *saved_table, std::string *reason = nullptr,
+// (waiting at most wait_ms for it), a missing file counting as ten "Anonymous" entries,
+// and saves the file where one of them gets in. True with the table now in the file in
+// saved_table; false with a short reason for the player otherwise. files: who writes the
+// table's files.
+bool save_entries(const char *path, const HighScoreEntry *entries, int count, int wait_ms,
+                  HighScoreEntry *saved_table, std::string *reason = nullptr,
                   ScoreFile::Files files = ScoreFile::Files::ANY_PLAYER);
+// The file's text for a table: ten lines, nothing else, at most 45 bytes each.
+std::string file_text(const HighScoreEntry *table);
 
 } // namespace HighScores

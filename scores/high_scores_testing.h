@@ -5,8 +5,9 @@ namespace HighScores {
 
 // The file read and saved in place of this build's.
 void set_path_for_tests(const char *path);
-// How long a save waits for the lock before saving without it (5 s unless a test says).
-void set_lock_wait_for_tests(int ms);
+// How long a save waits for the lock (3 s unless a test says), and a save at quit (10 s;
+// a quit_ms below 0 is ms).
+void set_lock_wait_for_tests(int ms, int quit_ms = -1);
 // A fresh process's state; also removes the lock file beside a test's score file.
 void reset_for_tests();
 

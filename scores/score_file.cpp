@@ -34,36 +34,90 @@ int open_regular(const char *path, int flags, mode_t mode = 0)
     return SafeFile::open_regular(path, flags, mode, false);
 }
 
+std::string because(const char *what, int error) { return std::string(what) + ": " + SafeFile::describe(error); }
+
+enum LockFile { OPENED, ABSENT, UNUSABLE };
+
+// Opens the lock file, making it first where it is missing and make is set. It is made
+// under a name of its own, given mode 0666 whatever the umask, then linked into place, so
+// that no game ever finds it private to its maker; of two games making it at once, one
+// does and the other opens it. ABSENT: not there, and not made here.
+LockFile open_lock_file(const std::string &path, bool make, int *fd, int *error)
+{
+    for (;;) {
+        *fd = open_regular(path.c_str(), O_RDWR);
+        if (*fd < 0 && errno == EACCES)   // flock works on a descriptor for reading too
+            *fd = open_regular(path.c_str(), O_RDONLY);
+        if (*fd >= 0)
+            return OPENED;
+        *error = errno;
+        if (*error != ENOENT)
+            return UNUSABLE;
+        if (!make)
+            return ABSENT;
+        std::string temp = path + ".XXXXXX";
+        int made = mkostemp(&temp[0], O_CLOEXEC);
+        if (made < 0) {
+            *error = errno;
+            return ABSENT;
+        }
+        bool linked = fchmod(made, 0666) == 0 && link(temp.c_str(), path.c_str()) == 0;
+        *error = errno;
+        unlink(temp.c_str());
+        if (linked) {
+            *fd = made;
+            return OPENED;
+        }
+        close(made);
+        if (*error != EEXIST)
+            return UNUSABLE;
+    }
+}
+
 // An flock (LOCK_EX or LOCK_SH) that every game takes around its use of the score file.
 // It is held on "<file>.lock", which nobody replaces; a lock on the score file itself
 // would be lost to the next writer, whose rename puts a new file in its place. Where there
 // is no lock file and none can be made, the score file itself is locked: a directory that
-// takes no new lock file takes no renamed table either, so there the file stays put.
-// Waits at most wait_ms, then gives up and returns -1: a score is better saved
-// without the lock than lost to a game that hangs holding it. A dead holder is no
-// concern, the kernel drops its lock the moment it dies.
-// With only_lock_file, nothing but the lock file itself is locked: no fallback.
-int take_lock(const char *file_path, int wait_ms, int operation, bool create, bool only_lock_file = false)
+// takes no new lock file takes no renamed table either, so there the file stays put. A
+// lock file that is there but cannot be opened is never passed over for another lock:
+// the games that can open it would no longer exclude this one.
+// Waits at most wait_ms, then gives up: -1 with the reason. A dead holder is no concern,
+// the kernel drops its lock the moment it dies; a stopped one holds it for as long as it
+// likes, and nothing is saved meanwhile. With only_lock_file, nothing but the lock file
+// is ever locked, and it is never made.
+int take_lock(const char *file_path, int wait_ms, int operation, std::string *reason, bool only_lock_file = false)
 {
     std::string lock_path = ScoreFile::lock_path(file_path);
     long long deadline = now_ms() + wait_ms;
     for (;;) {
         const char *locked_path = lock_path.c_str();
-        int fd = create ? open_regular(locked_path, O_CREAT | O_RDWR, 0666) : -1;
-        if (fd < 0)   // flock works on any descriptor, one for reading will do
-            fd = open_regular(locked_path, O_RDONLY);
-        if (fd < 0 && !only_lock_file) {
+        int fd = -1, error = 0;
+        switch (open_lock_file(lock_path, operation == LOCK_EX && !only_lock_file, &fd, &error)) {
+        case OPENED:
+            break;
+        case UNUSABLE:
+            *reason = because("cannot open the lock file", error);
+            return -1;
+        case ABSENT:
+            if (only_lock_file) {
+                *reason = because("cannot open the lock file", error);
+                return -1;
+            }
             locked_path = file_path;
             fd = open_regular(locked_path, O_RDONLY);
+            if (fd < 0) {
+                *reason = because("cannot make the lock file", error);
+                return -1;
+            }
+            break;
         }
-        if (fd < 0)
-            return -1;
         bool locked;
         while (!(locked = flock(fd, operation | LOCK_NB) == 0) && (errno == EWOULDBLOCK || errno == EINTR) &&
                now_ms() < deadline)
             sleep_ms(5);
         if (!locked) {
             close(fd);
+            *reason = "the score file is locked by another game";
             return -1;
         }
         // Removed or replaced while we waited (by hand, or the score file by a save), the
@@ -73,8 +127,10 @@ int take_lock(const char *file_path, int wait_ms, int operation, bool create, bo
             held.st_ino == named.st_ino)
             return fd;
         close(fd);
-        if (now_ms() >= deadline)
+        if (now_ms() >= deadline) {
+            *reason = "the score file is locked by another game";
             return -1;
+        }
     }
 }
 
@@ -109,7 +165,7 @@ enum Replaced { REPLACED, NO_NEW_FILE, NOT_RENAMED, WRITE_FAILED };
 
 // The whole table goes into a new file beside the score file, which then takes the score
 // file's name in one step: a reader, or a game killed at any moment, finds the old table
-// or the new one, never a part of either.
+// or the new one, never a part of either. errno tells why it was not.
 Replaced replace_file(const char *file_path, const std::string &text)
 {
     std::string temp = std::string(file_path) + ".XXXXXX";
@@ -123,7 +179,9 @@ Replaced replace_file(const char *file_path, const std::string &text)
         sync_directory(file_path);
         return REPLACED;
     }
+    int error = errno;
     unlink(temp.c_str());
+    errno = error;
     return written ? NOT_RENAMED : WRITE_FAILED;
 }
 
@@ -136,22 +194,40 @@ bool rewrite_in_place(const char *file_path, const std::string &text)
         return false;
     bool written = write_all(fd, text.data(), text.size(), 0) &&
                    ftruncate(fd, static_cast<off_t>(text.size())) == 0 && fsync(fd) == 0;
-    return close(fd) == 0 && written;
+    int error = errno;
+    written = close(fd) == 0 && written;
+    if (!written)
+        errno = error;
+    return written;
 }
 
-// Whether a save may put a table at the file's name. A table that this player may not
-// write stays as it is, although the directory would let a new one take its place:
-// someone made it read-only on purpose. Nothing but a table (or a link, which a rename
-// replaces without following it) is ever replaced, and nothing is made where nothing can
-// be saved.
-bool may_save(const char *file_path)
+// Whether a save may put a table at the file's name, or why not. A table that this player
+// may not write stays as it is, although the directory would let a new one take its place:
+// someone made it read-only on purpose (a table with no write permission for anyone is
+// read-only to root as well). Nothing but a table is ever replaced, and nothing is made
+// where nothing can be saved.
+bool may_save(const char *file_path, std::string *reason)
 {
     struct stat st;
-    if (lstat(file_path, &st) != 0)
-        return errno == ENOENT;
-    if (S_ISLNK(st.st_mode))
-        return true;
-    return S_ISREG(st.st_mode) && access(file_path, W_OK) == 0;
+    if (lstat(file_path, &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        *reason = because("cannot reach the score file", errno);
+        return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        *reason = "the score file is a symbolic link";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *reason = "the score file is not a regular file";
+        return false;
+    }
+    if ((st.st_mode & 0222) == 0 || access(file_path, W_OK) != 0) {
+        *reason = "the score file is read-only";
+        return false;
+    }
+    return true;
 }
 
 // The save of a table kept in the files the install made (Files::INSTALLED): see save().
@@ -163,16 +239,11 @@ bool save_installed(const char *path, int wait_ms, const ScoreFile::Merge &merge
             *reason = why;
         return false;
     };
-    std::string lock_name = ScoreFile::lock_path(path);
-    int lock = take_lock(path, wait_ms, LOCK_EX, false, true);
-    if (lock < 0) {
-        int error = errno;
-        struct stat st;
-        if (lstat(lock_name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && error == EWOULDBLOCK)
-            return refuse("the table is locked by another game");
-        return refuse("cannot lock " + lock_name + ": " + SafeFile::describe(error));
-    }
-    std::string current, why;
+    std::string why;
+    int lock = take_lock(path, wait_ms, LOCK_EX, &why, true);
+    if (lock < 0)
+        return refuse(why);
+    std::string current;
     if (!SafeFile::read_regular_nofollow(path, ScoreFile::MAX_BYTES, current, &why)) {
         close(lock);
         return refuse("cannot read " + std::string(path) + ": " + why);
@@ -222,7 +293,10 @@ std::string spare_path(const char *path) { return std::string(path) + ".new"; }
 
 bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason)
 {
-    int lock = take_lock(path, wait_ms, LOCK_SH, false);
+    // Without the lock (one stuck, or none to be had) the file is read all the same: only
+    // a table rewritten in place can be read half done, and a reader has nothing to lose.
+    std::string lock_failed;
+    int lock = take_lock(path, wait_ms, LOCK_SH, &lock_failed);
     bool read = SafeFile::read_regular_nofollow(path, MAX_BYTES, bytes, reason);
     int error = errno;
     if (lock >= 0)
@@ -237,35 +311,41 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
     saved.clear();
     if (files == Files::INSTALLED)
         return save_installed(path, wait_ms, merge, saved, reason);
-    if (!may_save(path)) {
-        if (reason)
-            *reason = "the score file cannot be written";
-        return false;
-    }
+    std::string why;
+    bool saved_now = false;
     // Another game may have saved since this one read the file. Under the lock, it is
     // read again and the caller merges its own into that, so that no game's scores are
-    // lost and none is entered twice.
-    int lock = take_lock(path, wait_ms, LOCK_EX, true);
-    std::string current;
-    bool have_current = SafeFile::read_regular_nofollow(path, MAX_BYTES, current);
-    std::string merged;
-    bool saved_now = false;
-    if (!merge(have_current ? &current : nullptr, merged)) {
-        saved = current;
-        saved_now = true;
-    } else {
-        Replaced replaced = replace_file(path, merged);
-        // Not renamed: a directory that lets us make files but not replace this one (a
-        // sticky directory, another player's file); it may still let us write into it.
-        saved_now = replaced == REPLACED ||
-                    ((replaced == NO_NEW_FILE || replaced == NOT_RENAMED) && rewrite_in_place(path, merged));
-        if (saved_now)
-            saved = merged;
-        else if (reason)
-            *reason = "the score file could not be replaced";
-    }
-    if (lock >= 0)
+    // lost and none is entered twice. Without the lock nothing is written.
+    int lock = may_save(path, &why) ? take_lock(path, wait_ms, LOCK_EX, &why) : -1;
+    if (lock >= 0) {
+        std::string current, failed;
+        bool have_current = SafeFile::read_regular_nofollow(path, MAX_BYTES, current, &failed);
+        std::string merged;
+        if (!have_current && errno != ENOENT) {
+            // A table that cannot be read is never replaced by one that lacks its entries.
+            why = "cannot read the score file: " + failed;
+        } else if (!merge(have_current ? &current : nullptr, merged)) {
+            saved = current;
+            saved_now = true;
+        } else {
+            Replaced replaced = replace_file(path, merged);
+            int error = errno;
+            // Not renamed: a directory that lets us make files but not replace this one (a
+            // sticky directory, another player's file); it may still let us write into it.
+            saved_now = replaced == REPLACED;
+            if (!saved_now && replaced != WRITE_FAILED) {
+                saved_now = rewrite_in_place(path, merged);
+                error = saved_now ? 0 : errno;
+            }
+            if (saved_now)
+                saved = merged;
+            else
+                why = because("cannot replace the score file", error);
+        }
         close(lock);
+    }
+    if (!saved_now && reason)
+        *reason = why;
     return saved_now;
 }
 

@@ -31,9 +31,10 @@ enum class Files {
 };
 
 // The file's bytes, read under a shared lock so that a table being rewritten in place is
-// never read half done (waiting at most wait_ms for a save to end). False when it is
-// missing or cannot be read: *missing says which, reason (when given) why.
-bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason = nullptr);
+// never read half done (waiting at most wait_ms for a save to end, then reading without
+// it). False when it is missing or cannot be read: *missing says which, reason why.
+bool read(const char *path, int wait_ms, std::string &bytes, bool *missing = nullptr,
+          std::string *reason = nullptr);
 
 // What a save makes of the file: given its bytes as they are under the lock (null when
 // there is no file), returns true with the bytes to put in its place, or false to leave
@@ -42,9 +43,10 @@ using Merge = std::function<bool(const std::string *current, std::string &merged
 
 // Saves under the exclusive lock (waiting at most wait_ms): reads the file again, merges,
 // and puts the merged bytes at path in one step, mode 0666 (rewritten in place where the
-// directory takes no new file). True when the file holds what merge made of it, with those
-// bytes in saved (the file's own when merge left it, empty when there is none); false
-// with the reason otherwise.
+// directory takes no new file). Nothing is written without the lock, over a file that
+// cannot be read, or over one that is read-only, a link or not a regular file. True when
+// the file holds what merge made of it, with those bytes in saved (the file's own when
+// merge left it, empty when there is none); false with a short reason for the player.
 bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason = nullptr,
           Files files = Files::ANY_PLAYER);
 

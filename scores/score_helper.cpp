@@ -277,10 +277,8 @@ bool run(const Request &request, const char *path, int wait_ms, std::string &tab
         memcpy(entry.name, request.name.data(), request.name.size());   // at most 20 bytes: checked
         entry.level = request.level;
         entry.score = request.score;
-        // The table is there (checked above), so the fresh table a game would start
-        // from is never needed.
         HighScoreEntry saved[HIGH_SCORE_COUNT];
-        if (!HighScores::save_entries(path, &entry, 1, nullptr, wait_ms, saved, &why, ScoreFile::Files::INSTALLED)) {
+        if (!HighScores::save_entries(path, &entry, 1, wait_ms, saved, &why, ScoreFile::Files::INSTALLED)) {
             error = why;
             return false;
         }

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace e2e;
 
@@ -13,6 +15,7 @@ namespace {
 
 // Left alone, level 1 is lost in well under a minute; a slow machine gets plenty more.
 constexpr int GAME_OVER_TIMEOUT_MS = 240000;
+constexpr int GAME_MENU = 0;
 
 void move_window(WindowId w, int x, int y);   // with Xlib, at the end of the file
 
@@ -22,9 +25,19 @@ std::string line(const char *name, int level, int score) {
     return text;
 }
 
+// Ten entries below zero, so that a game lost without a point gets in; returns the text.
+std::string seed_losing_table(ScoreFileGuard &guard) {
+    guard.remove();
+    std::string seeded;
+    for (int i = 0; i < 10; ++i)
+        seeded += line("Nobody", 0, -1);
+    write_file(score_file(), seeded);
+    return seeded;
+}
+
 // Game over, "Nuts!", the name typed into the Enter Name dialog, then the high scores' "OK".
-// Returns what went wrong, or an empty text.
-std::string enter_name(Game &game, const std::string &name) {
+// Returns what went wrong, or an empty text; the table's dialog is measured into *table.
+std::string enter_name(Game &game, const std::string &name, Rect *table = nullptr) {
     WindowId nuts = game.wait_for_dialog(GAME_OVER_TIMEOUT_MS);
     if (!nuts)
         return "the game did not end";
@@ -46,7 +59,10 @@ std::string enter_name(Game &game, const std::string &name) {
     WindowId scores = game.wait_for_dialog();
     if (!scores || title_of(scores) != "View High Scores")
         return "no high-score dialog";
+    wait_until([&] { return game.dialog_buttons(scores).size() == 1; }, UI_TIMEOUT_MS, 100);
     save_artifact(test_artifact_name(name), capture_window(scores));
+    if (table)
+        *table = window_rect(scores);
     if (!game.click_dialog_button(scores, 0) || !game.wait_dialog_gone(scores))
         return "the high-score dialog did not close";
     return "";
@@ -54,12 +70,7 @@ std::string enter_name(Game &game, const std::string &name) {
 
 TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores) {
     ScoreFileGuard guard;
-    guard.remove();
-    // Ten entries below zero: a game lost without a point gets in.
-    std::string seeded;
-    for (int i = 0; i < 10; ++i)
-        seeded += line("Nobody", 0, -1);
-    write_file(score_file(), seeded);
+    std::string seeded = seed_losing_table(guard);
 
     // Both play level 1 at once, side by side, with nobody at the controls.
     Game alpha({"-l", "1"});
@@ -88,6 +99,48 @@ TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores) {
     for (int i = 0; i < 8; ++i)
         expected += line("Nobody", 0, -1);
     EXPECT_EQ(read_file(score_file()), expected);
+}
+
+// Another player made the table read-only: the game says, under the table, that the score
+// was not saved (it used to show it as if it were), and once on stderr.
+TEST(ScoreRace, ReadOnlyTableShowsNotSavedUnderTheHighScores) {
+    ScoreFileGuard guard;
+    std::string seeded = seed_losing_table(guard);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(score_file().c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(chmod(score_file().c_str(), 0444), 0);
+
+    // The table's dialog as it is with nothing to tell.
+    Rect plain;
+    {
+        Game viewer({});
+        ASSERT_TRUE(viewer.ok()) << viewer.error();
+        WindowId dialog = viewer.choose(GAME_MENU, 3);
+        ASSERT_NE(dialog, 0u) << viewer.error();
+        wait_until([&] { return viewer.dialog_buttons(dialog).size() == 1; }, UI_TIMEOUT_MS, 100);
+        plain = window_rect(dialog);
+        ASSERT_TRUE(viewer.click_dialog_button(dialog, 0));
+        ASSERT_TRUE(viewer.wait_dialog_gone(dialog));
+        ASSERT_TRUE(viewer.close_and_wait());
+    }
+
+    Game game({"-l", "1"});
+    ASSERT_TRUE(game.ok()) << game.error();
+    move_pointer(1270, 1014);
+    Rect told;
+    std::string failed = enter_name(game, "Carol", &told);
+    ASSERT_EQ(failed, "");
+    // Two more lines of text: a blank one and the note.
+    EXPECT_GE(told.h - plain.h, 20) << "no \"Not saved\" line under the table";
+    ASSERT_TRUE(game.close_and_wait());
+    EXPECT_EQ(game.process().status().code, 0);
+    EXPECT_EQ(game.process().err(), "glimpwatch: score not saved: the score file is read-only\n");
+    EXPECT_EQ(read_file(score_file()), seeded);
+    chmod(score_file().c_str(), 0666);
+    if (geteuid() == 0) {
+        EXPECT_EQ(chown(score_file().c_str(), 0, 0), 0);
+    }
 }
 
 } // namespace

@@ -132,8 +132,8 @@ start_game() {
     kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start-up: $(cat "$logs/$run.err")"
 }
 
-# Ctrl+Q brings up the Quit dialog, whose OK button has the focus; the game saves the
-# table and ends with status 0.
+# Ctrl+Q brings up the Quit dialog, whose OK button has the focus; the game saves what
+# is new and ends with status 0.
 quit_game() {
     local run=$1
     keys_to "$main_title" key ctrl+q

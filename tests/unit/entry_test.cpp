@@ -175,14 +175,23 @@ TEST_F(EntryTest, GuiNamesAreLookedUpInAnyCase)
                 ::testing::Eq(std::string("GUI '-v' not found\n")));
 }
 
-TEST_F(EntryTest, QuitFromTheLoopWritesTheScoreFileAndExitsZero)
+TEST_F(EntryTest, QuitFromTheLoopSavesWhatIsNewAndExitsZero)
 {
+    // Nothing new: no file is made.
     EXPECT_EXIT(run({}, [] { Game::quit(); }), ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(access(score_path.c_str(), F_OK), 0);
+
+    EXPECT_EXIT(run({},
+                    [] {
+                        HighScores::insert("Quitter", 1, 5);
+                        Game::quit();
+                    }),
+                ::testing::ExitedWithCode(0), "");
     std::ifstream in(score_path);
     std::string line;
     int lines = 0;
     while (std::getline(in, line)) {
-        EXPECT_EQ(line, "Anonymous            0 0");
+        EXPECT_EQ(line, lines == 0 ? "Quitter              1 5" : "Anonymous            0 0");
         lines++;
     }
     EXPECT_EQ(lines, 10);

@@ -117,11 +117,11 @@ TEST_F(HighScoresTest, EmptyFileLeavesTheTableAsItWas)
 TEST_F(HighScoresTest, WriteUsesTwentyColumnNamesAndReadsBackTheSame)
 {
     HighScores::read();
+    HighScores::insert("Ann", 3, 5);
     HighScores::write();
-    std::string line = "Anonymous" + std::string(11, ' ') + " 0 0\n";
-    std::string all;
-    for (int i = 0; i < 10; i++)
-        all += line;
+    std::string all = "Ann" + std::string(17, ' ') + " 3 5\n";
+    for (int i = 1; i < 10; i++)
+        all += "Anonymous" + std::string(11, ' ') + " 0 0\n";
     EXPECT_EQ(file_text(), all);
 }
 
@@ -170,7 +170,10 @@ TEST_F(HighScoresTest, NegativeAndExtremeNumbersRoundTrip)
         text += "n" + std::to_string(i) + " " + std::to_string(values[i % 5]) + " " +
                 std::to_string(values[(i + 2) % 5]) + "\n";
     parse(text);
-    HighScores::write();
+    HighScoreEntry table[10];
+    for (int i = 0; i < 10; i++)
+        table[i] = HighScores::entry(i);
+    write_file(HighScores::file_text(table));
     HighScores::reset_for_tests();
     HighScores::set_path_for_tests(path.c_str());
     HighScores::read();
@@ -252,7 +255,7 @@ TEST_F(HighScoresTest, MalformedLineKeepsItsEntryAndShiftsNothing)
           "garbage\n"
           "Bob x 5\n"
           "Cy 3\n"
-          "abcdefghijklmnopqrstuvwxyz 4 40\n"
+          "Gil 4 4O\n"
           "Dee 99999999999 5\n"
           "Eve -2147483649 5\n"
           "Fay 6 60\n");
@@ -262,6 +265,37 @@ TEST_F(HighScoresTest, MalformedLineKeepsItsEntryAndShiftsNothing)
     expect_entry(7, {"Fay", 6, 60});
     for (int i = 8; i < 10; i++)
         expect_entry(i, sentinel(i));
+}
+
+// A name word longer than the field was once dropped with its level and score, and the
+// next save turned its line into an empty entry: someone else's score was gone.
+TEST_F(HighScoresTest, LongNameWordIsCutToTheFieldAtACharacterKeepingLevelAndScore)
+{
+    const std::string e_acute = "\xc3\xa9", euro = "\xe2\x82\xac";
+    auto times = [](const std::string &s, int n) {
+        std::string r;
+        for (int i = 0; i < n; i++)
+            r += s;
+        return r;
+    };
+    struct Case {
+        std::string word, name;
+    } cases[] = {
+        {"An_Extremely_Long_Player", "An_Extremely_Long_Pl"},
+        {times("x", 21), times("x", 20)},
+        {times(e_acute, 11), times(e_acute, 10)},       // 22 bytes: cut between characters
+        {"a" + times(e_acute, 10), "a" + times(e_acute, 9)},   // 21: the cut would split one
+        {times(euro, 7), times(euro, 6)},               // 21 bytes in three-byte characters
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.word);
+        sentinel_table();
+        parse("Ann 1 10\n" + k.word + " 9 5000\nBob 2 20\n");
+        expect_entry(0, {"Ann", 1, 10});
+        expect_entry(1, {k.name, 9, 5000});
+        expect_entry(2, {"Bob", 2, 20});
+        expect_entry(3, sentinel(3));
+    }
 }
 
 TEST_F(HighScoresTest, ArbitraryBytesNeverOverrunANameOrTheTable)
@@ -398,16 +432,36 @@ TEST_F(HighScoresTest, DialogTextIsExactAndFitsItsBufferForAnyTable)
     EXPECT_EQ(small[10], 'x');
 }
 
-TEST_F(HighScoresTest, UnwritableFileIsSkippedSilently)
+// A save that failed once went unnoticed while the player believed the score was kept.
+TEST_F(HighScoresTest, UnwritableFileIsToldOnceOnStderrAndInTheDialogUntilASaveSucceeds)
 {
     HighScores::insert("Ann", 1, 10);
     std::string dir = TEST_BINARY_DIR;   // a directory cannot be opened for writing
     HighScores::set_path_for_tests(dir.c_str());
+    testing::internal::CaptureStderr();
     HighScores::write();
     std::string missing = dir + "/no/such/dir/scores";
     HighScores::set_path_for_tests(missing.c_str());
     HighScores::write();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "glimpwatch: score not saved: the score file is not a regular file\n");
     EXPECT_NE(access(missing.c_str(), F_OK), 0);
+    char text[HIGH_SCORE_DIALOG_BYTES];
+    HighScores::format_dialog(text, sizeof text);
+    std::string shown = text;
+    std::string note = "0\n"   // the table's last line, then a blank one
+                       "\nNot saved: cannot make the lock file: No such file or directory; it will be tried again\n";
+    ASSERT_GT(shown.size(), note.size());
+    EXPECT_EQ(shown.substr(shown.size() - note.size()), note);
+
+    // Saved at last: the line goes, and nothing more is printed.
+    HighScores::set_path_for_tests(path.c_str());
+    testing::internal::CaptureStderr();
+    HighScores::write();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    HighScores::format_dialog(text, sizeof text);
+    EXPECT_EQ(std::string(text).find("Not saved"), std::string::npos);
+    EXPECT_EQ(file_text().substr(0, 25), "Ann                  1 10");
 }
 
 TEST_F(HighScoresTest, NullPathGoesBackToTheBuildsScoreFile)

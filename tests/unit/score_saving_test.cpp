@@ -146,15 +146,24 @@ ino_t inode_of(const std::string &path)
     return st.st_ino;
 }
 
+// Two players other than root: nobody, and the user just below.
+constexpr uid_t NOBODY = 65534, SOMEBODY = 65533;
+
+// As root, the calling process becomes the player (user and group): permissions, read-only
+// directories above all, mean nothing to root. Anybody else stays who they are.
+bool become(uid_t player)
+{
+    return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(player) == 0 && setuid(player) == 0);
+}
+
 // Runs fn in a child process and returns its exit status (fn's result), or -1 when it did not
-// exit. As root, the child first becomes nobody: permissions, read-only directories above
-// all, mean nothing to root.
+// exit. Unprivileged, the child first becomes nobody.
 int in_child(const std::function<int()> &fn, bool unprivileged = false)
 {
     fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        if (unprivileged && !become(NOBODY))
             _exit(99);
         _exit(fn());
     }
@@ -356,10 +365,16 @@ TEST_F(ScoreSavingTest, SaveReplacesTheFileInOneStepLeavingNoTemporaryFile)
     close(old_fd);
     EXPECT_EQ(seen.substr(0, n > 0 ? static_cast<size_t>(n) : 0), old_text);
 
-    // With no file yet, the first save writes this game's own table.
+    // With no file and nothing new, a save makes none; a new entry goes into an empty table.
     unlink(path.c_str());
     HighScores::write();
-    EXPECT_EQ(read_text(path), table_text(want));
+    EXPECT_EQ(access(path.c_str(), F_OK), -1);
+    HighScores::insert("First", 2, 2000);
+    HighScores::write();
+    std::vector<Entry> fresh(10, Entry{"Anonymous", 0, 0});
+    fresh.insert(fresh.begin(), Entry{"First", 2, 2000});
+    fresh.resize(10);
+    EXPECT_EQ(read_text(path), table_text(fresh));
 }
 
 TEST_F(ScoreSavingTest, ReadOnlyDirectoryWithAWritableFileIsRewrittenInPlace)
@@ -401,7 +416,7 @@ TEST_F(ScoreSavingTest, ReadOnlyDirectoryWithAWritableFileIsRewrittenInPlace)
     }
 }
 
-TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedLater)
+TEST_F(ScoreSavingTest, UnwritableLocationsAreLeftAloneAndTheScoreIsSavedLater)
 {
     // A directory that does not exist: nothing is made, the game goes on, and the entry is
     // still waiting when the directory turns up.
@@ -409,7 +424,10 @@ TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedL
     std::string missing = missing_dir + "/glimpwatch.scores";
     HighScores::set_path_for_tests(missing.c_str());
     HighScores::insert("Late", 1, 10);
+    testing::internal::CaptureStderr();
     HighScores::write();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "glimpwatch: score not saved: cannot make the lock file: No such file or directory\n");
     EXPECT_EQ(access(missing_dir.c_str(), F_OK), -1);
     ASSERT_EQ(mkdir(missing_dir.c_str(), 0755), 0);
     std::vector<Entry> old_table(10, Entry{"Old", 0, 5});
@@ -446,6 +464,10 @@ TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedL
             [&] {
                 HighScores::insert("Nobody", 1, 50);
                 HighScores::write();
+                char text[HIGH_SCORE_DIALOG_BYTES];
+                HighScores::format_dialog(text, sizeof text);
+                if (!strstr(text, "\nNot saved: "))
+                    return 4;
                 return HighScores::entry(0).score == 50 ? 0 : 3;
             },
             true);
@@ -457,7 +479,7 @@ TEST_F(ScoreSavingTest, UnwritableLocationsAreSkippedSilentlyAndTheScoreIsSavedL
     }
 }
 
-TEST_F(ScoreSavingTest, StaleOrStuckLocksNeverBlockASave)
+TEST_F(ScoreSavingTest, StaleLocksNeverBlockASaveAndAStuckOneNeverLetsOneThrough)
 {
     std::vector<Entry> file = seed();
     HighScores::read();
@@ -495,16 +517,347 @@ TEST_F(ScoreSavingTest, StaleOrStuckLocksNeverBlockASave)
     EXPECT_LT(waited, std::chrono::seconds(30)) << "a dead game's lock held the save up";
     EXPECT_NE(read_text(path).find("Waited"), std::string::npos);
 
-    // A game that hangs holding the lock: after the wait the score is saved anyway.
+    // A game that hangs holding the lock: nothing is written past it (games that did so
+    // overwrote each other), the entry waits and goes in with the next save.
     HighScores::set_lock_wait_for_tests(200);
     holder = hold_lock(lock);
     ASSERT_GT(holder, 0);
-    HighScores::insert("Impatient", 1, 75);
-    HighScores::write();
-    kill_and_reap(holder);
     file.push_back({"Waited", 1, 85});
+    std::string before = read_text(path);
+    EXPECT_EQ(before, table_text(best_ten(file)));
+    HighScores::insert("Impatient", 1, 75);
+    testing::internal::CaptureStderr();
+    HighScores::write();
+    HighScores::write_at_quit();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "glimpwatch: score not saved: the score file is locked by another game\n");
+    EXPECT_EQ(read_text(path), before);
+    kill_and_reap(holder);
+    HighScores::write();
     file.push_back({"Impatient", 1, 75});
     EXPECT_EQ(read_text(path), table_text(best_ten(file)));
+}
+
+// A lock that cannot be had, for any reason, keeps the entry waiting and the file as it is;
+// once the lock can be had, the next save puts the entry in. Saving past the lock let games
+// overwrite each other's scores; a lock file that could not be opened sent some games to
+// another lock, so that they no longer excluded the rest.
+TEST_F(ScoreSavingTest, EveryLockThatCannotBeHadKeepsTheEntryPendingAndTheFileAsItIs)
+{
+    struct Case {
+        const char *what;
+        std::function<pid_t(const std::string &lock)> block;   // may return a holder to kill
+        std::function<void(const std::string &lock)> release;
+        const char *reason;
+    } cases[] = {
+        {"lock held by a stopped game",
+         [](const std::string &l) {
+             pid_t holder = hold_lock(l);
+             kill(holder, SIGSTOP);
+             return holder;
+         },
+         [](const std::string &) {}, "the score file is locked by another game"},
+        {"lock file its owner keeps to himself",
+         [](const std::string &l) {
+             write_text(l, "", 0);
+             return pid_t(0);
+         },
+         [](const std::string &l) { chmod(l.c_str(), 0666); }, "cannot open the lock file: Permission denied"},
+        {"FIFO in place of the lock file",
+         [](const std::string &l) {
+             mkfifo(l.c_str(), 0666);
+             return pid_t(0);
+         },
+         [](const std::string &l) { unlink(l.c_str()); }, "cannot open the lock file: not a regular file"},
+        {"link in place of the lock file",
+         [](const std::string &l) {
+             symlink("glimpwatch.scores", l.c_str());
+             return pid_t(0);
+         },
+         [](const std::string &l) { unlink(l.c_str()); },
+         "cannot open the lock file: Too many levels of symbolic links"},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        std::vector<Entry> file = seed();
+        unlink(lock.c_str());
+        chmod(dir.c_str(), 0777);   // the saving player's game makes its new table there
+        std::string before = read_text(path);
+        pid_t holder = k.block(lock);
+        int step[2], go[2];
+        ASSERT_EQ(pipe(step), 0);
+        ASSERT_EQ(pipe(go), 0);
+        fflush(nullptr);
+        pid_t saver = fork();
+        if (saver == 0) {
+            // Another player's game, so that permissions count.
+            if (!become(NOBODY))
+                _exit(99);
+            close(step[0]);
+            close(go[1]);
+            HighScores::set_lock_wait_for_tests(200);
+            HighScores::read();
+            HighScores::insert("Kept", 1, 95);
+            int err = open("/dev/null", O_WRONLY);   // the line on stderr is checked elsewhere
+            dup2(err, 2);
+            HighScores::write();
+            HighScores::write_at_quit();
+            char text[HIGH_SCORE_DIALOG_BYTES];
+            HighScores::format_dialog(text, sizeof text);
+            std::string shown = text;
+            char told = shown.find(std::string("\nNot saved: ") + k.reason + "; it will be tried again\n") !=
+                                std::string::npos
+                            ? 'T'
+                            : 'F';
+            char c = 0;
+            if (write(step[1], &told, 1) != 1 || read(go[0], &c, 1) != 1)
+                _exit(98);
+            HighScores::write();
+            HighScores::format_dialog(text, sizeof text);
+            _exit(strstr(text, "Not saved") ? 97 : 0);
+        }
+        close(step[1]);
+        close(go[0]);
+        char told = 0;
+        EXPECT_EQ(read(step[0], &told, 1), 1);
+        EXPECT_EQ(told, 'T') << "the dialog did not tell why";
+        EXPECT_EQ(read_text(path), before) << "written without the lock";
+        kill_and_reap(holder);
+        k.release(lock);
+        EXPECT_EQ(write(go[1], "g", 1), 1);
+        int status = 0;
+        waitpid(saver, &status, 0);
+        close(step[0]);
+        close(go[1]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        file.push_back({"Kept", 1, 95});
+        EXPECT_EQ(read_text(path), table_text(best_ten(file))) << "not saved once the lock was free";
+    }
+}
+
+// A lock file made by a game whose player keeps files private could be opened by no other
+// player's game.
+TEST_F(ScoreSavingTest, LockFileIsMadeOpenToEveryPlayerWhateverTheUmask)
+{
+    std::vector<Entry> file = seed();
+    chmod(dir.c_str(), 0777);
+    ASSERT_EQ(in_child(
+                  [] {
+                      umask(077);
+                      HighScores::read();
+                      HighScores::insert("Private", 1, 95);
+                      HighScores::write();
+                      return 0;
+                  },
+                  true),
+              0);
+    struct stat st {};
+    ASSERT_EQ(lstat(lock.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_EQ(names_in(dir), (std::set<std::string>{"glimpwatch.scores", "glimpwatch.scores.lock"}));
+    // Another player's game takes the same lock and saves.
+    ASSERT_EQ(in_child(
+                  [] {
+                      if (!become(SOMEBODY))
+                          return 99;
+                      HighScores::set_lock_wait_for_tests(200);
+                      HighScores::read();
+                      HighScores::insert("Other", 1, 85);
+                      HighScores::write();
+                      char text[HIGH_SCORE_DIALOG_BYTES];
+                      HighScores::format_dialog(text, sizeof text);
+                      return strstr(text, "Not saved") ? 3 : 0;
+                  }),
+              0);
+    file.push_back({"Private", 1, 95});
+    file.push_back({"Other", 1, 85});
+    EXPECT_EQ(read_text(path), table_text(best_ten(file)));
+}
+
+// Quitting rewrote the table even with nothing new, and a line the reader could not take
+// came back as an empty entry: another player's score was gone.
+TEST_F(ScoreSavingTest, SaveWithNothingNewLeavesTheFileByteForByte)
+{
+    std::string odd = "An_Extremely_Long_Player 9 5000\n"
+                      "Ann                  1 400\r\n"
+                      "this line is not an entry\n"
+                      "  Bob 2 300\n";
+    struct Case {
+        const char *what;
+        std::string text;
+        bool new_entry;   // one that gets into this game's table, but not into the file's
+    } cases[] = {
+        {"lines it cannot read", odd, false},
+        {"a table as the game writes it", table_text(std::vector<Entry>(10, Entry{"Ten", 1, 10})), false},
+        {"an entry beaten meanwhile", table_text(std::vector<Entry>(10, Entry{"Ten", 1, 10})), true},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        HighScores::reset_for_tests();
+        HighScores::set_path_for_tests(path.c_str());
+        write_text(path, k.new_entry ? table_text(std::vector<Entry>(10, Entry{"Low", 1, 1})) : k.text);
+        HighScores::read();
+        if (k.new_entry) {
+            HighScores::insert("Beaten", 1, 5);
+            write_text(path, k.text);
+        }
+        struct stat before {}, after {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        usleep(20000);   // a rewrite would show in the times
+        HighScores::write();
+        HighScores::write_at_quit();
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(read_text(path), k.text);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    }
+    // With no file, nothing is made.
+    unlink(path.c_str());
+    HighScores::write_at_quit();
+    EXPECT_EQ(access(path.c_str(), F_OK), -1);
+}
+
+TEST_F(ScoreSavingTest, RewriteForANewEntryKeepsEveryEntryItCouldRead)
+{
+    write_text(path, "An_Extremely_Long_Player 9 5000\n"
+                     "Ann 1 400\n"
+                     "this line is not an entry\n"
+                     "Bob 2 300\n"
+                     "Cy 3 x\n"
+                     "Dee 4 200\n");
+    HighScores::read();
+    HighScores::insert("New", 5, 350);
+    HighScores::write();
+    std::vector<Entry> want = {{"An_Extremely_Long_Pl", 9, 5000}, {"Ann", 1, 400}, {"New", 5, 350},
+                               {"Bob", 2, 300},                   {"Dee", 4, 200}};
+    while (want.size() < 10)
+        want.push_back({"Anonymous", 0, 0});
+    EXPECT_EQ(read_text(path), table_text(want));
+}
+
+// Ten games save at once, round after round, through the game's own save code; in one round
+// a stopped game holds the lock throughout, and is then killed. Then the same again with a
+// lock file that another player's game made under umask 077. Each round's scores beat all
+// before, so after each round the file must hold exactly that round's ten.
+TEST_F(ScoreSavingTest, TenGamesSavingAtOnceLoseNothingWhileTheLockIsStuckOrWasMadePrivate)
+{
+    constexpr int GAMES = 10, ROUNDS = 4, STUCK_ROUND = 1;
+    int lost_total = 0, pending_total = 0;
+    for (bool private_lock : {false, true}) {
+        SCOPED_TRACE(private_lock ? "lock file made under umask 077 by another player" : "lock file installed");
+        chmod(dir.c_str(), 0777);
+        unlink(lock.c_str());
+        write_text(path, table_text(std::vector<Entry>(10, Entry{"Seed", 0, 0})));
+        if (private_lock) {
+            ASSERT_EQ(in_child([] {
+                          if (!become(SOMEBODY))
+                              return 99;
+                          umask(077);
+                          HighScores::insert("Maker", 0, 1);
+                          HighScores::write();
+                          return 0;
+                      }),
+                      0);
+        } else {
+            write_text(lock, "");
+        }
+
+        // Each game follows its commands: 'S' saves a new entry (the round in the next byte),
+        // 'T' the same with a short wait, 'R' saves again, 'Q' quits; it answers each.
+        std::vector<pid_t> games;
+        std::vector<int> command, answer;
+        for (int g = 0; g < GAMES; g++) {
+            int c[2], a[2];
+            ASSERT_EQ(pipe(c), 0);
+            ASSERT_EQ(pipe(a), 0);
+            fflush(nullptr);
+            pid_t pid = fork();
+            if (pid == 0) {
+                if (!become(g % 2 ? NOBODY : SOMEBODY))
+                    _exit(99);
+                int err = open("/dev/null", O_WRONLY);
+                dup2(err, 2);
+                HighScores::read();
+                char op[2];
+                while (read(c[0], op, 2) == 2) {
+                    HighScores::set_lock_wait_for_tests(op[0] == 'T' ? 300 : 20000);
+                    if (op[0] == 'S' || op[0] == 'T') {
+                        std::string name = "g" + std::to_string(g) + "r" + std::to_string(op[1]);
+                        HighScores::insert(name.c_str(), op[1], 1000 * (op[1] + 1) + g);
+                    }
+                    if (op[0] == 'Q')
+                        HighScores::write_at_quit();
+                    else
+                        HighScores::write();
+                    char text[HIGH_SCORE_DIALOG_BYTES];
+                    HighScores::format_dialog(text, sizeof text);
+                    char pending = strstr(text, "Not saved") ? 'P' : 'S';
+                    if (write(a[1], &pending, 1) != 1 || op[0] == 'Q')
+                        _exit(0);
+                }
+                _exit(1);
+            }
+            close(c[0]);
+            close(a[1]);
+            games.push_back(pid);
+            command.push_back(c[1]);
+            answer.push_back(a[0]);
+        }
+        // All games are sent the command before any answer is awaited: they save at once.
+        auto everyone = [&](char op, int round) {
+            int pending = 0;
+            char bytes[2] = {op, static_cast<char>(round)};
+            for (int fd : command)
+                EXPECT_EQ(write(fd, bytes, 2), 2);
+            for (int fd : answer) {
+                char a = 0;
+                EXPECT_EQ(read(fd, &a, 1), 1);
+                pending += a == 'P';
+            }
+            return pending;
+        };
+        for (int round = 0; round < ROUNDS; round++) {
+            SCOPED_TRACE(testing::Message() << "round " << round);
+            if (round == STUCK_ROUND) {
+                std::string before = read_text(path);
+                pid_t holder = hold_lock(lock);
+                ASSERT_GT(holder, 0);
+                kill(holder, SIGSTOP);
+                int pending = everyone('T', round);
+                EXPECT_EQ(read_text(path), before) << "written while a stopped game held the lock";
+                EXPECT_EQ(pending, GAMES);
+                pending_total += pending;
+                kill_and_reap(holder);
+                EXPECT_EQ(everyone('R', round), 0);
+            } else {
+                EXPECT_EQ(everyone('S', round), 0);
+            }
+            std::vector<Entry> found;
+            ASSERT_TRUE(well_formed(read_text(path), &found)) << read_text(path);
+            for (int g = 0; g < GAMES; g++) {
+                std::string name = "g" + std::to_string(g) + "r" + std::to_string(round);
+                bool there = std::any_of(found.begin(), found.end(), [&](const Entry &e) { return e.name == name; });
+                EXPECT_TRUE(there) << name << " lost";
+                lost_total += !there;
+            }
+        }
+        EXPECT_EQ(everyone('Q', 0), 0);
+        for (size_t g = 0; g < games.size(); g++) {
+            int status = 0;
+            waitpid(games[g], &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "game " << g << " status " << status;
+            close(command[g]);
+            close(answer[g]);
+        }
+        struct stat st {};
+        ASSERT_EQ(stat(lock.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0666, 0666u);
+    }
+    printf("[ figures  ] %d games x %d rounds, twice (lock stuck in one round; lock file made under umask 077): "
+           "%d of %d entries lost, %d kept pending under the stuck lock and saved after\n",
+           GAMES, ROUNDS, lost_total, 2 * GAMES * ROUNDS, pending_total);
 }
 
 // Several games save at once, over and over, while another reads the file.
@@ -553,6 +906,7 @@ TEST_F(ScoreSavingTest, GamesSavingAtOnceLoseNothingAndReadersNeverSeeAPartTable
                 HighScores::insert(name.c_str(), w, scores[static_cast<size_t>(w * SAVES + s)]);
                 HighScores::write();
             }
+            HighScores::write_at_quit();
             _exit(0);
         }
         writers.push_back(pid);

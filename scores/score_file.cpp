@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -147,6 +148,35 @@ bool write_all(int fd, const char *text, size_t length, off_t offset)
         offset += n;
     }
     return true;
+}
+
+// A game killed between making its new table and renaming it leaves the new file behind.
+// Every save makes and renames its own under the lock, so while this game holds it, any
+// such file beside the table (its name and six characters of mkostemp) is left over.
+void remove_left_over_tables(const char *file_path)
+{
+    std::string path = file_path;
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bool made_by_mkostemp = true;
+        for (size_t i = prefix.size(); i < name.size(); i++) {
+            char c = name[i];
+            made_by_mkostemp &= (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        }
+        struct stat st;
+        if (made_by_mkostemp && fstatat(dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode))
+            unlinkat(dirfd(d), name.c_str(), 0);
+    }
+    closedir(d);
 }
 
 void sync_directory(const char *file_path)
@@ -318,6 +348,7 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
     // lost and none is entered twice. Without the lock nothing is written.
     int lock = may_save(path, &why) ? take_lock(path, wait_ms, LOCK_EX, &why) : -1;
     if (lock >= 0) {
+        remove_left_over_tables(path);
         std::string current, failed;
         bool have_current = SafeFile::read_regular_nofollow(path, MAX_BYTES, current, &failed);
         std::string merged;

@@ -957,16 +957,27 @@ TEST_F(ScoreSavingTest, GameKilledWhileSavingLeavesAWholeTable)
     int unparsable = 0, changed = 0;
     std::string before = read_text(path);
     for (int k = 0; k < KILLS; k++) {
+        // The kill comes at a random moment after the game's first save, however slow
+        // the machine: during a later save, or between two.
+        int saved[2];
+        ASSERT_EQ(pipe(saved), 0);
         fflush(nullptr);
         pid_t saver = fork();
         if (saver == 0) {
+            close(saved[0]);
             HighScores::read();
             for (int s = 0;; s++) {
                 std::string name = "k" + std::to_string(k) + "-" + std::to_string(s);
                 HighScores::insert(name.c_str(), k, 1000 + k * 100000 + s);
                 HighScores::write();
+                if (s == 0 && write(saved[1], "s", 1) != 1)
+                    _exit(1);
             }
         }
+        close(saved[1]);
+        char c = 0;
+        EXPECT_EQ(read(saved[0], &c, 1), 1) << "the game did not save";
+        close(saved[0]);
         usleep(static_cast<useconds_t>(random() % 6000));
         kill_and_reap(saver);
         std::string after = read_text(path);
@@ -986,6 +997,8 @@ TEST_F(ScoreSavingTest, GameKilledWhileSavingLeavesAWholeTable)
     HighScores::insert("After", 1, 2000000000);
     HighScores::write();
     EXPECT_EQ(HighScores::entry(0).score, 2000000000);
+    // The killed games' new tables are gone with that save.
+    EXPECT_EQ(names_in(dir), (std::set<std::string>{"glimpwatch.scores", "glimpwatch.scores.lock"}));
     printf("[ figures  ] %d saving games killed: %d left an unparsable file, %d left a new table, "
            "%zu temporary files left behind by kills\n",
            KILLS, unparsable, changed, left.size());

@@ -24,17 +24,10 @@ constexpr int CLEAN_MARGIN = 3;
 void repair(Computer &c)
 {
     // The computer's own distro; a PC tower gets the first PC distro.
-    c.distro = c.kind < 6 ? c.kind : 6;
-    Network::add_to_counter(INFECTED, -1);
-    Network::add_to_counter(GOOD, 1);
+    Network::set_distro(c, c.kind < 6 ? c.kind : 6);
 }
 
-void infect(Computer &c)
-{
-    c.distro = INITFAIL;
-    Network::add_to_counter(GOOD, -1);
-    Network::add_to_counter(INFECTED, 1);
-}
+void infect(Computer &c) { Network::set_distro(c, INITFAIL); }
 
 // Computers that the next tick could infect: a spark standing on an anchor arrives at the
 // next update, a Glimp at work step 10 installs the virus at the next one.

@@ -132,17 +132,6 @@ bool lying_in_loose_list(const Glimp *r)
     return r->state == LOOSE && (r->prev != nullptr || Swarm::loose_head() == r);
 }
 
-// Moves one count out of whatever condition the computer's distro puts it in.
-void leave_condition(int distro)
-{
-    if (distro == NO_DISTRO)
-        Network::add_to_counter(OFF, -1);
-    else if (distro == INITFAIL)
-        Network::add_to_counter(INFECTED, -1);
-    else
-        Network::add_to_counter(GOOD, -1);
-}
-
 void arrive(Glimp *g)
 {
     Computer &c = Network::computer(g->target);
@@ -186,14 +175,12 @@ void take_distro(Glimp *g, Computer &c)
     if (c.distro == NO_DISTRO) {
         move(g, -21);   // makes up for the skipped steps 1 to 5
     } else {
-        leave_condition(c.distro);
-        Network::add_to_counter(OFF, +1);
         // A real distro is carried away; initfail (never seen in a normal game, as a busy
         // computer cannot be infected) leaves the Glimp with the initfail it brought.
         if (c.distro != INITFAIL)
             g->cargo = c.distro;
+        Network::set_distro(c, NO_DISTRO);
     }
-    c.distro = NO_DISTRO;
     g->cargo_dy = CARGO_DY;
     move(g, 20);
 }
@@ -202,12 +189,10 @@ void take_distro(Glimp *g, Computer &c)
 // computer during the visit; it is overwritten, and the count moves from GOOD then.
 void install_initfail(Computer &c)
 {
-    if (c.distro == INITFAIL)
-        return;
-    leave_condition(c.distro);
-    Network::add_to_counter(INFECTED, +1);
-    c.distro = INITFAIL;
-    Sound::play(SOUND_INFECTED);
+    if (c.distro != INITFAIL) {
+        Network::set_distro(c, INITFAIL);
+        Sound::play(SOUND_INFECTED);
+    }
 }
 
 void work(Glimp *g)

@@ -121,9 +121,7 @@ void Wire::update(Wire &w)
     if (w.spark_x == w.x2 && w.spark_y == w.y2) {
         Computer &target = Network::computer(w.to);
         if (!target.busy) {
-            Network::add_to_counter(target.distro == NO_DISTRO ? OFF : GOOD, -1);
-            Network::add_to_counter(INFECTED, 1);
-            target.distro = INITFAIL;
+            Network::set_distro(target, INITFAIL);
             Sound::play(SOUND_INFECTED);
         }
         w.active = 0;
@@ -232,13 +230,27 @@ void forget_loose(const Glimp *g)
 void add_to_counter(int counter, int delta) { counters[counter] += delta; }
 int counter(int counter) { return counters[counter]; }
 
+int counter_of(int distro)
+{
+    if (distro == NO_DISTRO)
+        return OFF;
+    return distro == INITFAIL ? INFECTED : GOOD;
+}
+
+void set_distro(Computer &c, int distro)
+{
+    add_to_counter(counter_of(c.distro), -1);
+    add_to_counter(counter_of(distro), +1);
+    c.distro = distro;
+}
+
 void set_for_tests(const Computer *list, int count)
 {
     release_all();
     computers.assign(list, list + (count > 0 ? count : 0));
     counters[OFF] = counters[GOOD] = counters[INFECTED] = 0;
     for (const Computer &c : computers)
-        counters[c.distro == NO_DISTRO ? OFF : c.distro == INITFAIL ? INFECTED : GOOD]++;
+        add_to_counter(counter_of(c.distro), +1);
 }
 
 void add_wire_for_tests(int from, int to) { add_wire(from, to); }

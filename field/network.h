@@ -40,6 +40,10 @@ int wire_count();
 void forget_loose(const Glimp *g);
 void add_to_counter(int counter, int delta);
 int counter(int counter);
+// The counter a computer running the distro is counted in: OFF, GOOD or INFECTED.
+int counter_of(int distro);
+// Gives the computer the distro and moves its count from its old counter to its new one.
+void set_distro(Computer &c, int distro);
 
 // Installs a hand-made network, for tests: computers as given, counters from their distros, no wires.
 void set_for_tests(const Computer *computers, int count);

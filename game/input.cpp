@@ -68,9 +68,7 @@ void button_release(int x, int y)
             continue;
         if (c.distro != NO_DISTRO && c.distro != INITFAIL)
             continue;
-        Network::add_to_counter(GOOD, +1);
-        Network::add_to_counter(c.distro == INITFAIL ? INFECTED : OFF, -1);
-        c.distro = d;
+        Network::set_distro(c, d);
         internal::set_dragged(nullptr);
         Swarm::remove(g);
         Sound::play(SOUND_DISTRO_BACK);

@@ -93,9 +93,7 @@ TEST_F(NetworkTest, SetupReplacesTheWholePreviousNetwork)
     Game::set_level(12);
     srand(2);
     Network::setup();
-    Network::computer(0).distro = INITFAIL;
-    Network::add_to_counter(GOOD, -1);
-    Network::add_to_counter(INFECTED, 1);
+    Network::set_distro(Network::computer(0), INITFAIL);
     Game::set_level(1);
     Network::setup();
     EXPECT_EQ(Network::computer_count(), 9);
@@ -359,10 +357,8 @@ TEST_F(NetworkTest, ToastersKeepTheCountersAndLoseTheWires)
     Game::set_level(5);
     srand(8);
     Network::setup();
-    Network::computer(2).distro = INITFAIL;
+    Network::set_distro(Network::computer(2), INITFAIL);
     Network::computer(2).busy = 1;
-    Network::add_to_counter(GOOD, -1);
-    Network::add_to_counter(INFECTED, 1);
     Network::update();
     Network::to_toasters();
     EXPECT_EQ(Network::wire_count(), 0);

@@ -108,7 +108,7 @@ protected:
                 int d = Network::computer(i).distro;
                 if (d < NO_DISTRO || d > 10)
                     return fail("computer " + std::to_string(i) + " runs distro " + std::to_string(d) + w);
-                tally[d == NO_DISTRO ? OFF : d == INITFAIL ? INFECTED : GOOD]++;
+                tally[Network::counter_of(d)]++;
             }
             long long sum = static_cast<long long>(Network::counter(OFF)) + Network::counter(GOOD) +
                             Network::counter(INFECTED);

@@ -25,30 +25,26 @@ protected:
     void SetUp() override
     {
         TestWorld::fresh_field();
+        // The player's presses and releases go through the game's own pointer input.
+        Game::set_state(PLAYING);
         Game::set_level(1);
         srand(5);
     }
 
     void TearDown() override
     {
-        if (held)
-            Swarm::remove(held);
         held = nullptr;
+        Game::reset_for_tests();   // frees a distro still held
         Swarm::reset_for_tests();
         Network::reset_for_tests();
-        Game::reset_for_tests();
     }
 
-    // A level set-up as the game makes it; a distro still held is freed, not leaked.
+    // The game's own level set-up, which frees a distro still held.
     void start_level(int level, int size)
     {
-        Game::set_level(level);
         Game::set_screen_size(size);
-        Swarm::setup();
-        if (held)
-            Swarm::remove(held);
+        Game::setup_level(level);
         held = nullptr;
-        Network::setup();
         ticks = 0;
         alive = Swarm::counter(RESERVE);
     }
@@ -89,32 +85,37 @@ protected:
         return n;
     }
 
+    // The player presses on the lying distro; returns what the game then holds.
+    Glimp *press_on(Glimp *d)
+    {
+        Game::button_press(d->x + 1, d->y + 1);
+        held = Game::dragged();
+        return held;
+    }
+
     void grab(Glimp *g)
     {
-        held = Swarm::grab_loose(g->x + 1, g->y + 1);
-        ASSERT_EQ(held, g);
+        ASSERT_EQ(press_on(g), g);
         check("after a grab");
     }
 
-    // The player lets the held distro go over computer i (or over nothing, for i < 0).
+    // The player lets the held distro go over computer i's corner (which no other computer
+    // covers) or, for i < 0, over the field's top-left corner, where no computer stands.
+    // True when a computer took it.
     bool drop_on(int i)
     {
-        Glimp *d = held;
-        held = nullptr;
-        if (i >= 0) {
-            Computer &c = Network::computer(i);
-            if (Computer::accepts(c, d->cargo) && (c.distro == NO_DISTRO || c.distro == INITFAIL)) {
-                Network::add_to_counter(GOOD, +1);
-                Network::add_to_counter(c.distro == INITFAIL ? INFECTED : OFF, -1);
-                c.distro = d->cargo;
-                Swarm::remove(d);
-                check("after an install");
-                return true;
-            }
-        }
-        Swarm::put_back(d);
-        check("after a put back");
-        return false;
+        const Glimp *d = held;
+        if (i >= 0)
+            Game::button_release(Network::computer(i).x, Network::computer(i).y);
+        else
+            Game::button_release(0, 0);
+        held = Game::dragged();
+        EXPECT_EQ(held, nullptr);
+        bool lies = false;
+        for (Glimp *g = Swarm::loose_head(); g; g = g->next)
+            lies = lies || g == d;
+        check(lies ? "after a put back" : "after an install");
+        return !lies;
     }
 
     static std::vector<Glimp *> walk(Glimp *head)
@@ -129,10 +130,8 @@ protected:
     {
         SCOPED_TRACE(when);
         int by_condition[3] = {0, 0, 0};
-        for (int i = 0; i < Network::computer_count(); i++) {
-            int d = Network::computer(i).distro;
-            by_condition[d == NO_DISTRO ? OFF : d == INITFAIL ? INFECTED : GOOD]++;
-        }
+        for (int i = 0; i < Network::computer_count(); i++)
+            by_condition[Network::counter_of(Network::computer(i).distro)]++;
         EXPECT_EQ(Network::counter(OFF), by_condition[OFF]);
         EXPECT_EQ(Network::counter(GOOD), by_condition[GOOD]);
         EXPECT_EQ(Network::counter(INFECTED), by_condition[INFECTED]);
@@ -362,9 +361,7 @@ TEST_F(ScenarioTest, StepSixOnAnInfectedComputerMovesTheCountFromInfected)
     ASSERT_EQ(g->frame, 5);
     // Infected behind the worker's back (nothing in the game does this to a busy computer).
     Computer &c = Network::computer(0);
-    c.distro = INITFAIL;
-    Network::add_to_counter(GOOD, -1);
-    Network::add_to_counter(INFECTED, +1);
+    Network::set_distro(c, INITFAIL);
     check("infected");
     tick();
     EXPECT_EQ(g->frame, 6);
@@ -418,8 +415,7 @@ public:
                     std::vector<Glimp *> lying = walk(Swarm::loose_head());
                     if (!lying.empty()) {
                         Glimp *d = lying[player() % lying.size()];
-                        held = Swarm::grab_loose(d->x + 1, d->y + 1);
-                        ASSERT_NE(held, nullptr);
+                        ASSERT_NE(press_on(d), nullptr);
                         hold_for = static_cast<int>(player() % 12);
                         check("after a random grab");
                     }
@@ -468,6 +464,7 @@ protected:
     void SetUp() override
     {
         ScenarioTest::SetUp();
+        Game::set_state(WAITING);   // the first step starts a game
         Bucket::reset_for_tests();
         Bucket::load_images();
         Game::set_pictures(FakeGui::image("logo"), FakeGui::image("icon"), FakeGui::image("about"));

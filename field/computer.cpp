@@ -3,7 +3,7 @@
 
 #include "field/glimp.h"
 #include "field/network.h"
-#include "game/game.h"
+#include "game/field_view.h"
 #include "gui/gui.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Network: the level's computers, the wires between them, the sparks on the wires and the counters.
 #include "field/network.h"
 
-#include "game/game.h"
+#include "game/field_view.h"
 #include "game/support.h"
 #include "gui/gui.h"
 #include "sound/sound.h"

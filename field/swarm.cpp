@@ -4,7 +4,7 @@
 #include "field/computer.h"
 #include "field/glimp.h"
 #include "field/network.h"
-#include "game/game.h"
+#include "game/field_view.h"
 
 #include <algorithm>
 #include <cstdlib>

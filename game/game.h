@@ -1,6 +1,8 @@
 // Game: the state machine, the tick, level set-up and the player's pointer input.
 #pragma once
 
+#include "game/field_view.h"
+
 struct Glimp;
 struct Image;
 struct PointerCursor;
@@ -28,10 +30,7 @@ void setup_level(int level);
 void button_press(int x, int y);
 void button_release(int x, int y);
 
-int level();
-int screen_size();
-// (screen_size / 400) to the power n; 1.0 for n <= 0.
-double scale(int n);
+// Game::level, Game::screen_size and Game::scale: see game/field_view.h.
 
 // Settings and handles that start-up fills in.
 void set_screen_size(int size);

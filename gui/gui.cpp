@@ -1,11 +1,9 @@
 // Gui front: back-end registry, texts, ticker, pointer rule and the forwarding shims.
 #include "gui/gui.h"
 
-#include "game/support.h"
+#include "game/fatal.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <string>
 #include <strings.h>
 
 namespace {
@@ -141,12 +139,8 @@ void load_image_frame(const char *name, int index, int flag, Image **out)
 {
     if (index >= 100)
         fatal("image index too large");
-    // Room for the underscore, at most two digits and the terminator.
-    size_t size = strlen(name) + 4;
-    char *frame_name = static_cast<char *>(xalloc(static_cast<int>(size)));
-    snprintf(frame_name, size, "%s_%d", name, index);
-    active->load_image(frame_name, flag, out);
-    free(frame_name);
+    std::string frame_name = std::string(name) + "_" + std::to_string(index);
+    active->load_image(frame_name.c_str(), flag, out);
 }
 
 int image_width(Image *image) { return active->image_width(image); }

@@ -4,12 +4,11 @@
 #include "field/computer.h"
 #include "field/network.h"
 #include "field/swarm.h"
-#include "game/game.h"
+#include "game/field_view.h"
 #include "game/support.h"
 #include "gui/gui.h"
 #include "sound/sound.h"
 
-#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -27,16 +26,6 @@ constexpr int WORK_STEPS = 13;
 constexpr int CARGO_DX = -2;   // where the carried distro rides while walking
 constexpr int CARGO_DY = -15;
 
-// Values that can leave the int range only on absurd field sizes are clamped rather than wrapped.
-int clamp_int(long long v)
-{
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
 // rand() % bound, for a bound that a tiny field could make zero or less: the draw is
 // still taken, so the order of draws never depends on the sizes, and the result is 0.
 int draw_below(long long bound)
@@ -53,18 +42,18 @@ void edge_point(int &x, int &y)
     switch (side) {
     case 0:
         x = draw_below(s - glimp_w + 1);
-        y = clamp_int(-static_cast<long long>(glimp_h) - 16);
+        y = saturate(-static_cast<long long>(glimp_h) - 16);
         break;
     case 1:
-        x = clamp_int(s + 1);
+        x = saturate(s + 1);
         y = draw_below(s - glimp_h + 1);
         break;
     case 2:
         x = draw_below(s - glimp_w + 1);
-        y = clamp_int(s + 1);
+        y = saturate(s + 1);
         break;
     default:
-        x = clamp_int(-static_cast<long long>(glimp_w) - 2);
+        x = saturate(-static_cast<long long>(glimp_w) - 2);
         y = draw_below(s - glimp_h + 1);
         break;
     }
@@ -104,8 +93,8 @@ void walk_step(Glimp *g, bool out)
         sx = static_cast<long long>(static_cast<double>(sx) * 1.25);
         sy = static_cast<long long>(static_cast<double>(sy) * 1.25);
     }
-    g->x = clamp_int(g->x + sx);
-    g->y = clamp_int(g->y + sy);
+    g->x = saturate(g->x + sx);
+    g->y = saturate(g->y + sy);
     if (sx < 0)
         g->frames = left;
     else if (sx > 0)
@@ -281,7 +270,7 @@ void walk_out(Glimp *g)
 void die(Glimp *g)
 {
     if (g->frame > 3) {
-        g->y = clamp_int(static_cast<long long>(g->y) + g->cargo_dy);
+        g->y = saturate(static_cast<long long>(g->y) + g->cargo_dy);
         if (g->cargo <= INITFAIL) {
             Swarm::remove(g);   // only initfail or nothing: no trace is left
         } else {

@@ -5,6 +5,7 @@
 #include "field/network.h"
 #include "field/swarm.h"
 #include "game/game_internal.h"
+#include "game/support.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"
 #include "sound/sound.h"
@@ -29,15 +30,6 @@ bool in_tick = false;           // a tick waiting in a dialog must not be entere
 namespace Game {
 namespace internal {
 
-int saturate(long long v)
-{
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
 void add_score(long long points) { score_ = saturate(score_ + points); }
 void set_dragged(Glimp *g) { dragged_ = g; }
 PointerCursor *hand_up() { return hand_up_; }
@@ -47,8 +39,6 @@ PointerCursor *hand_down() { return hand_down_; }
 } // namespace Game
 
 namespace {
-
-using Game::internal::saturate;
 
 void draw_logo()
 {

@@ -7,8 +7,6 @@ struct PointerCursor;
 namespace Game {
 namespace internal {
 
-// v clamped to the int range: scores and sums saturate instead of overflowing.
-int saturate(long long v);
 // score += points, saturating.
 void add_score(long long points);
 void set_dragged(Glimp *g);

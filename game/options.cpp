@@ -3,8 +3,6 @@
 
 #include "game/support.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,19 +14,6 @@ constexpr int MIN_SCREEN_SIZE = 400;
 // The field logic grows with the square of the size; 4000 keeps a level's set-up bounded
 // and is more than any display shows.
 constexpr int MAX_SCREEN_SIZE = 4000;
-
-// A whole base-10 number as strtol reads it (leading blanks and a sign allowed) that fits
-// an int; false for trailing text, no digits at all, or a value out of range.
-bool parse_int(const char *text, int *out)
-{
-    errno = 0;
-    char *end = nullptr;
-    long value = strtol(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
-        return false;
-    *out = static_cast<int>(value);
-    return true;
-}
 
 } // namespace
 

@@ -1,6 +1,8 @@
-// fatal and xalloc.
+// fatal, xalloc and the whole-number helpers.
 #include "game/support.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -21,4 +23,24 @@ void *xalloc(int size)
     if (!block)
         fatal("out of memory");
     return block;
+}
+
+bool parse_int(const char *text, int *out)
+{
+    errno = 0;
+    char *end = nullptr;
+    long value = strtol(text, &end, 10);
+    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+
+int saturate(long long v)
+{
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
 }

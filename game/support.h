@@ -1,9 +1,15 @@
-// Helpers every module uses: the fatal exit and the checked allocation.
+// Helpers every module uses: the fatal exit, the checked allocation and whole numbers.
 #pragma once
 
-// Prints the message and a newline to standard error and ends the process with status 1.
-[[noreturn]] void fatal(const char *format, ...) __attribute__((format(printf, 1, 2)));
+#include "game/fatal.h"
 
 // malloc that never returns null: a failed allocation is fatal ("out of memory").
 // A size below 1 allocates one byte, so the result is always a block the caller frees.
 void *xalloc(int size);
+
+// A whole base-10 number as strtol reads it (leading blanks and a sign allowed) that fits
+// an int; false for trailing text, no digits at all, or a value out of range.
+bool parse_int(const char *text, int *out);
+
+// v clamped to the int range: sums and far-off positions saturate instead of overflowing.
+int saturate(long long v);

@@ -2,15 +2,14 @@
 #include "gui/gtk/gtk_private.h"
 
 #include "game/game.h"
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include "game/support.h"
 
 namespace {
 GtkWidget *dialogs[DIALOG_COUNT];   // built and realized once, hidden between uses, never destroyed
 guint wait_level[DIALOG_COUNT];     // gtk_main level of the loop waiting for the dialog; 0 when none
 bool dismissed[DIALOG_COUNT];       // dismissed; its wait ends once its loop is the innermost
+GtkWidget *message_labels[DIALOG_COUNT];   // a message dialog's text, which set_dialog_text replaces
+GtkWidget *entries[DIALOG_COUNT];          // an entry dialog's entry
 } // namespace
 
 namespace {
@@ -77,13 +76,9 @@ void on_quit_confirmed(gpointer, GtkWidget *)
 // reads as 0, which the game ignores); anything else is dropped without a word.
 void on_warp_entered(gpointer entry, GtkWidget *)
 {
-    const char *text = gtk_entry_get_text(GTK_ENTRY(entry));
-    char *end = nullptr;
-    errno = 0;
-    long value = strtol(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
-        return;
-    Game::warp_to_level(static_cast<int>(value));
+    int level = 0;
+    if (parse_int(gtk_entry_get_text(GTK_ENTRY(entry)), &level))
+        Game::warp_to_level(level);
 }
 
 void on_name_entered(gpointer entry, GtkWidget *)
@@ -142,6 +137,7 @@ void build_message_dialog(int id, bool with_cancel, Image *image, const char *bu
         pango_font_description_free(font);
     }
     gtk_container_add(GTK_CONTAINER(box), label);
+    message_labels[id] = label;
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), box);
     gtk_widget_show_all(box);
     add_dialog_button(dialog, button_label ? button_label : "OK", action, nullptr);
@@ -162,6 +158,7 @@ void build_entry_dialog(int id, DialogAction action)
     g_signal_connect_swapped(entry, "activate", G_CALLBACK(on_dialog_done), dialog);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry);
     gtk_widget_show(entry);
+    entries[id] = entry;
     add_dialog_button(dialog, "OK", action, entry);
     store(id, dialog);
 }
@@ -191,17 +188,10 @@ void build_picture_dialog(int id, Image *first, Image *second)
 // The keyboard goes to the dialog's entry, if it has one, with the text left from last
 // time selected: typing replaces it and Enter keeps it. Without this a click on "OK" last
 // time leaves the keyboard on the button, or a new number is typed after the old one.
-void focus_entry(GtkWidget *dialog)
+void focus_entry(int id)
 {
-    GtkWidget *vbox = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
-    GList *children = gtk_container_get_children(GTK_CONTAINER(vbox));
-    for (GList *child = children; child; child = child->next) {
-        if (GTK_IS_ENTRY(child->data)) {
-            gtk_widget_grab_focus(GTK_WIDGET(child->data));   // selects the whole text
-            break;
-        }
-    }
-    g_list_free(children);
+    if (entries[id])
+        gtk_widget_grab_focus(entries[id]);   // selects the whole text
 }
 
 } // namespace
@@ -256,7 +246,7 @@ void show_dialog(int id)
     x = MAX(0, MIN(x, gdk_screen_get_width(screen) - dw));
     y = MAX(0, MIN(y, gdk_screen_get_height(screen) - dh));
     gtk_widget_set_uposition(dialog, x, y);
-    focus_entry(dialog);
+    focus_entry(id);
     gtk_widget_show_all(dialog);
     // The first showing of a dialog realized at start-up ignores the position set above.
     gtk_window_move(GTK_WINDOW(dialog), x, y);
@@ -271,29 +261,9 @@ void show_dialog(int id)
 
 void set_dialog_text(int id, const char *text)
 {
-    // Only message dialogs keep their text in a box with a label; the others keep theirs.
-    if (!dialogs[id])
-        return;
-    GtkWidget *vbox = gtk_dialog_get_content_area(GTK_DIALOG(dialogs[id]));
-    GList *children = gtk_container_get_children(GTK_CONTAINER(vbox));
-    GtkWidget *box = nullptr;
-    for (GList *child = children; child; child = child->next) {
-        if (GTK_IS_HBOX(child->data)) {
-            box = GTK_WIDGET(child->data);
-            break;
-        }
-    }
-    g_list_free(children);
-    if (!box)
-        return;
-    GList *parts = gtk_container_get_children(GTK_CONTAINER(box));
-    for (GList *part = parts; part; part = part->next) {
-        if (GTK_IS_LABEL(part->data)) {
-            gtk_label_set_text(GTK_LABEL(part->data), text);   // the label keeps its own copy
-            break;
-        }
-    }
-    g_list_free(parts);
+    // Only message dialogs have a text to replace; the others keep theirs.
+    if (message_labels[id])
+        gtk_label_set_text(GTK_LABEL(message_labels[id]), text);   // the label keeps its own copy
 }
 
 } // namespace GtkGui

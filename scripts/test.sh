@@ -63,4 +63,9 @@ if [ "$fuzz_status" -ne 0 ]; then
 fi
 echo "fuzz: high_scores_fuzz ran ${fuzz_runs:-?} inputs, no crash"
 suites=$((suites + 1))
+
+# The committed artwork is exactly what tools/draw_art.py draws.
+echo "== art"
+scripts/check_art.sh
+suites=$((suites + 1))
 echo "suites: $suites passed, 0 failed"

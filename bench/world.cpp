@@ -50,8 +50,9 @@ int threats()
 
 namespace World {
 
-// The order of the program's start-up: the Glimp pictures first, their size spaces the computers.
-// The high-score file is left alone: the benchmarks of the table point it at a file of their own.
+// The program's own start-up, with no options: the null back end is the registry's only row.
+// It reads the build's high-score file and never writes it; the benchmarks of the table
+// point it at a file of their own.
 void open()
 {
     if (opened)
@@ -59,21 +60,7 @@ void open()
     opened = true;
     static char name[] = "glimpwatch_bench";
     static char *argv[] = {name, nullptr};
-    int argc = 1;
-    Gui::open("null", &argc, argv);
-    Gui::build_main_window(Game::DEFAULT_SCREEN_SIZE);
-    Gui::prepare_canvas();
-    Image *logo = nullptr, *icon = nullptr, *about = nullptr;
-    Gui::load_image("logo", 0, &logo);
-    Gui::load_image("icon", 0, &icon);
-    Gui::load_image("about", 0, &about);
-    Game::set_pictures(logo, icon, about);
-    Gui::build_dialogs(logo, icon, about);
-    PointerCursor *hand_up = nullptr, *hand_down = nullptr;
-    Gui::load_cursor("hand_up", 0, &hand_up);
-    Gui::load_cursor("hand_down", 0, &hand_down);
-    Game::set_hand_cursors(hand_up, hand_down);
-    load_play_field_pictures();
+    start_glimpwatch(1, argv);
 }
 
 void start(int size, int level, unsigned seed)

@@ -23,7 +23,7 @@ void load_play_field_pictures()
     Spark::load_images();
 }
 
-void run_glimpwatch(int argc, char **argv)
+void start_glimpwatch(int argc, char **argv)
 {
     srand(static_cast<unsigned>(time(nullptr)));
     Options options = parse_options(argc, argv);
@@ -68,6 +68,11 @@ void run_glimpwatch(int argc, char **argv)
         Game::start(options.level);
     else
         Gui::enable_pause_item(0);
+}
+
+void run_glimpwatch(int argc, char **argv)
+{
+    start_glimpwatch(argc, argv);
     Gui::run_event_loop();
     exit(0);
 }

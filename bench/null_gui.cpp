@@ -1,7 +1,10 @@
 // The null back end: nothing is drawn, so a benchmark times the game logic alone.
 #include "bench/null_gui.h"
 
-#include <cstring>
+#include "game/fatal.h"
+#include "tests/xpm_file.h"
+
+#include <string>
 
 namespace {
 Image images[64];       // every picture of the game, made once as the real back end does
@@ -14,29 +17,6 @@ long draws = 0;         // blits, lines and texts: shows how much a frame would 
 
 namespace {
 
-struct Size {
-    const char *prefix;
-    int width, height;
-};
-
-// The sizes of the pixmaps/ artwork, by name or by the name of a frame set.
-const Size SIZES[] = {
-    {"toaster", 46, 34}, {"maccpu", 46, 34}, {"nextcpu", 46, 34}, {"sgicpu", 46, 34},
-    {"suncpu", 46, 34}, {"os2cpu", 46, 34}, {"bsdcpu", 46, 34},
-    {"miteA_", 64, 40}, {"miteD_", 32, 32}, {"miteL_", 32, 32}, {"miteR_", 32, 32},
-    {"spark_", 14, 14}, {"bucket", 30, 30}, {"logo", 320, 160}, {"icon", 48, 48},
-    {"about", 320, 100},
-};
-
-// Anything not in the table is a distro emblem (initfail and the ten distros).
-Size size_of(const char *name)
-{
-    for (const Size &s : SIZES)
-        if (strncmp(name, s.prefix, strlen(s.prefix)) == 0)
-            return s;
-    return Size{name, 24, 20};
-}
-
 void set_cursor(PointerCursor *) {}
 
 // Out of room only if the game grew more pictures than the artwork has: reuse the last.
@@ -47,10 +27,14 @@ void load_cursor(const char *, int, PointerCursor **out)
 
 void load_image(const char *name, int, Image **out)
 {
+    // The size of the committed artwork; a missing picture ends the program as in the real one.
+    std::string path = std::string(GLIMPWATCH_PIXMAPS_DIR) + "/" + name + ".xpm";
+    int width = 0, height = 0;
+    if (!XpmFile::size(path, &width, &height))
+        fatal("error reading %s", path.c_str());
     Image *image = &images[image_count < 63 ? image_count++ : 63];
-    Size s = size_of(name);
-    image->width = s.width;
-    image->height = s.height;
+    image->width = width;
+    image->height = height;
     *out = image;
 }
 

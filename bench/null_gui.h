@@ -1,4 +1,5 @@
-// A null back end for the benchmarks: every operation does nothing, pictures have the artwork's sizes.
+// A null back end for the benchmarks: every operation does nothing, pictures have the sizes
+// of the committed artwork, read from the XPM headers.
 #pragma once
 
 #include "gui/gui.h"

@@ -1,6 +1,9 @@
 // The recording fake back end.
 #include "tests/fake_gui.h"
 
+#include "gui/gui_testing.h"
+#include "tests/xpm_file.h"
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -8,7 +11,8 @@
 namespace {
 std::vector<std::string> log;
 std::map<std::string, std::unique_ptr<Image>> images;
-std::map<std::string, std::pair<int, int>> sizes;
+std::map<std::string, std::pair<int, int>> sizes;     // sizes a test set, by name
+std::map<std::string, std::pair<int, int>> artwork;   // sizes read from pixmaps/, by name
 std::vector<std::unique_ptr<PointerCursor>> cursors;
 std::string cursor_name;
 std::map<int, std::string> texts;
@@ -136,31 +140,23 @@ GuiMethods make_table()
 
 const GuiMethods table = make_table();
 
-// The sizes of the real artwork, so in-process games place and hit like the program.
-void default_sizes()
+// The size of the committed picture pixmaps/<name>.xpm, so in-process games place and hit
+// like the program; 10 x 10 for a name with no picture.
+std::pair<int, int> artwork_size(const std::string &name)
 {
-    sizes.clear();
-    const char *computers[] = {"toaster", "maccpu", "nextcpu", "sgicpu", "suncpu", "os2cpu", "bsdcpu"};
-    for (const char *c : computers)
-        sizes[c] = {46, 34};
-    const char *distros[] = {"initfail", "arch", "bsd", "centos", "debian", "gentoo",
-                             "mandriva", "openbsd", "slackware", "suse", "ubuntu"};
-    for (const char *d : distros)
-        sizes[d] = {24, 20};
-    for (int i = 0; i < 5; i++)
-        sizes["miteD_" + num(i)] = {32, 32};
-    for (int i = 0; i < 3; i++) {
-        sizes["miteL_" + num(i)] = {32, 32};
-        sizes["miteR_" + num(i)] = {32, 32};
-    }
-    for (int i = 0; i < 13; i++)
-        sizes["miteA_" + num(i)] = {64, 40};
-    sizes["spark_0"] = {14, 14};
-    sizes["spark_1"] = {14, 14};
-    sizes["bucket"] = {30, 30};
-    sizes["logo"] = {320, 160};
-    sizes["icon"] = {48, 48};
-    sizes["about"] = {320, 100};
+    auto known = artwork.find(name);
+    if (known != artwork.end())
+        return known->second;
+    int w = 0, h = 0;
+    if (!XpmFile::size(std::string(GLIMPWATCH_PIXMAPS_DIR) + "/" + name + ".xpm", &w, &h))
+        w = h = 10;
+    return artwork[name] = {w, h};
+}
+
+std::pair<int, int> size_of(const std::string &name)
+{
+    auto set = sizes.find(name);
+    return set != sizes.end() ? set->second : artwork_size(name);
 }
 
 } // namespace
@@ -194,12 +190,8 @@ Image *image(const std::string &name)
     auto it = images.find(name);
     if (it != images.end())
         return it->second.get();
-    if (sizes.empty())
-        default_sizes();
-    auto size = sizes.find(name);
-    int w = size != sizes.end() ? size->second.first : 10;
-    int h = size != sizes.end() ? size->second.second : 10;
-    images[name] = std::unique_ptr<Image>(new Image{name, w, h});
+    std::pair<int, int> size = size_of(name);
+    images[name] = std::unique_ptr<Image>(new Image{name, size.first, size.second});
     return images[name].get();
 }
 
@@ -227,11 +219,11 @@ void reset()
 {
     log.clear();
     // Images and cursors stay allocated: the game keeps handles to them, as in the program.
-    default_sizes();
+    sizes.clear();
     for (auto &entry : images) {
-        auto size = sizes.find(entry.first);
-        entry.second->width = size != sizes.end() ? size->second.first : 10;
-        entry.second->height = size != sizes.end() ? size->second.second : 10;
+        std::pair<int, int> size = artwork_size(entry.first);
+        entry.second->width = size.first;
+        entry.second->height = size.second;
     }
     cursor_name.clear();
     texts.clear();

@@ -26,7 +26,8 @@ void clear_calls();
 // Only the calls whose text starts with the prefix.
 std::vector<std::string> calls_starting(const std::string &prefix);
 
-// Picture sizes by name; names not in the table get 10 x 10.
+// Pictures have the sizes of the committed artwork (pixmaps/<name>.xpm) and names with no
+// picture 10 x 10, unless a test sets another size here.
 void set_image_size(const std::string &name, int width, int height);
 // Loads (or finds) a picture by name, as the back end would.
 Image *image(const std::string &name);

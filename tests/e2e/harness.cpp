@@ -1,5 +1,6 @@
 // End-to-end harness: Xvfb, child processes, window lookup, captures and XTest input.
 #include "tests/e2e/harness.h"
+#include "tests/xpm_file.h"
 
 // GoogleTest before Xlib, whose macros would spoil its headers.
 #include <gtest/gtest.h>
@@ -220,31 +221,6 @@ void write_file(const std::string &path, const std::string &content) {
 
 namespace {
 
-// The C string literals of an XPM file, in order, comments skipped.
-std::vector<std::string> xpm_strings(const std::string &text) {
-    std::vector<std::string> strings;
-    size_t i = text.find('{');
-    if (i == std::string::npos)
-        return strings;
-    while (i < text.size()) {
-        if (text.compare(i, 2, "/*") == 0) {
-            size_t end = text.find("*/", i + 2);
-            if (end == std::string::npos)
-                break;
-            i = end + 2;
-        } else if (text[i] == '"') {
-            size_t end = text.find('"', i + 1);
-            if (end == std::string::npos)
-                break;
-            strings.push_back(text.substr(i + 1, end - i - 1));
-            i = end + 1;
-        } else {
-            ++i;
-        }
-    }
-    return strings;
-}
-
 int hex_digit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -296,17 +272,9 @@ bool parse_colour(const std::string &value, Rgb *out, bool *transparent) {
 
 } // namespace
 
-bool xpm_size(const std::string &path, int *width, int *height) {
-    auto strings = xpm_strings(read_file(path));
-    if (strings.empty())
-        return false;
-    std::istringstream header(strings[0]);
-    return static_cast<bool>(header >> *width >> *height);
-}
-
 XpmPicture read_xpm(const std::string &path) {
     XpmPicture pic;
-    auto strings = xpm_strings(read_file(path));
+    auto strings = XpmFile::strings(read_file(path));
     if (strings.empty())
         return pic;
     std::istringstream header(strings[0]);

@@ -56,8 +56,6 @@ std::string artifacts_dir(); // TEST_BINARY_DIR/artifacts, created on demand
 std::string score_file();   // the high-score file the test build writes
 std::string read_file(const std::string &path, bool *exists = nullptr);
 void write_file(const std::string &path, const std::string &content);
-// Width and height from an XPM file's header; false when it cannot be read.
-bool xpm_size(const std::string &path, int *width, int *height);
 
 // A fresh working directory for one run of the game, removed when destroyed.
 class WorkDir {

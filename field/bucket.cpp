@@ -1,5 +1,6 @@
 // Bucket: picked up in the field's top-left corner and let go over sparks to douse them.
 #include "field/bucket.h"
+#include "field/bucket_testing.h"
 
 #include "field/network.h"
 #include "gui/gui.h"

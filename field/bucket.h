@@ -11,7 +11,5 @@ void grab();
 // Douses every spark within reach of the point, then puts the bucket back.
 void release(int x, int y);
 int grabbed();
-void set_size_for_tests(int w, int h);
-void reset_for_tests();
 
 } // namespace Bucket

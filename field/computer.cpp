@@ -1,5 +1,6 @@
 // Computers and distros: placement on the field, hit test, compatibility and pictures.
 #include "field/computer.h"
+#include "field/computer_testing.h"
 
 #include "field/glimp.h"
 #include "field/network.h"
@@ -215,19 +216,23 @@ const char *Computer::kind_name(int kind)
     return kind >= 0 && kind < COMPUTER_KINDS ? kind_names[kind] : "";
 }
 
-void Computer::set_size_for_tests(int w, int h)
+void Computer::forget_placed() { grid.valid = false; }
+
+namespace ComputerTesting {
+
+void set_size(int w, int h)
 {
     computer_w = w;
     computer_h = h;
 }
 
-void Computer::forget_placed() { grid.valid = false; }
-
-void Computer::set_plain_scan_for_tests(int on)
+void set_plain_scan(int on)
 {
     plain_scan = on != 0;
     grid.valid = false;
 }
+
+} // namespace ComputerTesting
 
 namespace Distro {
 

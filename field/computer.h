@@ -25,14 +25,9 @@ struct Computer {
     static void draw(const Computer &c);
 
     static const char *kind_name(int kind);
-    // Sets the computer size without pictures, for tests.
-    static void set_size_for_tests(int w, int h);
     // Placement keeps an index of the computers placed so far; the network drops it
     // whenever it replaces its computers other than through setup.
     static void forget_placed();
-    // Nonzero: placement compares a candidate with every placed computer in turn, the
-    // plain reference that the index must agree with (for tests).
-    static void set_plain_scan_for_tests(int on);
 };
 
 namespace Distro {
@@ -46,6 +41,5 @@ void use_cursor(int distro);
 int random_pc_distro();
 int is_pc_distro(int distro);
 const char *name(int distro);
-void set_size_for_tests(int w, int h);
 
 } // namespace Distro

@@ -1,5 +1,6 @@
 // Glimp: walking in, working at a computer, walking out, dying, lying loose.
 #include "field/glimp.h"
+#include "field/glimp_testing.h"
 
 #include "field/computer.h"
 #include "field/network.h"
@@ -430,7 +431,7 @@ int Glimp::hit_loose(const Glimp *g, int px, int py)
            py < static_cast<long long>(g->y) + Distro::height();
 }
 
-void Glimp::set_size_for_tests(int w, int h)
+void GlimpTesting::set_size(int w, int h)
 {
     glimp_w = w;
     glimp_h = h;

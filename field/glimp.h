@@ -35,7 +35,4 @@ struct Glimp {
     // Strictly inside the Glimp's box / the lying distro's box.
     static int hit(const Glimp *g, int px, int py);
     static int hit_loose(const Glimp *g, int px, int py);
-
-    // Sets the Glimp size without pictures, for tests.
-    static void set_size_for_tests(int w, int h);
 };

@@ -1,5 +1,6 @@
 // Network: the level's computers, the wires between them, the sparks on the wires and the counters.
 #include "field/network.h"
+#include "field/network_testing.h"
 
 #include "game/field_view.h"
 #include "game/support.h"

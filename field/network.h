@@ -45,12 +45,6 @@ int counter_of(int distro);
 // Gives the computer the distro and moves its count from its old counter to its new one.
 void set_distro(Computer &c, int distro);
 
-// Installs a hand-made network, for tests: computers as given, counters from their distros, no wires.
-void set_for_tests(const Computer *computers, int count);
-// Adds a wire between two computers, for tests.
-void add_wire_for_tests(int from, int to);
-void reset_for_tests();
-
 } // namespace Network
 
 namespace Spark {
@@ -59,6 +53,5 @@ void load_images();
 int width();
 int height();
 void draw(int x, int y, int frame);
-void set_size_for_tests(int w, int h);
 
 } // namespace Spark

@@ -1,5 +1,6 @@
 // Swarm: the Glimps of the level and the distros they dropped.
 #include "field/swarm.h"
+#include "field/swarm_testing.h"
 
 #include "field/computer.h"
 #include "field/glimp.h"

@@ -27,7 +27,5 @@ int counter(int counter);
 // For tests and checks: the heads of the two lists.
 Glimp *on_field_head();
 Glimp *loose_head();
-// Frees everything and zeroes the counters, for tests.
-void reset_for_tests();
 
 } // namespace Swarm

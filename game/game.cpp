@@ -5,6 +5,7 @@
 #include "field/network.h"
 #include "field/swarm.h"
 #include "game/game_internal.h"
+#include "game/game_testing.h"
 #include "game/support.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"

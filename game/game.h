@@ -45,9 +45,4 @@ int ticks();
 int efficiency();
 Glimp *dragged();
 
-// Back to the state of a fresh process, for tests.
-void reset_for_tests();
-void set_score_for_tests(int score);
-void set_ticks_for_tests(int ticks, int efficiency);
-
 } // namespace Game

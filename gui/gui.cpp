@@ -1,5 +1,6 @@
 // Gui front: back-end registry, texts, ticker, pointer rule and the forwarding shims.
 #include "gui/gui.h"
+#include "gui/gui_testing.h"
 
 #include "game/fatal.h"
 

@@ -104,7 +104,4 @@ void run_event_loop();
 // Whether two boxes (corner, width, height) overlap; boxes that only touch do not.
 int boxes_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
 
-// Forgets the installed back end and the pointer flag, so a test can open a fresh one.
-void reset_for_tests();
-
 } // namespace Gui

@@ -31,8 +31,14 @@ run_ctest() {
 }
 suites=0
 
+# The in-process suite runs in shuffled order; one seed for both of its runs, printed so
+# that a failure can be repeated.
+seed=$(( $(date +%s) % 99999 + 1 ))
+echo "in-process tests shuffled with seed $seed; to repeat an order:" \
+    "build-test/tests/unit_tests --gtest_shuffle --gtest_random_seed=$seed"
+
 echo "== tests"
-run_ctest build-test
+run_ctest build-test GTEST_RANDOM_SEED="$seed"
 
 # The in-process suite again under AddressSanitizer (leaks included) and
 # UndefinedBehaviorSanitizer. GTK itself is not sanitizer-clean, so neither the program
@@ -40,7 +46,7 @@ run_ctest build-test
 echo "== sanitizers"
 configure build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_SANITIZE=ON -DGLIMPWATCH_PROGRAM=OFF
 cmake --build build-asan -j "$jobs"
-run_ctest build-asan ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+run_ctest build-asan GTEST_RANDOM_SEED="$seed" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 # A bounded run of the high-score reader's fuzz target (clang's libFuzzer), from the seed
 # files; new inputs it finds stay in the build directory. Any crash fails the script.

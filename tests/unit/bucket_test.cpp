@@ -1,6 +1,6 @@
 // Bucket: its strict hit box, hiding while grabbed, and dousing every spark in reach.
 #include "field/bucket.h"
-#include "field/network.h"
+#include "field/network_testing.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/test_world.h"
 
@@ -16,12 +16,6 @@ protected:
     void SetUp() override
     {
         TestWorld::fresh_field();   // bucket 30 x 30, sparks 14 x 14
-        FakeGui::clear_calls();
-    }
-    void TearDown() override
-    {
-        Bucket::reset_for_tests();
-        Network::reset_for_tests();
     }
 
     // Three wires, each from an infected computer whose anchor is the given point: after

@@ -1,6 +1,7 @@
 // Computers and distros: placement draws and spacing, hit test, compatibility, pictures.
 #include "field/computer.h"
-#include "field/network.h"
+#include "field/computer_testing.h"
+#include "field/network_testing.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/test_world.h"
@@ -22,13 +23,6 @@ protected:
     void SetUp() override
     {
         TestWorld::fresh_field();   // the Glimp is GW wide
-        Computer::set_plain_scan_for_tests(0);
-        FakeGui::clear_calls();
-    }
-    void TearDown() override
-    {
-        Computer::set_plain_scan_for_tests(0);
-        Network::reset_for_tests();
     }
 };
 
@@ -126,7 +120,7 @@ TEST_F(ComputerTest, ConflictBoundaryIsWAcrossAndComputerHeightDown)
         {W - 1, CH - 1, true}, {W, CH - 1, false},  {W - 1, CH, false}, {0, 0, true},
     };
     for (int plain = 0; plain <= 1; plain++) {
-        Computer::set_plain_scan_for_tests(plain);
+        ComputerTesting::set_plain_scan(plain);
         for (const Case &k : cases) {
             SCOPED_TRACE(testing::Message() << "plain " << plain << " offset " << k.dx << "," << k.dy);
             const unsigned seed = 7;
@@ -155,7 +149,7 @@ TEST_F(ComputerTest, FieldTooFullGivesUpAfter4000TestsLeavingTheRecordUnwritten)
             lattice.push_back(at(x, y));
     for (int plain = 0; plain <= 1; plain++) {
         SCOPED_TRACE(plain);
-        Computer::set_plain_scan_for_tests(plain);
+        ComputerTesting::set_plain_scan(plain);
         Network::set_for_tests(lattice.data(), static_cast<int>(lattice.size()));
         std::vector<int> r = draws(3, 8001);
         srand(3);
@@ -173,7 +167,7 @@ TEST_F(ComputerTest, FieldTooFullGivesUpAfter4000TestsLeavingTheRecordUnwritten)
 TEST_F(ComputerTest, CrowdedFieldKeepsTheComputersAlreadyPlaced)
 {
     // Huge computers: only a handful fit, far fewer than the level asks for.
-    Computer::set_size_for_tests(150, 150);
+    ComputerTesting::set_size(150, 150);
     Game::set_level(12);
     srand(11);
     Network::setup();
@@ -193,7 +187,7 @@ TEST_F(ComputerTest, CrowdedFieldKeepsTheComputersAlreadyPlaced)
 TEST_F(ComputerTest, NoRoomInsideTheBordersPlacesNothingAndDrawsNothing)
 {
     // The picture is as wide as the field less its borders plus one: no left edge is possible.
-    Computer::set_size_for_tests(400 - 80 + 1, 10);
+    ComputerTesting::set_size(400 - 80 + 1, 10);
     srand(5);
     int next = rand();
     srand(5);
@@ -202,7 +196,7 @@ TEST_F(ComputerTest, NoRoomInsideTheBordersPlacesNothingAndDrawsNothing)
     EXPECT_EQ(c.x, 1);
     EXPECT_EQ(rand(), next);
     // One pixel narrower there is exactly one place across.
-    Computer::set_size_for_tests(400 - 80, 10);
+    ComputerTesting::set_size(400 - 80, 10);
     ASSERT_EQ(Computer::setup(c, 0), 1);
     EXPECT_EQ(c.x, 40);
 }

@@ -1,14 +1,12 @@
 // Start-up: the whole sequence in process against the fake back end, its order, the first
 // ticks of a game started from the command line, and the ways the process ends.
-#include "field/bucket.h"
-#include "field/network.h"
-#include "field/swarm.h"
 #include "game/entry.h"
 #include "game/game.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
 #include "sound/sound.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
 
@@ -52,13 +50,7 @@ protected:
     // event loop. What the driver writes to standard error is what the parent checks.
     void run(const std::vector<std::string> &args, std::function<void()> driver)
     {
-        FakeGui::reset();
-        Gui::reset_for_tests();
-        Game::reset_for_tests();
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
-        Bucket::reset_for_tests();
-        HighScores::reset_for_tests();
+        TestWorld::reset_all();
         HighScores::set_path_for_tests(score_path.c_str());
         Sound::reset_for_tests();
         // A player's data directory of the test's own, with nothing remembered in it.

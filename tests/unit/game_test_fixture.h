@@ -5,9 +5,11 @@
 #include "field/bucket.h"
 #include "field/computer.h"
 #include "field/glimp.h"
-#include "field/network.h"
+#include "field/network_testing.h"
 #include "field/swarm.h"
+#include "field/swarm_testing.h"
 #include "game/game.h"
+#include "game/game_testing.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"
@@ -34,16 +36,7 @@ protected:
         FakeGui::clear_calls();
     }
 
-    void TearDown() override
-    {
-        Game::reset_for_tests();
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
-        Bucket::reset_for_tests();
-        HighScores::reset_for_tests();
-        FakeGui::reset();
-        ::remove(score_path.c_str());
-    }
+    void TearDown() override { ::remove(score_path.c_str()); }
 
     static Computer computer(int kind, int distro, int x, int y)
     {

@@ -1,8 +1,8 @@
 // Glimp: pictures, entry, walking, a visit at a computer tick by tick, dying, hits.
 #include "field/computer.h"
 #include "field/glimp.h"
-#include "field/network.h"
-#include "field/swarm.h"
+#include "field/network_testing.h"
+#include "field/swarm_testing.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/test_world.h"
@@ -26,15 +26,7 @@ protected:
     {
         TestWorld::fresh_field();
         Game::set_level(1);
-        FakeGui::clear_calls();
         srand(7);
-    }
-
-    void TearDown() override
-    {
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
-        Game::reset_for_tests();
     }
 
     // Two computers: 0 runs debian at (100, 100), 1 runs arch at (250, 250).

@@ -1,5 +1,6 @@
 // The Gui front: registry, overlap test, frame names, pointer rule, ticker, slot table and texts.
 #include "gui/gui.h"
+#include "gui/gui_testing.h"
 #include "tests/fake_gui.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,6 @@ namespace {
 class GuiFrontTest : public ::testing::Test {
 protected:
     void SetUp() override { FakeGui::install_as_active(); }
-    void TearDown() override { FakeGui::reset(); }
 };
 
 std::vector<std::string> lines_of(const char *text)

@@ -1,5 +1,7 @@
 // Network, wires and sparks: sizes per level, wiring, spark motion, infection and drawing.
 #include "field/network.h"
+#include "field/computer_testing.h"
+#include "field/network_testing.h"
 #include "field/glimp.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
@@ -35,13 +37,6 @@ protected:
     void SetUp() override
     {
         TestWorld::fresh_field();
-        Computer::set_plain_scan_for_tests(0);
-        FakeGui::clear_calls();
-    }
-    void TearDown() override
-    {
-        Computer::set_plain_scan_for_tests(0);
-        Network::reset_for_tests();
     }
 
     // Two computers whose anchors are the given points, joined by one wire from the first.
@@ -420,7 +415,7 @@ TEST_F(NetworkTest, IndexedPlacementMatchesThePlainScan)
     } cases[] = {{400, 12, 200}, {400, 3, 50}, {997, 12, 10}, {1000, 12, 10},
                  {2000, 12, 3}, {4000, 12, 2}};
     auto run = [](int plain, unsigned seed) {
-        Computer::set_plain_scan_for_tests(plain);
+        ComputerTesting::set_plain_scan(plain);
         srand(seed);
         Network::setup();
         std::vector<int> out;
@@ -444,7 +439,7 @@ TEST_F(NetworkTest, IndexedPlacementMatchesThePlainScan)
     // Crowded: big computers leave room for a few only, so placements run out of tries.
     Game::set_screen_size(400);
     Game::set_level(12);
-    Computer::set_size_for_tests(120, 90);
+    ComputerTesting::set_size(120, 90);
     for (unsigned seed = 1; seed <= 5; seed++) {
         SCOPED_TRACE(testing::Message() << "crowded seed " << seed);
         ASSERT_EQ(run(1, seed), run(0, seed));

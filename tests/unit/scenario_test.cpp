@@ -2,9 +2,11 @@
 #include "field/bucket.h"
 #include "field/computer.h"
 #include "field/glimp.h"
-#include "field/network.h"
+#include "field/network_testing.h"
 #include "field/swarm.h"
+#include "field/swarm_testing.h"
 #include "game/game.h"
+#include "game/game_testing.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/test_world.h"
 
@@ -29,14 +31,6 @@ protected:
         Game::set_state(PLAYING);
         Game::set_level(1);
         srand(5);
-    }
-
-    void TearDown() override
-    {
-        held = nullptr;
-        Game::reset_for_tests();   // frees a distro still held
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
     }
 
     // The game's own level set-up, which frees a distro still held.
@@ -465,23 +459,7 @@ protected:
     {
         ScenarioTest::SetUp();
         Game::set_state(WAITING);   // the first step starts a game
-        Bucket::reset_for_tests();
-        Bucket::load_images();
-        Game::set_pictures(FakeGui::image("logo"), FakeGui::image("icon"), FakeGui::image("about"));
-        Gui::load_cursor("hand_up", 0, &hand_up);
-        Gui::load_cursor("hand_down", 0, &hand_down);
-        Game::set_hand_cursors(hand_up, hand_down);
     }
-
-    void TearDown() override
-    {
-        Game::reset_for_tests();   // frees a distro still held
-        Bucket::reset_for_tests();
-        ScenarioTest::TearDown();
-    }
-
-    PointerCursor *hand_up = nullptr;
-    PointerCursor *hand_down = nullptr;
 };
 
 TEST_F(GamePlay, CountersAndListsStayTrueThroughTheGamesOwnTicksAndClicks)

@@ -1,6 +1,7 @@
 // Saving scores: at name entry and at quit, by a new file renamed into place, merged under a lock
 // with what other games saved meanwhile, and whole whatever happens to the saving process.
 #include "game/game.h"
+#include "game/game_testing.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"

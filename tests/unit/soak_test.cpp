@@ -6,6 +6,7 @@
 #include "field/network.h"
 #include "field/swarm.h"
 #include "game/game.h"
+#include "game/game_testing.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"
@@ -39,16 +40,7 @@ protected:
         srand(1);
     }
 
-    void TearDown() override
-    {
-        Game::reset_for_tests();   // frees a distro still held
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
-        Bucket::reset_for_tests();
-        HighScores::reset_for_tests();
-        FakeGui::reset();
-        ::remove(score_path.c_str());
-    }
+    void TearDown() override { ::remove(score_path.c_str()); }
 
     // The player in front of the dialogs: a name when one is asked for, the rest dismissed.
     // Now and then the timer fires while a dialog waits, which must change nothing.

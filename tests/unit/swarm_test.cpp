@@ -1,8 +1,9 @@
 // Swarm: Glimp counts per level, the entry schedule, the two lists, whacking and grabbing.
 #include "field/computer.h"
 #include "field/glimp.h"
-#include "field/network.h"
+#include "field/network_testing.h"
 #include "field/swarm.h"
+#include "field/swarm_testing.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/test_world.h"
@@ -26,13 +27,6 @@ protected:
         Network::set_for_tests(list, 3);
         FakeGui::clear_calls();
         srand(11);
-    }
-
-    void TearDown() override
-    {
-        Swarm::reset_for_tests();
-        Network::reset_for_tests();
-        Game::reset_for_tests();
     }
 
     // A record linked at the head of its list, standing at (x, y).

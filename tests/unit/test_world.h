@@ -1,4 +1,5 @@
-// A fresh process for in-process tests: the recording fake installed, every module reset.
+// A fresh process for in-process tests: every module reset after every test, and the
+// program's own start-up against the recording fake.
 #pragma once
 
 struct Glimp;
@@ -6,10 +7,14 @@ struct PointerCursor;
 
 namespace TestWorld {
 
-// Installs the fake back end, resets every module and loads the play-field pictures in
-// the order start-up loads them; the field is 400 pixels and no game runs.
+// Every module back to the state of a fresh process. A listener calls it after every test,
+// so no test leaves anything behind for the next one, in whatever order they run.
+void reset_all();
+// The program's start-up with no options against the fake back end: every picture and
+// cursor loaded, the logo shown, no game running, a 400-pixel field; the high-score file
+// is one of the test program's own that nothing writes. The calls it made are cleared.
 void fresh_field();
-// fresh_field, plus the logo pictures and the two hand cursors that start-up hands the game.
+// fresh_field, handing over the two hand cursors start-up gave the game.
 void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down);
 // A new Glimp in the on-field list, standing on computer i's target point, about to arrive.
 Glimp *glimp_at_computer(int i);

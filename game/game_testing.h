@@ -1,0 +1,13 @@
+// Test hooks of the Game module; the game itself never includes this header.
+#pragma once
+
+#include "game/game.h"
+
+namespace Game {
+
+// Back to the state of a fresh process; a distro still held is freed.
+void reset_for_tests();
+void set_score_for_tests(int score);
+void set_ticks_for_tests(int ticks, int efficiency);
+
+} // namespace Game

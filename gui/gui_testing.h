@@ -1,0 +1,11 @@
+// Test hooks of the Gui front; the game itself never includes this header.
+#pragma once
+
+#include "gui/gui.h"
+
+namespace Gui {
+
+// Forgets the installed back end, the texts and the pointer flag, so a test can open a fresh one.
+void reset_for_tests();
+
+} // namespace Gui

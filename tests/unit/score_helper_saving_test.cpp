@@ -7,6 +7,7 @@
 #include "scores/score_helper.h"
 #include "scores/shared_table.h"
 #include "scores/shared_table_testing.h"
+#include "tests/unit/score_files.h"
 
 #include <gtest/gtest.h>
 
@@ -29,111 +30,15 @@
 
 namespace {
 
-std::string line(const std::string &name, int level, int score)
-{
-    char text[80];
-    snprintf(text, sizeof text, "%-*s %d %d\n", 20, name.c_str(), level, score);
-    return text;
-}
-
-std::string read_text(const std::string &path)
-{
-    std::string text;
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW);
-    if (fd < 0)
-        return "<" + std::string(strerror(errno)) + ">";
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return text;
-}
-
-void write_text(const std::string &path, const std::string &text)
-{
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0664);
-    ASSERT_GE(fd, 0) << path;
-    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    close(fd);
-}
-
-std::set<std::string> names_in(const std::string &dir)
-{
-    std::set<std::string> names;
-    if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d))
-            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                names.insert(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
-// Ten lines as the game writes them, scores in order: what a reader must find at any time.
-bool whole_table(const std::string &text)
-{
-    int lines = 0, last = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos || end - pos < 24 || text[pos + 20] != ' ')
-            return false;
-        int level = 0, score = 0;
-        char tail = 0;
-        if (sscanf(text.substr(pos + 21, end - pos - 21).c_str(), "%d %d%c", &level, &score, &tail) != 2)
-            return false;
-        if (lines > 0 && score > last)
-            return false;
-        last = score;
-        lines++;
-        pos = end + 1;
-    }
-    return lines == 10;
-}
-
-// A process that holds an exclusive flock on path until it is killed.
-pid_t hold_lock(const std::string &path)
-{
-    int ready[2];
-    if (pipe(ready) != 0)
-        return -1;
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(path.c_str(), O_RDONLY);
-        if (fd < 0 || flock(fd, LOCK_EX) != 0)
-            _exit(1);
-        char c = 'L';
-        if (write(ready[1], &c, 1) != 1)
-            _exit(1);
-        for (;;)
-            pause();
-    }
-    close(ready[1]);
-    char c = 0;
-    ssize_t n = read(ready[0], &c, 1);
-    close(ready[0]);
-    return n == 1 ? pid : -1;
-}
-
-void kill_and_reap(pid_t pid)
-{
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-}
+using namespace ScoreFiles;
 
 class ScoreHelperSavingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         HighScores::reset_for_tests();
-        const char *tmp = getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/glimpwatch-helper-XXXXXX";
-        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-        dir = pattern;
+        dir = make_temp_dir("helper");
+        ASSERT_FALSE(dir.empty());
         table = dir + "/glimpwatch.scores";
         lock = ScoreFile::lock_path(table.c_str());
         spare = ScoreFile::spare_path(table.c_str());
@@ -141,9 +46,9 @@ protected:
         std::string seeds;
         for (int i = 0; i < 10; i++)
             seeds += line("Seed" + std::to_string(i), 1, 100 - i);
-        write_text(table, seeds);
-        write_text(lock, "");
-        write_text(spare, "");
+        write_text(table, seeds, 0664);
+        write_text(lock, "", 0664);
+        write_text(spare, "", 0664);
         SharedTable::set_helper_for_tests(SCORE_HELPER_FOR_TESTS, table.c_str());
     }
 
@@ -151,8 +56,7 @@ protected:
     {
         SharedTable::set_helper_for_tests(nullptr);
         HighScores::reset_for_tests();
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
+        remove_dir(dir);
     }
 
     std::string dir, table, lock, spare;
@@ -279,7 +183,7 @@ TEST_F(ScoreHelperSavingTest, EightGamesSavingAtOnceThroughTheHelperLoseNothing)
         int held = open(lock.c_str(), O_RDONLY);
         while (read(stop[0], &c, 1) < 0) {
             flock(held, LOCK_SH);
-            partial += !whole_table(read_text(table));
+            partial += !well_formed(read_text(table));
             flock(held, LOCK_UN);
         }
         _exit(partial == 0 ? 0 : 1);
@@ -356,7 +260,7 @@ TEST_F(ScoreHelperSavingTest, AHelperKilledWhileSavingLeavesTheOldTableOrTheNewO
         usleep(static_cast<useconds_t>(random() % static_cast<unsigned long>(2 * save_us + 1)));
         kill_and_reap(helper);
         std::string after = read_text(table);
-        broken += !whole_table(after);
+        broken += !well_formed(after);
         changed += after != before;
         before = after;
     }

@@ -5,6 +5,7 @@
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/score_files.h"
 
 #include <gtest/gtest.h>
 
@@ -30,23 +31,7 @@
 
 namespace {
 
-struct Entry {
-    std::string name;
-    int level;
-    int score;
-};
-
-// The file's text for a table, as the game writes it.
-std::string table_text(const std::vector<Entry> &entries)
-{
-    std::string text;
-    for (const Entry &e : entries) {
-        char line[80];
-        snprintf(line, sizeof line, "%-*s %d %d\n", 20, e.name.c_str(), e.level, e.score);
-        text += line;
-    }
-    return text;
-}
+using namespace ScoreFiles;
 
 // What merging must give, worked out independently of the game's insert: the older entries
 // first, then the newer ones in the order they came, sorted by score without reordering ties
@@ -56,88 +41,6 @@ std::vector<Entry> best_ten(std::vector<Entry> in_order)
     std::stable_sort(in_order.begin(), in_order.end(), [](const Entry &a, const Entry &b) { return a.score > b.score; });
     in_order.resize(std::min<size_t>(in_order.size(), 10));
     return in_order;
-}
-
-bool parse_number(const std::string &s, int *out)
-{
-    size_t p = s[0] == '-' ? 1 : 0;
-    if (s.size() <= p || s.size() > p + 10 || s.find_first_not_of("0123456789", p) != std::string::npos)
-        return false;
-    long long v = std::stoll(s);
-    if (v < -2147483648LL || v > 2147483647LL)
-        return false;
-    *out = static_cast<int>(v);
-    return true;
-}
-
-// Exactly ten lines as the game writes them (a 20-column name, a blank, level, blank, score),
-// scores in order and nothing else: what a reader must find at any moment.
-bool well_formed(const std::string &text, std::vector<Entry> *entries = nullptr)
-{
-    std::vector<Entry> found;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            return false;
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (line.size() < 24 || line[20] != ' ')
-            return false;
-        std::string numbers = line.substr(21);
-        size_t blank = numbers.find(' ');
-        Entry e;
-        if (blank == std::string::npos || !parse_number(numbers.substr(0, blank), &e.level) ||
-            !parse_number(numbers.substr(blank + 1), &e.score))
-            return false;
-        e.name = line.substr(0, 20);
-        e.name.erase(e.name.find_last_not_of(' ') + 1);
-        if (!found.empty() && found.back().score < e.score)
-            return false;
-        found.push_back(e);
-    }
-    if (found.size() != 10)
-        return false;
-    if (entries)
-        *entries = found;
-    return true;
-}
-
-std::string read_text(const std::string &path, bool *exists = nullptr)
-{
-    std::string text;
-    int fd = open(path.c_str(), O_RDONLY);
-    if (exists)
-        *exists = fd >= 0;
-    if (fd < 0)
-        return text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return text;
-}
-
-void write_text(const std::string &path, const std::string &text, mode_t mode = 0666)
-{
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
-    ASSERT_GE(fd, 0) << path;
-    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    fchmod(fd, mode);
-    close(fd);
-}
-
-std::set<std::string> names_in(const std::string &dir)
-{
-    std::set<std::string> names;
-    if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d))
-            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                names.insert(e->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 ino_t inode_of(const std::string &path)
@@ -173,39 +76,6 @@ int in_child(const std::function<int()> &fn, bool unprivileged = false)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A process that holds an exclusive flock on path until it is killed.
-pid_t hold_lock(const std::string &path)
-{
-    int ready[2];
-    if (pipe(ready) != 0)
-        return -1;
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(path.c_str(), O_CREAT | O_RDWR, 0666);
-        if (fd < 0 || flock(fd, LOCK_EX) != 0)
-            _exit(1);
-        char c = 'L';
-        if (write(ready[1], &c, 1) != 1)
-            _exit(1);
-        for (;;)
-            pause();
-    }
-    close(ready[1]);
-    char c = 0;
-    ssize_t n = read(ready[0], &c, 1);
-    close(ready[0]);
-    return n == 1 ? pid : -1;
-}
-
-void kill_and_reap(pid_t pid)
-{
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-}
-
 class ScoreSavingTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -213,10 +83,8 @@ protected:
         FakeGui::install_as_active();
         Game::reset_for_tests();
         HighScores::reset_for_tests();
-        const char *tmp = getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/glimpwatch-scores-XXXXXX";
-        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-        dir = pattern;
+        dir = make_temp_dir("scores");
+        ASSERT_FALSE(dir.empty());
         chmod(dir.c_str(), 0755);   // other users' games reach it too
         path = dir + "/glimpwatch.scores";
         lock = path + ".lock";
@@ -228,10 +96,7 @@ protected:
         HighScores::reset_for_tests();
         Game::reset_for_tests();
         FakeGui::reset();
-        chmod(dir.c_str(), 0755);
-        for (const std::string &name : names_in(dir))
-            unlink((dir + "/" + name).c_str());
-        rmdir(dir.c_str());
+        remove_dir(dir);
     }
 
     // Ten entries E0..E9 with scores 100 down to 10, written as the file.

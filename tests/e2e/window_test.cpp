@@ -1,5 +1,6 @@
 // The program from the outside: its options, its start-up errors and its main window.
 #include "tests/e2e/harness.h"
+#include "tests/expected_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +24,6 @@ std::string describe(const RunResult &r) {
            " signalled=" + std::to_string(r.status.signalled) +
            (r.timed_out ? " (timed out)" : "") + "\nstdout: [" + r.out + "]\nstderr: [" + r.err + "]";
 }
-
-const char *const HELP_TEXT = "Glimpwatch version 1.0\n"
-                              "Options:\n"
-                              "-l <n>\tStart at level n.\n"
-                              "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"
-                              "--size <size>\t\tUse a larger playing area.\n"
-                              "-v\t\tPrint version number and exit.\n"
-                              "-h\t\tPrint help and exit.\n"
-                              "--mute\t\tPlay without sound.\n"
-                              "All standard toolkit options are also supported.\n"
-                              "\n";
 
 struct OptionCase {
     std::vector<std::string> args;
@@ -115,15 +105,15 @@ TEST(CommandLine, OptionErrorsPrintOneLineAndExitWithStatus1) {
 
 TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0) {
     const std::vector<OptionCase> cases = {
-        {{"-v"}, 0, "Glimpwatch version 1.0\n\n", ""},
-        {{"--version"}, 0, "Glimpwatch version 1.0\n\n", ""},
-        {{"-h"}, 0, HELP_TEXT, ""},
-        {{"--help"}, 0, HELP_TEXT, ""},
+        {{"-v"}, 0, ExpectedTexts::VERSION, ""},
+        {{"--version"}, 0, ExpectedTexts::VERSION, ""},
+        {{"-h"}, 0, ExpectedTexts::HELP, ""},
+        {{"--help"}, 0, ExpectedTexts::HELP, ""},
         // Arguments are handled in order: a later error is never reached, the GUI name is
         // looked up only after the loop.
-        {{"-v", "--size", "10"}, 0, "Glimpwatch version 1.0\n\n", ""},
-        {{"--size", "500", "-v"}, 0, "Glimpwatch version 1.0\n\n", ""},
-        {{"--gui", "nosuch", "-h"}, 0, HELP_TEXT, ""},
+        {{"-v", "--size", "10"}, 0, ExpectedTexts::VERSION, ""},
+        {{"--size", "500", "-v"}, 0, ExpectedTexts::VERSION, ""},
+        {{"--gui", "nosuch", "-h"}, 0, ExpectedTexts::HELP, ""},
     };
     expect_runs(cases);
 }

@@ -6,6 +6,7 @@
 #include "scores/high_scores_testing.h"
 #include "sound/sound.h"
 #include "tests/fake_gui.h"
+#include "tests/unit/args.h"
 #include "tests/unit/test_world.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +20,6 @@
 #include <vector>
 
 namespace {
-
-struct Args {
-    std::vector<std::string> text;
-    std::vector<char *> argv;
-    explicit Args(const std::vector<std::string> &args) : text(args)
-    {
-        text.insert(text.begin(), "glimpwatch");
-        for (std::string &s : text)
-            argv.push_back(&s[0]);
-        argv.push_back(nullptr);
-    }
-};
 
 class EntryTest : public ::testing::Test {
 protected:
@@ -57,7 +46,7 @@ protected:
         setenv("XDG_DATA_HOME", (score_path + "_data").c_str(), 1);
         FakeGui::on_event_loop(std::move(driver));
         Args a(args);
-        run_glimpwatch(static_cast<int>(a.text.size()), a.argv.data());
+        run_glimpwatch(a.argc(), a.argv.data());
     }
 
     static void print(const std::string &line) { fprintf(stderr, "%s\n", line.c_str()); }

@@ -1,5 +1,7 @@
 // The command line: every rule, message and exit status, in one table.
 #include "game/options.h"
+#include "tests/expected_texts.h"
+#include "tests/unit/args.h"
 
 #include <gtest/gtest.h>
 
@@ -12,31 +14,8 @@
 
 namespace {
 
-const char VERSION[] = "Glimpwatch version 1.0\n\n";
-const char HELP[] = "Glimpwatch version 1.0\n"
-                    "Options:\n"
-                    "-l <n>\tStart at level n.\n"
-                    "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"
-                    "--size <size>\t\tUse a larger playing area.\n"
-                    "-v\t\tPrint version number and exit.\n"
-                    "-h\t\tPrint help and exit.\n"
-                    "--mute\t\tPlay without sound.\n"
-                    "All standard toolkit options are also supported.\n"
-                    "\n";
-
-// The argument vector of a run, with the program name first; the strings live as long as it.
-struct Args {
-    std::vector<std::string> text;
-    std::vector<char *> argv;
-    explicit Args(const std::vector<std::string> &args) : text(args)
-    {
-        text.insert(text.begin(), "glimpwatch");
-        for (std::string &s : text)
-            argv.push_back(&s[0]);
-        argv.push_back(nullptr);
-    }
-    int argc() const { return static_cast<int>(text.size()); }
-};
+using ExpectedTexts::HELP;
+using ExpectedTexts::VERSION;
 
 // Runs the parser in the dying child with only one stream on the captured standard error:
 // standard output for the texts that must go there, standard error for the messages.

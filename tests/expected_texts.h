@@ -1,0 +1,19 @@
+// What the program prints for -v and -h, word for word: both the in-process and the
+// end-to-end checks hold it to these.
+#pragma once
+
+namespace ExpectedTexts {
+
+inline constexpr const char VERSION[] = "Glimpwatch version 1.0\n\n";
+inline constexpr const char HELP[] = "Glimpwatch version 1.0\n"
+                                     "Options:\n"
+                                     "-l <n>\tStart at level n.\n"
+                                     "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"
+                                     "--size <size>\t\tUse a larger playing area.\n"
+                                     "-v\t\tPrint version number and exit.\n"
+                                     "-h\t\tPrint help and exit.\n"
+                                     "--mute\t\tPlay without sound.\n"
+                                     "All standard toolkit options are also supported.\n"
+                                     "\n";
+
+} // namespace ExpectedTexts

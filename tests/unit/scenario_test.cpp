@@ -79,6 +79,19 @@ protected:
         return n;
     }
 
+    // A Glimp that took computer i's distro is whacked while carrying it: the distro is left
+    // lying there, and the Glimp that held it is returned.
+    Glimp *leave_distro_loose_at(int i)
+    {
+        Glimp *g = glimp_at_computer(i);
+        for (int t = 0; t < 9; t++)
+            tick();
+        whack(g);
+        while (g->state == DYING)
+            tick();
+        return g;
+    }
+
     // The player presses on the lying distro; returns what the game then holds.
     Glimp *press_on(Glimp *d)
     {
@@ -283,12 +296,7 @@ TEST_F(ScenarioTest, NewcomerLeavesAStillDyingGlimpsDistroAlone)
 TEST_F(ScenarioTest, DraggedDistroIsNotTakenOverAndStepElevenCountsFromGood)
 {
     hand_made({{4, 4, 100, 100, 0, nullptr}, {1, 1, 260, 260, 0, nullptr}}, 0);
-    Glimp *a = glimp_at_computer(0);
-    for (int t = 0; t < 9; t++)
-        tick();
-    whack(a);
-    while (a->state == DYING)
-        tick();
+    Glimp *a = leave_distro_loose_at(0);
     ASSERT_EQ(a->state, LOOSE);
     ASSERT_EQ(Network::computer(0).loose, a);
     ASSERT_EQ(Network::computer(0).distro, NO_DISTRO);
@@ -323,12 +331,7 @@ TEST_F(ScenarioTest, DraggedDistroIsNotTakenOverAndStepElevenCountsFromGood)
 TEST_F(ScenarioTest, DistroPutBackDuringATakeoverLiesAgainAndCanStillBeUsed)
 {
     hand_made({{4, 4, 100, 100, 0, nullptr}, {4, 4, 260, 260, 0, nullptr}}, 0);
-    Glimp *a = glimp_at_computer(0);
-    for (int t = 0; t < 9; t++)
-        tick();
-    whack(a);
-    while (a->state == DYING)
-        tick();
+    Glimp *a = leave_distro_loose_at(0);
     grab(a);
     Glimp *b = glimp_at_computer(0);
     tick();

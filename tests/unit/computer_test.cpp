@@ -1,6 +1,7 @@
 // Computers and distros: placement draws and spacing, hit test, compatibility, pictures.
 #include "field/computer.h"
 #include "field/computer_testing.h"
+#include "field/glimp.h"
 #include "field/network_testing.h"
 #include "game/game.h"
 #include "tests/fake_gui.h"
@@ -15,14 +16,18 @@
 
 namespace {
 
-// The real artwork's sizes: computers 46 x 34, Glimp 32 wide, so W = 58 and ch = 34.
-constexpr int CW = 46, CH = 34, GW = 32, W = CW + GW - 20;
+// The sizes of the pictures the field has loaded (the committed artwork): a computer's
+// width and height, a Glimp's width, and how far apart across two computers must stand.
+int cw() { return Computer::width(); }
+int ch() { return Computer::height(); }
+int gw() { return Glimp::width(); }
+int spacing() { return cw() + gw() - 20; }
 
 class ComputerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TestWorld::fresh_field();   // the Glimp is GW wide
+        TestWorld::fresh_field();   // the Glimp is gw() wide
     }
 };
 
@@ -88,8 +93,8 @@ TEST_F(ComputerTest, FirstComputerTakesOneDrawOfXAndYWithoutATest)
         srand(seed);
         Computer c{};
         ASSERT_EQ(Computer::setup(c, 0), 1);
-        EXPECT_EQ(c.x, 40 + r[0] % (400 - 80 - CW + 1));
-        EXPECT_EQ(c.y, 40 + r[1] % (400 - 80 - CH + 1));
+        EXPECT_EQ(c.x, 40 + r[0] % (400 - 80 - cw() + 1));
+        EXPECT_EQ(c.y, 40 + r[1] % (400 - 80 - ch() + 1));
         EXPECT_EQ(c.kind, r[2] % 6 + 1);
         int used = 3;
         if (r[2] % 6 < 5) {
@@ -108,16 +113,16 @@ TEST_F(ComputerTest, FirstComputerTakesOneDrawOfXAndYWithoutATest)
 }
 
 // An earlier computer placed relative to where the first candidate will land: the
-// candidate must be rejected exactly when it is less than W across and ch down.
+// candidate must be rejected exactly when it is less than spacing() across and ch down.
 TEST_F(ComputerTest, ConflictBoundaryIsWAcrossAndComputerHeightDown)
 {
     struct Case {
         int dx, dy;
         bool conflict;
     } cases[] = {
-        {W, 0, false},      {W - 1, 0, true},       {-W, 0, false},     {-(W - 1), 0, true},
-        {0, CH, false},     {0, CH - 1, true},      {0, -CH, false},    {0, -(CH - 1), true},
-        {W - 1, CH - 1, true}, {W, CH - 1, false},  {W - 1, CH, false}, {0, 0, true},
+        {spacing(), 0, false},      {spacing() - 1, 0, true},       {-spacing(), 0, false},     {-(spacing() - 1), 0, true},
+        {0, ch(), false},     {0, ch() - 1, true},      {0, -ch(), false},    {0, -(ch() - 1), true},
+        {spacing() - 1, ch() - 1, true}, {spacing(), ch() - 1, false},  {spacing() - 1, ch(), false}, {0, 0, true},
     };
     for (int plain = 0; plain <= 1; plain++) {
         ComputerTesting::set_plain_scan(plain);
@@ -125,11 +130,11 @@ TEST_F(ComputerTest, ConflictBoundaryIsWAcrossAndComputerHeightDown)
             SCOPED_TRACE(testing::Message() << "plain " << plain << " offset " << k.dx << "," << k.dy);
             const unsigned seed = 7;
             std::vector<int> r = draws(seed, 8);
-            int x1 = 40 + r[0] % (400 - 80 - CW + 1), y1 = 40 + r[1] % (400 - 80 - CH + 1);
-            int x2 = 40 + r[2] % (400 - 80 - CW + 1), y2 = 40 + r[3] % (400 - 80 - CH + 1);
+            int x1 = 40 + r[0] % (400 - 80 - cw() + 1), y1 = 40 + r[1] % (400 - 80 - ch() + 1);
+            int x2 = 40 + r[2] % (400 - 80 - cw() + 1), y2 = 40 + r[3] % (400 - 80 - ch() + 1);
             Computer earlier = at(x1 - k.dx, y1 - k.dy);
             // The second candidate must be clear of the earlier computer for the case to tell.
-            ASSERT_FALSE(abs(x2 - earlier.x) < W && abs(y2 - earlier.y) < CH);
+            ASSERT_FALSE(abs(x2 - earlier.x) < spacing() && abs(y2 - earlier.y) < ch());
             Network::set_for_tests(&earlier, 1);
             srand(seed);
             Computer c{};
@@ -142,10 +147,10 @@ TEST_F(ComputerTest, ConflictBoundaryIsWAcrossAndComputerHeightDown)
 
 TEST_F(ComputerTest, FieldTooFullGivesUpAfter4000TestsLeavingTheRecordUnwritten)
 {
-    // A lattice W across and ch down leaves every candidate within reach of some computer.
+    // A lattice spacing() across and ch down leaves every candidate within reach of some computer.
     std::vector<Computer> lattice;
-    for (int y = 0; y <= 400; y += CH)
-        for (int x = 0; x <= 400; x += W)
+    for (int y = 0; y <= 400; y += ch())
+        for (int x = 0; x <= 400; x += spacing())
             lattice.push_back(at(x, y));
     for (int plain = 0; plain <= 1; plain++) {
         SCOPED_TRACE(plain);
@@ -180,7 +185,7 @@ TEST_F(ComputerTest, CrowdedFieldKeepsTheComputersAlreadyPlaced)
     EXPECT_EQ(Network::wire_count(), n / 2);
     for (int i = 0; i < n; i++)
         for (int j = 0; j < i; j++)
-            EXPECT_FALSE(abs(Network::computer(i).x - Network::computer(j).x) < 150 + GW - 20 &&
+            EXPECT_FALSE(abs(Network::computer(i).x - Network::computer(j).x) < 150 + gw() - 20 &&
                          abs(Network::computer(i).y - Network::computer(j).y) < 150);
 }
 
@@ -221,10 +226,10 @@ TEST_F(ComputerTest, PlacedComputersStayInsideTheBordersAndApart)
         int n = Network::computer_count();
         for (int i = 0; i < n; i++) {
             const Computer &c = Network::computer(i);
-            EXPECT_TRUE(c.x >= 40 && c.x + CW <= 360 && c.y >= 40 && c.y + CH <= 360);
+            EXPECT_TRUE(c.x >= 40 && c.x + cw() <= 360 && c.y >= 40 && c.y + ch() <= 360);
             for (int j = 0; j < i; j++) {
                 const Computer &o = Network::computer(j);
-                EXPECT_FALSE(abs(c.x - o.x) < W && abs(c.y - o.y) < CH) << i << " and " << j;
+                EXPECT_FALSE(abs(c.x - o.x) < spacing() && abs(c.y - o.y) < ch()) << i << " and " << j;
             }
         }
     }
@@ -268,8 +273,8 @@ TEST_F(ComputerTest, HitAreaIsCentredOnTheTopLeftCorner)
     struct Case {
         int x, y, hit;
     } cases[] = {
-        {100 - CW + 1, 200 - CH + 1, 1}, {100 - CW, 200, 0}, {100, 200 - CH, 0},
-        {100 + CW - 1, 200 + CH - 1, 1}, {100 + CW, 200, 0}, {100, 200 + CH, 0},
+        {100 - cw() + 1, 200 - ch() + 1, 1}, {100 - cw(), 200, 0}, {100, 200 - ch(), 0},
+        {100 + cw() - 1, 200 + ch() - 1, 1}, {100 + cw(), 200, 0}, {100, 200 + ch(), 0},
         {100, 200, 1},
     };
     for (const Case &k : cases) {

@@ -16,9 +16,11 @@
 
 namespace {
 
-constexpr int W = 32, H = 32;     // miteD_0 of the fake back end
-constexpr int CW = 46;            // computer width
-constexpr int DH = 20;            // initfail height
+// The sizes of the pictures the field has loaded (the committed artwork).
+int gw() { return Glimp::width(); }
+int gh() { return Glimp::height(); }
+int cw() { return Computer::width(); }
+int dh() { return Distro::height(); }   // initfail's, as every distro's
 
 class GlimpTest : public ::testing::Test {
 protected:
@@ -99,10 +101,10 @@ TEST_F(GlimpTest, EnterPicksEdgeThenCoordinateThenTarget)
         SCOPED_TRACE(seed);
         srand(seed);
         int side = rand() % 4;
-        int along = side % 2 == 0 ? rand() % (400 - W + 1) : rand() % (400 - H + 1);
+        int along = side % 2 == 0 ? rand() % (400 - gw() + 1) : rand() % (400 - gh() + 1);
         int target = rand() % 3;
-        int want_x[4] = {along, 401, along, -W - 2};
-        int want_y[4] = {-H - 16, along, 401, along};
+        int want_x[4] = {along, 401, along, -gw() - 2};
+        int want_y[4] = {-gh() - 16, along, 401, along};
         seen[side] = true;
 
         srand(seed);
@@ -112,7 +114,7 @@ TEST_F(GlimpTest, EnterPicksEdgeThenCoordinateThenTarget)
         EXPECT_EQ(g->x, want_x[side]);
         EXPECT_EQ(g->y, want_y[side]);
         EXPECT_EQ(g->target, target);
-        EXPECT_EQ(g->target_x, list[target].x + CW - 20);
+        EXPECT_EQ(g->target_x, list[target].x + cw() - 20);
         EXPECT_EQ(g->target_y, list[target].y + 3);
         EXPECT_EQ(g->frame, 0);
         EXPECT_EQ(g->frames, Glimp::left_frames());
@@ -124,7 +126,7 @@ TEST_F(GlimpTest, EnterPicksEdgeThenCoordinateThenTarget)
         EXPECT_EQ(Swarm::counter(ON_FIELD), before_on + 1);
         EXPECT_EQ(Swarm::counter(RESERVE), before_reserve - 1);
         // Every entry point puts the whole Glimp outside the field.
-        EXPECT_FALSE(Gui::boxes_overlap(g->x, g->y, W, H, 0, 0, 400, 400));
+        EXPECT_FALSE(Gui::boxes_overlap(g->x, g->y, gw(), gh(), 0, 0, 400, 400));
         free(g);
     }
     for (int side = 0; side < 4; side++)
@@ -248,7 +250,7 @@ TEST_F(GlimpTest, ArrivalAtInfectedOrBusyComputerRetargetsWithoutMoving)
         Glimp::update(g);
         EXPECT_EQ(g->state, WALKING_IN);
         EXPECT_EQ(g->target, r);
-        EXPECT_EQ(g->target_x, list[r].x + CW - 20);
+        EXPECT_EQ(g->target_x, list[r].x + cw() - 20);
         EXPECT_EQ(g->target_y, list[r].y + 3);
         EXPECT_EQ(g->x, x);
         EXPECT_EQ(g->y, y);
@@ -277,7 +279,7 @@ TEST_F(GlimpTest, FullVisitTickByTick)
     int tx = g->target_x;
     Glimp::update(g);   // arrival
     ASSERT_EQ(g->state, AT_COMPUTER);
-    const int rest = H - DH;
+    const int rest = gh() - dh();
     const VisitRow rows[] = {
         {1, -8, 6, rest, 0, 4, 0, 2, 0},
         {2, -16, 14, rest, 0, 4, 0, 2, 0},
@@ -334,7 +336,7 @@ TEST_F(GlimpTest, FullVisitTickByTick)
     EXPECT_EQ(g->cargo_dy, -15);
     EXPECT_EQ(g->cargo, 4);
     EXPECT_EQ(Network::computer(0).busy, 0);
-    EXPECT_FALSE(Gui::boxes_overlap(g->target_x, g->target_y, W, H, 0, 0, 400, 400));
+    EXPECT_FALSE(Gui::boxes_overlap(g->target_x, g->target_y, gw(), gh(), 0, 0, 400, 400));
 }
 
 TEST_F(GlimpTest, WorkPictureOfStepZeroIsDrawnAtTheComputer)
@@ -519,7 +521,7 @@ TEST_F(GlimpTest, WalkingOutFreesTheGlimpOnlyOnceItsBoxLeavesTheField)
         bool gone;
     };
     const Case cases[] = {
-        {401, 100, true}, {-W - 2, 100, true}, {100, -H - 16, true}, {100, 401, true},
+        {401, 100, true}, {-gw() - 2, 100, true}, {100, -gh() - 16, true}, {100, 401, true},
         {200, 200, false}, {398, 100, false}, {-30, 100, false},
     };
     for (const Case &c : cases) {

@@ -29,8 +29,9 @@
 
 namespace {
 
-// Real-art sizes: computers 46 x 34, so a computer's anchor is (x + 15, y + 17).
-constexpr int AX = 46 / 3, AY = 34 / 2;
+// Where a wire meets a computer, from its loaded picture's size.
+int ax() { return Computer::width() / 3; }
+int ay() { return Computer::height() / 2; }
 
 class NetworkTest : public ::testing::Test {
 protected:
@@ -44,12 +45,12 @@ protected:
     {
         Computer cs[2] = {};
         cs[0].kind = 1;
-        cs[0].x = x1 - AX;
-        cs[0].y = y1 - AY;
+        cs[0].x = x1 - ax();
+        cs[0].y = y1 - ay();
         cs[0].distro = d1;
         cs[1].kind = 2;
-        cs[1].x = x2 - AX;
-        cs[1].y = y2 - AY;
+        cs[1].x = x2 - ax();
+        cs[1].y = y2 - ay();
         cs[1].distro = d2;
         Network::set_for_tests(cs, 2);
         Network::add_wire_for_tests(0, 1);
@@ -108,10 +109,10 @@ TEST_F(NetworkTest, WiresJoinTwoDifferentComputersAtTheirAnchors)
             const Wire &w = Network::wire(i);
             ASSERT_NE(w.from, w.to);
             ASSERT_TRUE(w.from >= 0 && w.from < 20 && w.to >= 0 && w.to < 20);
-            EXPECT_EQ(w.x1, Network::computer(w.from).x + AX);
-            EXPECT_EQ(w.y1, Network::computer(w.from).y + AY);
-            EXPECT_EQ(w.x2, Network::computer(w.to).x + AX);
-            EXPECT_EQ(w.y2, Network::computer(w.to).y + AY);
+            EXPECT_EQ(w.x1, Network::computer(w.from).x + ax());
+            EXPECT_EQ(w.y1, Network::computer(w.from).y + ay());
+            EXPECT_EQ(w.x2, Network::computer(w.to).x + ax());
+            EXPECT_EQ(w.y2, Network::computer(w.to).y + ay());
             EXPECT_EQ(w.active, 0);
             EXPECT_EQ(w.frame, 0);
         }

@@ -1,4 +1,4 @@
-// Test hooks of the computers and distros; the game itself never includes this header.
+// Test hooks of the computers and distros: only the module that defines them and the tests include this header.
 #pragma once
 
 #include "field/computer.h"

@@ -1,4 +1,4 @@
-// Test hooks of the Glimp; the game itself never includes this header.
+// Test hooks of the Glimp: only the module that defines them and the tests include this header.
 #pragma once
 
 #include "field/glimp.h"

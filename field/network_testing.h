@@ -1,4 +1,4 @@
-// Test hooks of the network and the sparks; the game itself never includes this header.
+// Test hooks of the network and the sparks: only the module that defines them and the tests include this header.
 #pragma once
 
 #include "field/network.h"

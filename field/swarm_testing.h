@@ -1,4 +1,4 @@
-// Test hooks of the Swarm; the game itself never includes this header.
+// Test hooks of the Swarm: only the module that defines them and the tests include this header.
 #pragma once
 
 #include "field/swarm.h"

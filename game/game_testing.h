@@ -1,4 +1,4 @@
-// Test hooks of the Game module; the game itself never includes this header.
+// Test hooks of the Game module: only the module that defines them and the tests include this header.
 #pragma once
 
 #include "game/game.h"

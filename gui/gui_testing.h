@@ -1,4 +1,4 @@
-// Test hooks of the Gui front; the game itself never includes this header.
+// Test hooks of the Gui front: only the module that defines them and the tests include this header.
 #pragma once
 
 #include "gui/gui.h"

@@ -40,15 +40,7 @@ std::vector<int> draws(unsigned seed, int count)
     return out;
 }
 
-Computer at(int x, int y, int kind = 1)
-{
-    Computer c{};
-    c.kind = kind;
-    c.distro = kind;
-    c.x = x;
-    c.y = y;
-    return c;
-}
+Computer at(int x, int y, int kind = 1) { return TestWorld::computer(kind, kind, x, y); }
 
 TEST_F(ComputerTest, LoadsSevenPicturesInKindOrderSizedByTheToaster)
 {

@@ -38,15 +38,7 @@ protected:
 
     void TearDown() override { ::remove(score_path.c_str()); }
 
-    static Computer computer(int kind, int distro, int x, int y)
-    {
-        Computer c{};
-        c.kind = kind;
-        c.distro = distro;
-        c.x = x;
-        c.y = y;
-        return c;
-    }
+    static Computer computer(int kind, int distro, int x, int y) { return TestWorld::computer(kind, distro, x, y); }
 
     static void network(std::initializer_list<Computer> list)
     {

@@ -58,6 +58,16 @@ protected:
         Network::update();
     }
 
+    // Arch, lying loose, is dragged onto an infected computer of the given kind.
+    static void drag_distro_onto_infected(int kind)
+    {
+        network({computer(kind, INITFAIL, 100, 100)});
+        playing(1);
+        glimp(LOOSE, 300, 300, 1);
+        Game::button_press(310, 310);
+        Game::button_release(110, 110);
+    }
+
     std::string data_home, old_data_home;
     bool had_data_home = false;
 };
@@ -97,22 +107,10 @@ TEST_F(SoundTest, EachEventIsHeardOnceAndMutingSilencesAllWithoutChangingThePlay
          },
          {}},
         {"a distro put back on an infected computer",
-         [] {
-             network({computer(1, INITFAIL, 100, 100)});
-             playing(1);
-             glimp(LOOSE, 300, 300, 1);
-             Game::button_press(310, 310);
-             Game::button_release(110, 110);
-         },
+         [] { drag_distro_onto_infected(1); },
          {"distro_back"}},
         {"a distro dropped where no computer takes it",
-         [] {
-             network({computer(2, INITFAIL, 100, 100)});
-             playing(1);
-             glimp(LOOSE, 300, 300, 1);
-             Game::button_press(310, 310);
-             Game::button_release(110, 110);
-         },
+         [] { drag_distro_onto_infected(2); },
          {}},
         {"a spark doused",
          [] {

@@ -84,6 +84,16 @@ void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down)
     *hand_down = Game::internal::hand_down();
 }
 
+Computer computer(int kind, int distro, int x, int y)
+{
+    Computer c{};
+    c.kind = kind;
+    c.distro = distro;
+    c.x = x;
+    c.y = y;
+    return c;
+}
+
 Glimp *glimp_at_computer(int i)
 {
     Glimp *g = Glimp::enter();

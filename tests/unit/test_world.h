@@ -2,6 +2,7 @@
 // program's own start-up against the recording fake.
 #pragma once
 
+struct Computer;
 struct Glimp;
 struct PointerCursor;
 
@@ -16,6 +17,8 @@ void reset_all();
 void fresh_field();
 // fresh_field, handing over the two hand cursors start-up gave the game.
 void fresh_game(PointerCursor **hand_up, PointerCursor **hand_down);
+// A computer record of the given kind running the given distro, at (x, y), nothing else set.
+Computer computer(int kind, int distro, int x, int y);
 // A new Glimp in the on-field list, standing on computer i's target point, about to arrive.
 Glimp *glimp_at_computer(int i);
 

@@ -59,6 +59,13 @@ double covered_share(const Capture &canvas, const std::string &name, int x, int 
     return static_cast<double>(picture_mismatches(canvas, pic, x, y)) / static_cast<double>(total);
 }
 
+bool shows_dying_glimp(const Capture &canvas, int x, int y) {
+    for (const auto &frame : dying_glimp_frames())
+        if (covered_share(canvas, frame, x, y) < 0.15)
+            return true;
+    return false;
+}
+
 Capture pause_and_look(Game &game) {
     move_pointer(AWAY_X, AWAY_Y);
     Capture still = game.capture_canvas();

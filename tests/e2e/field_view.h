@@ -33,6 +33,9 @@ std::vector<std::string> dying_glimp_frames();   // miteD_0..4
 // Share (0..1) of the picture's pixels that the canvas does not show with its corner at (x, y).
 double covered_share(const Capture &canvas, const std::string &name, int x, int y);
 
+// The canvas shows a dying Glimp (any of its frames, nearly whole) with its corner at (x, y).
+bool shows_dying_glimp(const Capture &canvas, int x, int y);
+
 // Where the pointer rests off the canvas: the game stands still meanwhile.
 constexpr int AWAY_X = 1270, AWAY_Y = 1014;
 

@@ -68,10 +68,7 @@ TEST(Play, ClickOnAWalkingGlimpKillsIt) {
         killed = wait_until(
             [&] {
                 after = game->capture_canvas();
-                for (const auto &frame : dying_glimp_frames())
-                    if (covered_share(after, frame, g.x, g.y) < 0.15)
-                        return true;
-                return false;
+                return shows_dying_glimp(after, g.x, g.y);
             },
             3000, 20);
         save_artifact(test_artifact_name("after-" + std::to_string(attempt)), after);

@@ -84,13 +84,7 @@ bool whack_a_glimp(Game &game, std::string &log) {
         Sighting g = glimps.front();
         game.click_canvas(g.cx(), g.cy());
         bool killed = wait_until(
-            [&] {
-                Capture after = game.capture_canvas();
-                for (const auto &frame : dying_glimp_frames())
-                    if (covered_share(after, frame, g.x, g.y) < 0.15)
-                        return true;
-                return false;
-            },
+            [&] { return shows_dying_glimp(game.capture_canvas(), g.x, g.y); },
             3000, 20);
         log += "clicked " + g.name + (killed ? ": dying\n" : ": missed\n");
         if (killed)

@@ -7,26 +7,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Settings are a few bytes; anything larger is not ours.
-constexpr std::size_t CAP = 4096;
+bool absolute(const char *path) { return path && path[0] == '/'; }
 
-// Makes the directory and its missing parents, private to the player.
-bool make_dirs(const std::string &path)
+// $HOME, or the account's home in the password database when $HOME is unset or relative
+// (a game started from a service or with a scrubbed environment).
+std::string home()
 {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            break;
-    }
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    const char *env = getenv("HOME");
+    if (absolute(env))
+        return env;
+    const passwd *account = getpwuid(getuid());
+    if (account && absolute(account->pw_dir))
+        return account->pw_dir;
+    return std::string();
 }
 
 bool write_all(int fd, const std::string &text)
@@ -50,30 +49,49 @@ namespace PlayerData {
 std::string dir()
 {
     const char *data = getenv("XDG_DATA_HOME");
-    if (data && data[0] == '/')
+    if (absolute(data))
         return std::string(data) + "/glimpwatch";
-    const char *home = getenv("HOME");
-    if (home && home[0] == '/')
-        return std::string(home) + "/.local/share/glimpwatch";
-    return std::string();
+    std::string base = home();
+    return base.empty() ? base : base + "/.local/share/glimpwatch";
+}
+
+std::string path(const char *name)
+{
+    std::string base = dir();
+    return base.empty() ? base : base + "/" + name;
+}
+
+bool make_dir()
+{
+    std::string wanted = dir();
+    if (wanted.empty())
+        return false;
+    for (std::size_t slash = wanted.find('/', 1);; slash = wanted.find('/', slash + 1)) {
+        std::string part = wanted.substr(0, slash);
+        // One made meanwhile by another game is as good as our own.
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat info;
+    return stat(wanted.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool read(const char *name, std::string &text)
 {
     text.clear();
-    std::string base = dir();
-    if (base.empty())
-        return false;
+    std::string file = path(name);
     // A link planted in its place is not followed, and no FIFO can hold us.
-    return SafeFile::read_regular_nofollow((base + "/" + name).c_str(), CAP, text);
+    return !file.empty() && SafeFile::read_regular_nofollow(file.c_str(), MAX_BYTES, text);
 }
 
 bool write(const char *name, const std::string &text)
 {
-    std::string base = dir();
-    if (base.empty() || !make_dirs(base))
+    if (!make_dir())
         return false;
-    std::string path = base + "/" + name;
+    std::string base = dir();
+    std::string target = base + "/" + name;
     std::string temp = base + "/." + name + ".XXXXXX";
     int fd = mkstemp(&temp[0]);
     if (fd < 0)
@@ -81,7 +99,7 @@ bool write(const char *name, const std::string &text)
     bool ok = write_all(fd, text) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     // rename replaces the old file, or a link in its place, in one step.
-    if (ok && rename(temp.c_str(), path.c_str()) == 0)
+    if (ok && rename(temp.c_str(), target.c_str()) == 0)
         return true;
     unlink(temp.c_str());
     return false;

@@ -21,7 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +37,31 @@ const bool listening = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetAfterEveryTest);
     return true;
 }();
+
+// Every in-process test runs with a data directory of its own below the build tree, so
+// that no test reads or writes the files of whoever runs the tests.
+class PrivateDataHome : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::string home = std::string(TEST_BINARY_DIR) + "/player-home-" + std::to_string(getpid());
+        mkdir(home.c_str(), 0700);
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        home_ = home;
+    }
+    void TearDown() override
+    {
+        std::string command = "rm -rf '" + home_ + "'";
+        if (system(command.c_str()) != 0)
+            fprintf(stderr, "could not remove %s\n", home_.c_str());
+    }
+
+private:
+    std::string home_;
+};
+
+::testing::Environment *const private_data_home = ::testing::AddGlobalTestEnvironment(new PrivateDataHome);
 
 // The high-score file start-up reads: never written, so always missing.
 const std::string &unread_scores()

@@ -1,5 +1,6 @@
 // The player's data directory: where it is, and how its files are read and replaced.
 #include "scores/player_data.h"
+#include "tests/unit/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -12,33 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Sets (or, with null, removes) an environment variable for one test.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const char *value) : name_(name)
-    {
-        const char *old = getenv(name);
-        had_ = old != nullptr;
-        if (had_)
-            old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (had_)
-            setenv(name_.c_str(), old_.c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
 
 std::string account_home()
 {

@@ -2,6 +2,8 @@
 #include "scores/high_scores.h"
 
 #include "scores/high_scores_testing.h"
+#include "scores/player_data.h"
+#include "scores/player_name.h"
 #include "scores/score_file.h"
 #include "scores/shared_table.h"
 
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef GLIMPWATCH_SCORE_FILE
@@ -28,6 +31,11 @@ namespace {
 HighScoreEntry table[HIGH_SCORE_COUNT];
 const char *file_path = GLIMPWATCH_SCORE_FILE;
 std::string test_path;   // a test's own file, kept here so that its text outlives the test's
+// The table of this run is chosen at its first read or save (or by a test), so that a run
+// never moves its scores from one table to another; own_path is the player's own table
+// when the run keeps its scores there, else empty.
+bool path_chosen = false;
+std::string own_path;
 // The entries this run added since its last successful save, ordered as the table is.
 // Saving merges them into whatever the file holds by then.
 HighScoreEntry pending[HIGH_SCORE_COUNT];
@@ -45,18 +53,6 @@ namespace {
 // The white space of the C locale, as the file's readers have always skipped it.
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// The length of text cut to the name field: a cut inside a UTF-8 character drops the
-// whole character, so the dialog never gets broken text.
-size_t field_length(const char *text, size_t length)
-{
-    if (length <= HIGH_SCORE_NAME_MAX)
-        return length;
-    length = HIGH_SCORE_NAME_MAX;
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-        length--;
-    return length;
-}
 
 void set_name(HighScoreEntry &e, const char *text, size_t length)
 {
@@ -158,7 +154,8 @@ bool read_words(const char *data, size_t size, size_t *pos, HighScoreEntry &e)
         !next_word(data, size, &p, &level_begin, &level_end) || !parse_int(level_begin, level_end, &level) ||
         !next_word(data, size, &p, &score_begin, &score_end) || !parse_int(score_begin, score_end, &score))
         return false;
-    set_name(e, name_begin, field_length(name_begin, static_cast<size_t>(name_end - name_begin)));
+    set_name(e, name_begin,
+             PlayerName::fitting_length(name_begin, static_cast<size_t>(name_end - name_begin), HIGH_SCORE_NAME_MAX));
     e.level = level;
     e.score = score;
     *pos = p;
@@ -227,15 +224,26 @@ int make_room(HighScoreEntry *t, int n, int score)
 }
 
 // Tells the player once a run, on standard error, that a score could not be saved; the
-// dialog says it until a save succeeds.
-void note_not_saved(std::string reason)
+// dialog says it, cut short at a character boundary, until a save succeeds.
+void note_not_saved(const std::string &reason)
 {
-    if (reason.size() > REASON_MAX)
-        reason.resize(REASON_MAX);
-    not_saved = reason;
+    not_saved = reason.substr(0, PlayerName::fitting_length(reason.data(), reason.size(), REASON_MAX));
     if (!not_saved_told) {
-        fprintf(stderr, "glimpwatch: score not saved: %s\n", not_saved.c_str());
+        fprintf(stderr, "glimpwatch: score not saved: %s\n", reason.c_str());
         not_saved_told = true;
+    }
+}
+
+// The system table where its directory is there, else the player's own.
+void choose_file()
+{
+    if (path_chosen)
+        return;
+    path_chosen = true;
+    std::string chosen = HighScores::table_path(file_path);
+    if (chosen != file_path) {
+        own_path = chosen;
+        file_path = own_path.c_str();
     }
 }
 
@@ -273,11 +281,18 @@ void save_pending(int wait_ms)
             note_not_saved(reason);
         return;
     }
+    choose_file();
+    // The player's own table is made with its directory on the first save.
+    if (!own_path.empty() && !PlayerData::make_dir()) {
+        note_not_saved("cannot make " + PlayerData::dir());
+        return;
+    }
     // Another game may have saved since this one read the file: only this run's new
     // entries go into the file as it is now, so neither game's scores are lost and none
     // is entered twice.
     HighScoreEntry merged[HIGH_SCORE_COUNT];
-    if (!HighScores::save_entries(file_path, pending, pending_count, wait_ms, merged, &reason)) {
+    ScoreFile::Files files = own_path.empty() ? ScoreFile::Files::ANY_PLAYER : ScoreFile::Files::PLAYERS_OWN;
+    if (!HighScores::save_entries(file_path, pending, pending_count, wait_ms, merged, &reason, files)) {
         // Kept: the next save tries again.
         note_not_saved(reason);
         return;
@@ -307,8 +322,21 @@ std::string file_text(const HighScoreEntry *t)
 
 void parse(const char *data, size_t size) { parse_into(table, data, size); }
 
+std::string table_path(const char *system_path)
+{
+    std::string system = system_path;
+    size_t slash = system.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : system.substr(0, slash);
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return system;
+    std::string own = PlayerData::path("glimpwatch.scores");
+    return own.empty() ? system : own;
+}
+
 void read()
 {
+    choose_file();
     std::string data;
     // A shared table is shown by its helper; one that cannot be shown counts as missing.
     if (SharedTable::in_use()) {
@@ -383,18 +411,10 @@ void insert(const char *name, int level, int score)
     int place = make_room(table, HIGH_SCORE_COUNT, score);
     if (place < 0)
         return;
-    if (!name)
-        name = "";
-    size_t length = 0;
-    while (length <= HIGH_SCORE_NAME_MAX && name[length] != '\0' && name[length] != '\n')
-        length++;
-    // The name entry holds 20 characters, which in UTF-8 can be more than 20 bytes.
-    length = field_length(name, length);
-    // The file pads names with blanks, so blanks at the end of a name could not be told
-    // from the padding when the table is read back: they are dropped here already.
-    while (length > 0 && name[length - 1] == ' ')
-        length--;
-    set_name(table[place], name, length);
+    // What the file can hold and read back: no control characters, whole UTF-8
+    // characters within the name field, no blanks at the end.
+    std::string kept = PlayerName::clean(name);
+    set_name(table[place], kept.data(), kept.size());
     table[place].level = level;
     table[place].score = score;
 
@@ -424,8 +444,14 @@ void format_dialog(char *buf, int size)
     };
     append(snprintf(buf + used, room - used, "%s\n\n", "High Scores:"));
     append(snprintf(buf + used, room - used, "%-*s %6s %7s\n", HIGH_SCORE_NAME_MAX, "Name", "Level", "Score"));
-    for (const HighScoreEntry &e : table)
-        append(snprintf(buf + used, room - used, "%-*s %6d %7d\n", HIGH_SCORE_NAME_MAX, e.name, e.level, e.score));
+    for (const HighScoreEntry &e : table) {
+        // Padded by the columns the name takes, not by its bytes, so that a name of
+        // accented, Cyrillic or wide characters keeps the level and score columns in line.
+        std::string name = PlayerName::clean(e.name);
+        int blanks = HIGH_SCORE_NAME_MAX - PlayerName::display_width(name.c_str());
+        append(snprintf(buf + used, room - used, "%s%*s %6d %7d\n", name.c_str(), blanks > 0 ? blanks : 0, "",
+                        e.level, e.score));
+    }
     if (!not_saved.empty())
         append(snprintf(buf + used, room - used, "\nNot saved: %s; it will be tried again\n", not_saved.c_str()));
 }
@@ -436,6 +462,14 @@ void set_path_for_tests(const char *p)
 {
     test_path = p ? p : GLIMPWATCH_SCORE_FILE;
     file_path = test_path.c_str();
+    own_path.clear();
+    path_chosen = p != nullptr;
+}
+
+void set_system_path_for_tests(const char *p)
+{
+    set_path_for_tests(p);
+    path_chosen = false;
 }
 
 void set_lock_wait_for_tests(int ms, int quit_ms)
@@ -456,6 +490,8 @@ void reset_for_tests()
     not_saved.clear();
     not_saved_told = false;
     file_path = GLIMPWATCH_SCORE_FILE;
+    own_path.clear();
+    path_chosen = false;
 }
 
 } // namespace HighScores

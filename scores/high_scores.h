@@ -8,8 +8,9 @@
 
 constexpr int HIGH_SCORE_COUNT = 10;
 constexpr int HIGH_SCORE_NAME_MAX = 20;
-// The dialog's text with the widest table and the line of a failed save.
-constexpr int HIGH_SCORE_DIALOG_BYTES = 640;
+// The dialog's text with the widest table and the line of a failed save (a name is padded
+// by the columns it shows, so 20 bytes of combining marks take 20 blanks more).
+constexpr int HIGH_SCORE_DIALOG_BYTES = 1024;
 
 struct HighScoreEntry {
     char name[HIGH_SCORE_NAME_MAX + 1];
@@ -41,8 +42,11 @@ int qualifies(int score);
 void format_dialog(char *buf, int size);
 
 const HighScoreEntry &entry(int index);
-// The file this build reads and writes.
+// The file this run reads and writes (chosen by the first read or save).
 const char *path();
+// The table a run uses: system_path where its directory exists, else glimpwatch.scores in
+// the player's data directory (made on the first save); system_path when there is none.
+std::string table_path(const char *system_path);
 
 // The save of write() for any process, with no state of this run: merges count entries
 // (best first, ties in the order they came) into the table file at path under its lock

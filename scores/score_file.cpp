@@ -39,11 +39,16 @@ std::string because(const char *what, int error) { return std::string(what) + ":
 
 enum LockFile { OPENED, ABSENT, UNUSABLE };
 
+// The mode of the files a save makes: every player's game replaces a table that all
+// share, and a player's own table is theirs alone.
+mode_t made_mode(ScoreFile::Files files) { return files == ScoreFile::Files::PLAYERS_OWN ? 0600 : 0666; }
+
 // Opens the lock file, making it first where it is missing and make is set. It is made
-// under a name of its own, given mode 0666 whatever the umask, then linked into place, so
-// that no game ever finds it private to its maker; of two games making it at once, one
-// does and the other opens it. ABSENT: not there, and not made here.
-LockFile open_lock_file(const std::string &path, bool make, int *fd, int *error)
+// under a name of its own, given its mode (0666 for a shared table) whatever the umask,
+// then linked into place, so that no game ever finds it private to its maker; of two
+// games making it at once, one does and the other opens it. ABSENT: not there, and not
+// made here.
+LockFile open_lock_file(const std::string &path, bool make, mode_t mode, int *fd, int *error)
 {
     for (;;) {
         *fd = open_regular(path.c_str(), O_RDWR);
@@ -62,7 +67,7 @@ LockFile open_lock_file(const std::string &path, bool make, int *fd, int *error)
             *error = errno;
             return ABSENT;
         }
-        bool linked = fchmod(made, 0666) == 0 && link(temp.c_str(), path.c_str()) == 0;
+        bool linked = fchmod(made, mode) == 0 && link(temp.c_str(), path.c_str()) == 0;
         *error = errno;
         unlink(temp.c_str());
         if (linked) {
@@ -85,15 +90,16 @@ LockFile open_lock_file(const std::string &path, bool make, int *fd, int *error)
 // Waits at most wait_ms, then gives up: -1 with the reason. A dead holder is no concern,
 // the kernel drops its lock the moment it dies; a stopped one holds it for as long as it
 // likes, and nothing is saved meanwhile. With only_lock_file, nothing but the lock file
-// is ever locked, and it is never made.
-int take_lock(const char *file_path, int wait_ms, int operation, std::string *reason, bool only_lock_file = false)
+// is ever locked, and it is never made. A lock file made here gets mode.
+int take_lock(const char *file_path, int wait_ms, int operation, std::string *reason, bool only_lock_file = false,
+              mode_t mode = 0666)
 {
     std::string lock_path = ScoreFile::lock_path(file_path);
     long long deadline = now_ms() + wait_ms;
     for (;;) {
         const char *locked_path = lock_path.c_str();
         int fd = -1, error = 0;
-        switch (open_lock_file(lock_path, operation == LOCK_EX && !only_lock_file, &fd, &error)) {
+        switch (open_lock_file(lock_path, operation == LOCK_EX && !only_lock_file, mode, &fd, &error)) {
         case OPENED:
             break;
         case UNUSABLE:
@@ -196,14 +202,15 @@ enum Replaced { REPLACED, NO_NEW_FILE, NOT_RENAMED, WRITE_FAILED };
 // The whole table goes into a new file beside the score file, which then takes the score
 // file's name in one step: a reader, or a game killed at any moment, finds the old table
 // or the new one, never a part of either. errno tells why it was not.
-Replaced replace_file(const char *file_path, const std::string &text)
+Replaced replace_file(const char *file_path, const std::string &text, mode_t mode)
 {
     std::string temp = std::string(file_path) + ".XXXXXX";
     int fd = mkostemp(&temp[0], O_CLOEXEC);
     if (fd < 0)
         return NO_NEW_FILE;
-    // 0666, the mode the file is installed with: the next player's game replaces it.
-    bool written = write_all(fd, text.data(), text.size(), 0) && fchmod(fd, 0666) == 0 && fsync(fd) == 0;
+    // A shared table gets 0666, the mode it is installed with: the next player's game
+    // replaces it.
+    bool written = write_all(fd, text.data(), text.size(), 0) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     written = close(fd) == 0 && written;
     if (written && rename(temp.c_str(), file_path) == 0) {
         sync_directory(file_path);
@@ -346,7 +353,7 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
     // Another game may have saved since this one read the file. Under the lock, it is
     // read again and the caller merges its own into that, so that no game's scores are
     // lost and none is entered twice. Without the lock nothing is written.
-    int lock = may_save(path, &why) ? take_lock(path, wait_ms, LOCK_EX, &why) : -1;
+    int lock = may_save(path, &why) ? take_lock(path, wait_ms, LOCK_EX, &why, false, made_mode(files)) : -1;
     if (lock >= 0) {
         remove_left_over_tables(path);
         std::string current, failed;
@@ -359,7 +366,7 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
             saved = current;
             saved_now = true;
         } else {
-            Replaced replaced = replace_file(path, merged);
+            Replaced replaced = replace_file(path, merged, made_mode(files));
             int error = errno;
             // Not renamed: a directory that lets us make files but not replace this one (a
             // sticky directory, another player's file); it may still let us write into it.

@@ -28,6 +28,9 @@ enum class Files {
     // on without the lock. The new table is written into the spare, which then trades
     // names with the table in one step (the old table is the next spare).
     INSTALLED,
+    // The player's own table, in the player's data directory: as ANY_PLAYER, but the
+    // table and its lock file are made mode 0600.
+    PLAYERS_OWN,
 };
 
 // The file's bytes, read under a shared lock so that a table being rewritten in place is
@@ -42,8 +45,8 @@ bool read(const char *path, int wait_ms, std::string &bytes, bool *missing = nul
 using Merge = std::function<bool(const std::string *current, std::string &merged)>;
 
 // Saves under the exclusive lock (waiting at most wait_ms): reads the file again, merges,
-// and puts the merged bytes at path in one step, mode 0666 (rewritten in place where the
-// directory takes no new file). Nothing is written without the lock, over a file that
+// and puts the merged bytes at path in one step, mode 0666 (0600 for PLAYERS_OWN; rewritten
+// in place where the directory takes no new file). Nothing is written without the lock, over a file that
 // cannot be read, or over one that is read-only, a link or not a regular file. True when
 // the file holds what merge made of it, with those bytes in saved (the file's own when
 // merge left it, empty when there is none); false with a short reason for the player.

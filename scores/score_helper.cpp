@@ -2,6 +2,7 @@
 #include "scores/score_helper.h"
 
 #include "scores/high_scores.h"
+#include "scores/player_name.h"
 #include "scores/score_file.h"
 
 #include <cerrno>
@@ -21,38 +22,6 @@ constexpr int LOCK_WAIT_MS = 5000;
 
 // A result on standard input is three short lines; anything longer is not one.
 constexpr size_t MAX_INPUT_BYTES = 256;
-
-// The length of the UTF-8 character at s[0..n), or 0 when it is not a valid one (a stray
-// continuation byte, a cut or overlong sequence, a surrogate, past U+10FFFF).
-size_t utf8_length(const unsigned char *s, size_t n, unsigned *code)
-{
-    unsigned c = s[0];
-    size_t length;
-    unsigned min;
-    if (c < 0x80) {
-        *code = c;
-        return 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-        length = 2, min = 0x80, c &= 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3, min = 0x800, c &= 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4, min = 0x10000, c &= 0x07;
-    } else {
-        return 0;
-    }
-    if (n < length)
-        return 0;
-    for (size_t i = 1; i < length; i++) {
-        if ((s[i] & 0xC0) != 0x80)
-            return 0;
-        c = (c << 6) | (s[i] & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return 0;
-    *code = c;
-    return length;
-}
 
 bool read_input(int fd, std::string &text, std::string &error)
 {
@@ -176,30 +145,6 @@ const char *usage()
            "       glimpwatch-score --add   (NAME, LEVEL and SCORE on three lines of standard input)\n";
 }
 
-bool check_name(const std::string &name, std::string *reason)
-{
-    auto refuse = [&](const char *why) {
-        if (reason)
-            *reason = why;
-        return false;
-    };
-    if (name.size() > static_cast<size_t>(HIGH_SCORE_NAME_MAX))
-        return refuse("the name is longer than 20 bytes");
-    const unsigned char *s = reinterpret_cast<const unsigned char *>(name.data());
-    for (size_t i = 0; i < name.size();) {
-        unsigned code = 0;
-        size_t length = utf8_length(s + i, name.size() - i, &code);
-        if (length == 0)
-            return refuse("the name is not valid UTF-8");
-        // C0 and C1 controls and DEL: a newline or an escape would break the table's lines
-        // or a terminal that shows it.
-        if (code < 0x20 || (code >= 0x7F && code < 0xA0))
-            return refuse("the name holds a control character");
-        i += length;
-    }
-    return true;
-}
-
 bool parse_number(const std::string &text, int min, int &value)
 {
     size_t p = !text.empty() && text[0] == '-' ? 1 : 0;
@@ -254,7 +199,7 @@ bool parse_request(int argc, const char *const *argv, int input_fd, Request &req
     }
     request.add = true;
     request.name = fields[0];
-    if (!check_name(request.name, &error))
+    if (!PlayerName::check(request.name, &error))
         return false;
     if (!parse_number(fields[1], 1, request.level)) {
         error = "the level is not a whole number from 1 to 2147483647";

@@ -23,8 +23,6 @@ const char *usage();
 // False with a one-line reason when the request is not valid.
 bool parse_request(int argc, const char *const *argv, int input_fd, Request &request, std::string &error);
 
-// A name the table can hold: at most 20 bytes of valid UTF-8 without control characters.
-bool check_name(const std::string &name, std::string *reason);
 // A decimal number from min to the largest int, without blanks or a plus sign.
 bool parse_number(const std::string &text, int min, int &value);
 

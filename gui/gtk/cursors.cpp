@@ -2,9 +2,11 @@
 #include "gui/gtk/gtk_private.h"
 
 #include "game/support.h"
+#include "gui/cursor_outline.h"
 #include "gui/gtk/cursor_bits.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -65,10 +67,16 @@ void load_cursor(const char *name, int self_masked, PointerCursor **out)
     if (!row)
         fatal("couldn't load cursor: %s", name);
     GdkBitmap *source = bitmap(row->bits, row->width, row->height);
-    // A row without a mask of its own falls back to being self-masked rather than
-    // reading a bitmap that is not there.
-    GdkBitmap *mask = self_masked || !row->mask_bits ? source
-                                                     : bitmap(row->mask_bits, row->width, row->height);
+    // A self-masked silhouette (a row without a mask of its own counts as one) gets a
+    // one-pixel rim: its mask grown by a pixel shows white around the black shape, so the
+    // cursor stays visible over the dark screen of an infected computer.
+    GdkBitmap *mask = nullptr;
+    if (self_masked || !row->mask_bits) {
+        std::vector<unsigned char> grown = CursorOutline::grown_mask(row->bits, row->width, row->height);
+        mask = bitmap(grown.data(), row->width, row->height);
+    } else {
+        mask = bitmap(row->mask_bits, row->width, row->height);
+    }
     pointer->cursor = gdk_cursor_new_from_pixmap(source, mask, cursor_foreground(), cursor_background(),
                                                  row->width / 2, row->height / 2);
     *out = pointer;

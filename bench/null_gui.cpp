@@ -58,6 +58,7 @@ void build_dialogs(Image *, Image *, Image *) {}
 void enable_pause_item(int) {}
 void set_dialog_text(int, const char *) {}
 void check_sound_item(int) {}
+void show_paused(int) {}
 
 // Filled by member name, so a slot can never shift to the wrong operation.
 GuiMethods make_table()
@@ -86,6 +87,7 @@ GuiMethods make_table()
     m.enable_pause_item = enable_pause_item;
     m.set_dialog_text = set_dialog_text;
     m.check_sound_item = check_sound_item;
+    m.show_paused = show_paused;
     return m;
 }
 

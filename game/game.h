@@ -2,12 +2,11 @@
 #pragma once
 
 #include "game/field_view.h"
+#include "game/game_state.h"
 
 struct Glimp;
 struct Image;
 struct PointerCursor;
-
-enum { PLAYING = 1, BETWEEN_LEVELS = 2, GAME_OVER = 3, WAITING = 4 };
 
 namespace Game {
 
@@ -39,7 +38,7 @@ void set_state(int state);
 void set_pictures(Image *logo, Image *icon, Image *about);
 void set_hand_cursors(PointerCursor *hand_up, PointerCursor *hand_down);
 
-int state();
+// Game::state: see game/game_state.h.
 int score();
 int ticks();
 int efficiency();

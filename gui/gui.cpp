@@ -3,6 +3,7 @@
 #include "gui/gui_testing.h"
 
 #include "game/fatal.h"
+#include "game/game_state.h"
 
 #include <string>
 #include <strings.h>
@@ -12,6 +13,9 @@ const GuiMethods *active = nullptr;
 const char *menu_labels[DIALOG_COUNT];
 const char *dialog_texts[DIALOG_COUNT];
 bool paused_by_pointer = false;
+bool paused_shown = false;          // the back end shows the field as paused
+std::string entry_texts[DIALOG_COUNT];
+bool entry_text_set[DIALOG_COUNT];
 } // namespace
 
 namespace {
@@ -90,6 +94,17 @@ const char *const DIALOG_TEXTS[DIALOG_COUNT] = {
     "You earned a high score.\nEnter your name:",
 };
 
+// The field looks paused exactly while the pointer rule holds a level in play: not on the
+// title screen, not between games, not behind the dialogs between levels or at the end.
+void show_whether_paused()
+{
+    bool held = paused_by_pointer && !active->timer_running() && Game::state() == PLAYING;
+    if (held != paused_shown) {
+        paused_shown = held;
+        active->show_paused(held ? 1 : 0);
+    }
+}
+
 } // namespace
 
 namespace Gui {
@@ -131,6 +146,14 @@ void set_dialog_text(int id, const char *text) { active->set_dialog_text(id, tex
 const char *dialog_text(int id) { return dialog_texts[id]; }
 const char *menu_label(int id) { return menu_labels[id]; }
 
+void set_entry_text(int id, const char *text)
+{
+    entry_text_set[id] = text != nullptr;
+    entry_texts[id] = text ? text : "";
+}
+
+const char *entry_text(int id) { return entry_text_set[id] ? entry_texts[id].c_str() : nullptr; }
+
 void use_cursor(PointerCursor *cursor) { active->set_cursor(cursor); }
 void load_cursor(const char *name, int self_masked, PointerCursor **out) { active->load_cursor(name, self_masked, out); }
 void use_icon(Image *image) { active->set_icon(image); }
@@ -148,12 +171,20 @@ int image_width(Image *image) { return active->image_width(image); }
 int image_height(Image *image) { return active->image_height(image); }
 
 void clear_canvas() { active->clear_canvas(); }
-void present_canvas() { active->present_canvas(); }
+void present_canvas()
+{
+    show_whether_paused();
+    active->present_canvas();
+}
 void blit(Image *image, int x, int y) { active->draw_image(image, x, y); }
 void line(int x1, int y1, int x2, int y2) { active->draw_line(x1, y1, x2, y2); }
 void text(const char *text, int x, int y) { active->draw_text(text, x, y); }
 
-void start_ticker() { active->start_timer(TICK_MS); }
+void start_ticker()
+{
+    active->start_timer(TICK_MS);
+    show_whether_paused();
+}
 void stop_ticker() { active->stop_timer(); }
 
 void pointer_left()
@@ -161,6 +192,7 @@ void pointer_left()
     if (active->timer_running())
         paused_by_pointer = true;
     active->stop_timer();
+    show_whether_paused();
 }
 
 void pointer_entered()
@@ -168,6 +200,7 @@ void pointer_entered()
     if (paused_by_pointer && !active->timer_running())
         active->start_timer(TICK_MS);
     paused_by_pointer = false;
+    show_whether_paused();
 }
 
 void enable_pause_item(int enabled) { active->enable_pause_item(enabled); }
@@ -189,9 +222,12 @@ void reset_for_tests()
 {
     active = nullptr;
     paused_by_pointer = false;
+    paused_shown = false;
     for (int i = 0; i < DIALOG_COUNT; i++) {
         menu_labels[i] = nullptr;
         dialog_texts[i] = nullptr;
+        entry_texts[i].clear();
+        entry_text_set[i] = false;
     }
 }
 

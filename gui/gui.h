@@ -20,7 +20,7 @@ enum {
     DIALOG_COUNT = 11
 };
 
-// The 23 operations every back end provides, in slot order; gui/README gives the contract of each.
+// The 24 operations every back end provides, in slot order; gui/README gives the contract of each.
 struct GuiMethods {
     void (*set_cursor)(PointerCursor *cursor);
     void (*load_cursor)(const char *name, int self_masked, PointerCursor **out);
@@ -45,6 +45,7 @@ struct GuiMethods {
     void (*enable_pause_item)(int enabled);
     void (*set_dialog_text)(int id, const char *text);
     void (*check_sound_item)(int on);
+    void (*show_paused)(int paused);
 };
 
 // One row of the back-end registry; the registry ends with a row whose name is null.
@@ -61,6 +62,8 @@ namespace Gui {
 constexpr int TICK_MS = 200;
 // The Game menu's check entry, after the dialog entries, that turns sound on and off.
 constexpr char SOUND_ITEM_LABEL[] = "Sound";
+// The line across the middle of the paused view (show_paused).
+constexpr char PAUSED_TEXT[] = "Paused: move the pointer back onto the field";
 
 // Picks the back end by name (any case; null for the default), installs it and opens it.
 void open(const char *name, int *argc, char **argv);
@@ -75,6 +78,10 @@ void set_dialog_text(int id, const char *text);
 // The texts handed to the back end; dialog_text is null for the high-score, about and score dialogs.
 const char *dialog_text(int id);
 const char *menu_label(int id);
+// The text an entry dialog's entry comes up with the first time (a copy is kept); the back
+// end reads it while it builds the dialogs. Null when none was set.
+void set_entry_text(int id, const char *text);
+const char *entry_text(int id);
 
 void use_cursor(PointerCursor *cursor);
 void load_cursor(const char *name, int self_masked, PointerCursor **out);
@@ -94,6 +101,7 @@ void text(const char *text, int x, int y);
 void start_ticker();
 void stop_ticker();
 // The pointer rule: leaving the canvas pauses a running game, coming back resumes it.
+// While it holds a level in play, the back end shows the field as paused.
 void pointer_left();
 void pointer_entered();
 void enable_pause_item(int enabled);

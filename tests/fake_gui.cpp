@@ -108,6 +108,8 @@ void set_dialog_text(int id, const char *text)
     record("set_dialog_text " + num(id));
 }
 
+void show_paused(int paused) { record("show_paused " + num(paused)); }
+
 // Filled by member name, so a slot can never shift to the wrong operation.
 GuiMethods make_table()
 {
@@ -135,6 +137,7 @@ GuiMethods make_table()
     m.enable_pause_item = enable_pause_item;
     m.set_dialog_text = set_dialog_text;
     m.check_sound_item = check_sound_item;
+    m.show_paused = show_paused;
     return m;
 }
 

@@ -25,6 +25,8 @@ GdkFont *font = nullptr;
 guint timer_id = 0;                  // 0 while no timer runs
 const char *data_dir = ".";
 GdkColor black, white;               // cursor colours only, never allocated
+bool paused = false;                 // the field shows as paused (see present_canvas)
+GdkPixmap *paused_frame = nullptr;   // the paused view, made the first time it is shown
 } // namespace
 
 namespace {
@@ -150,6 +152,51 @@ void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
 }
 
+// The paused view, composed over a copy of the frame: the frame dimmed, and across its
+// middle a dark band with the line that says why nothing moves. The off-screen canvas
+// itself is left alone, so the next tick draws exactly what it would have drawn.
+void compose_paused_frame()
+{
+    if (!paused_frame)
+        paused_frame = gdk_pixmap_new(offscreen, canvas_size, canvas_size, -1);
+    gdk_draw_drawable(paused_frame, canvas_gc, offscreen, 0, 0, 0, 0, canvas_size, canvas_size);
+    cairo_t *cr = gdk_cairo_create(paused_frame);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.5);
+    cairo_paint(cr);
+    PangoLayout *layout = pango_cairo_create_layout(cr);
+    PangoFontDescription *font_description = pango_font_description_from_string("Sans Bold 11");
+    pango_layout_set_font_description(layout, font_description);
+    pango_font_description_free(font_description);
+    pango_layout_set_width(layout, (canvas_size - 20) * PANGO_SCALE);
+    pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
+    pango_layout_set_text(layout, Gui::PAUSED_TEXT, -1);
+    int text_width = 0, text_height = 0;
+    pango_layout_get_pixel_size(layout, &text_width, &text_height);
+    double top = (canvas_size - text_height) / 2;
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
+    cairo_rectangle(cr, 0, top - 10, canvas_size, text_height + 20);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_move_to(cr, 10, top);
+    pango_cairo_show_layout(cr, layout);
+    g_object_unref(layout);
+    cairo_destroy(cr);
+}
+
+// The icon for every window of the program, dialogs included, set before the first of
+// them exists: a window manager that reads the icon only when a window is first shown
+// has it then. Without a readable icon picture the windows simply come up without one;
+// loading "icon" later says what is wrong with it.
+void set_default_icon(const char *dir)
+{
+    std::string path = std::string(dir) + "/pixmaps/icon.xpm";
+    GdkPixbuf *icon = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+    if (!icon)
+        return;
+    gtk_window_set_default_icon(icon);
+    g_object_unref(icon);
+}
+
 // Our window and picture calls all happen at start-up, so a round trip per check is cheap;
 // without the trap an X error (say, no memory for a huge pixmap) would abort inside GDK.
 bool x_error_since_trap()
@@ -190,13 +237,14 @@ constexpr GuiMethods make_methods()
     m.enable_pause_item = enable_pause_item;
     m.set_dialog_text = set_dialog_text;
     m.check_sound_item = check_sound_item;
+    m.show_paused = show_paused;
     return m;
 }
 
 constexpr GuiMethods METHODS = make_methods();
 
 // A slot added to GuiMethods must be filled above as well.
-static_assert(sizeof(GuiMethods) == 23 * sizeof(void (*)()), "GuiMethods gained a slot");
+static_assert(sizeof(GuiMethods) == 24 * sizeof(void (*)()), "GuiMethods gained a slot");
 
 } // namespace
 
@@ -206,11 +254,14 @@ void open(int *argc, char **argv)
 {
     char **args = argv;   // GTK takes its own options out of this vector
     gtk_init(argc, &args);
+    // The pictures come from the installed directory when it exists, else from below the
+    // working directory; the icon among them is every window's from the start.
+    data_dir = DataDir::path();
+    set_default_icon(data_dir);
     toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     timer_id = 0;
     gtk_window_set_title(GTK_WINDOW(toplevel), "Glimpwatch - An Ombrax Modification");
     g_signal_connect(toplevel, "delete_event", G_CALLBACK(on_window_delete), nullptr);
-    data_dir = DataDir::path();
 }
 
 void build_main_window(int size)
@@ -320,8 +371,18 @@ void present_canvas()
     // An expose can arrive before the off-screen canvas exists; there is nothing to show yet.
     if (!offscreen)
         return;
-    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, offscreen, 0, 0, 0, 0,
-                      canvas_size, canvas_size);
+    GdkPixmap *shown = offscreen;
+    if (paused) {
+        compose_paused_frame();
+        shown = paused_frame;
+    }
+    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, shown, 0, 0, 0, 0, canvas_size, canvas_size);
+}
+
+void show_paused(int shown)
+{
+    paused = shown != 0;
+    present_canvas();
 }
 
 void draw_image(Image *image, int x, int y)

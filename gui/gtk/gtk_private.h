@@ -40,6 +40,7 @@ void open(int *argc, char **argv);
 void build_main_window(int size);
 void enable_pause_item(int enabled);
 void check_sound_item(int on);
+void show_paused(int paused);
 
 // Cursors (cursors.cpp).
 void load_cursor(const char *name, int self_masked, PointerCursor **out);

@@ -130,9 +130,9 @@ TEST_F(GuiFrontTest, PointerRulePausesARunningGameOnly)
     EXPECT_TRUE(FakeGui::timer_running());
 }
 
-TEST_F(GuiFrontTest, FakeTableFillsAllTwentyThreeSlots)
+TEST_F(GuiFrontTest, FakeTableFillsAllTwentyFourSlots)
 {
-    static_assert(sizeof(GuiMethods) == 23 * sizeof(void (*)()), "23 slots, nothing else");
+    static_assert(sizeof(GuiMethods) == 24 * sizeof(void (*)()), "24 slots, nothing else");
     const GuiMethods *m = FakeGui::methods();
     const void *slots[] = {
         reinterpret_cast<const void *>(m->set_cursor),       reinterpret_cast<const void *>(m->load_cursor),
@@ -147,6 +147,7 @@ TEST_F(GuiFrontTest, FakeTableFillsAllTwentyThreeSlots)
         reinterpret_cast<const void *>(m->build_main_window), reinterpret_cast<const void *>(m->build_dialogs),
         reinterpret_cast<const void *>(m->enable_pause_item), reinterpret_cast<const void *>(m->set_dialog_text),
         reinterpret_cast<const void *>(m->check_sound_item),
+        reinterpret_cast<const void *>(m->show_paused),
     };
     for (size_t i = 0; i < sizeof slots / sizeof slots[0]; i++) {
         SCOPED_TRACE(i);

@@ -9,6 +9,7 @@
 #include "game/options.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"
+#include "scores/player_name.h"
 #include "sound/sound.h"
 
 #include <cstdlib>
@@ -46,6 +47,8 @@ void start_glimpwatch(int argc, char **argv)
               (options.screen_size - Gui::image_height(logo)) / 2);
     Gui::present_canvas();
 
+    // The name the player entered last time, or the account's: typing replaces it.
+    Gui::set_entry_text(DIALOG_ENTER_NAME, PlayerName::initial().c_str());
     Gui::build_dialogs(logo, icon, about);
     Gui::use_icon(icon);
     HighScores::read();

@@ -9,6 +9,7 @@
 #include "game/support.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"
+#include "scores/player_name.h"
 #include "sound/sound.h"
 
 #include <climits>
@@ -52,6 +53,16 @@ void draw_logo()
     Gui::blit(logo_, saturate(x), saturate(y));
 }
 
+// The End Game dialog says how far the game went, whether or not its score makes the table.
+void show_final_result()
+{
+    const char *text = Gui::dialog_text(DIALOG_END_GAME);
+    char message[320];
+    snprintf(message, sizeof message, "%s%sFinal score: %d at level %d", text ? text : "", text ? "\n\n" : "",
+             score_, level_);
+    Gui::set_dialog_text(DIALOG_END_GAME, message);
+}
+
 void tick_playing()
 {
     Gui::clear_canvas();
@@ -88,8 +99,10 @@ void tick_playing()
         state_ = BETWEEN_LEVELS;
     }
     // Lost, also in the tick that won the level: the bonus counts, the game ends.
-    if (static_cast<long long>(good) + off <= 1)
+    if (static_cast<long long>(good) + off <= 1) {
         state_ = GAME_OVER;
+        show_final_result();
+    }
     // Heard at once; the dialogs follow on the next tick. A game lost is all that is heard
     // of a tick that also won the level.
     if (state_ == GAME_OVER)
@@ -181,6 +194,8 @@ void quit()
 void add_high_score(const char *name)
 {
     HighScores::insert(name, level_, score_);
+    // The next Enter Name, in this run or a later one, offers it again.
+    PlayerName::remember(name);
     // Saved at once: a run that ends later without quitting (a crash, a kill, a logout)
     // keeps the score. Quit saves again, adding only what came after.
     HighScores::write();

@@ -3,6 +3,10 @@
 
 #include "game/game.h"
 #include "game/support.h"
+#include "scores/high_scores.h"
+#include "scores/player_name.h"
+
+#include <cstring>
 
 namespace {
 GtkWidget *dialogs[DIALOG_COUNT];   // built and realized once, hidden between uses, never destroyed
@@ -86,6 +90,26 @@ void on_name_entered(gpointer entry, GtkWidget *)
     Game::add_high_score(gtk_entry_get_text(GTK_ENTRY(entry)));
 }
 
+// The name entry takes what fits the table's name field, in bytes: a character that would
+// not fit whole is not taken, nor anything after it, so what the player sees is what is saved.
+void on_name_insert(GtkEditable *editable, gchar *text, gint length, gint *position, gpointer)
+{
+    size_t used = strlen(gtk_entry_get_text(GTK_ENTRY(editable)));
+    size_t room = used < static_cast<size_t>(HIGH_SCORE_NAME_MAX) ? HIGH_SCORE_NAME_MAX - used : 0;
+    size_t offered = length < 0 ? strlen(text) : static_cast<size_t>(length);
+    size_t taken = PlayerName::fitting_length(text, offered, room);
+    if (taken == offered)
+        return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    if (taken == 0) {
+        gtk_widget_error_bell(GTK_WIDGET(editable));
+        return;
+    }
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
+    gtk_editable_insert_text(editable, text, static_cast<gint>(taken), position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
+}
+
 GtkWidget *new_dialog(int id)
 {
     GtkWidget *dialog = gtk_dialog_new();
@@ -154,6 +178,10 @@ void build_entry_dialog(int id, DialogAction action)
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), label);
     gtk_widget_show(label);
     GtkWidget *entry = gtk_entry_new_with_max_length(20);
+    if (id == DIALOG_ENTER_NAME)
+        g_signal_connect(entry, "insert-text", G_CALLBACK(on_name_insert), nullptr);
+    if (const char *initial = Gui::entry_text(id))
+        gtk_entry_set_text(GTK_ENTRY(entry), initial);
     g_signal_connect_swapped(entry, "activate", G_CALLBACK(action), entry);
     g_signal_connect_swapped(entry, "activate", G_CALLBACK(on_dialog_done), dialog);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry);

@@ -4,7 +4,7 @@ set -eu
 
 PLAY="build-essential cmake pkg-config libgtk2.0-dev libsdl2-mixer-dev"
 TEST="$PLAY libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base x11-utils
-      clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool
+      clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
       python3-cairo fonts-dejavu-core"
 

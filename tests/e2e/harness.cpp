@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -1054,9 +1055,94 @@ void tap_key(unsigned long keysym) {
     settle(20);
 }
 
+// A character no key of the keyboard has is typed with a spare keycode given its keysym for
+// the moment (a Unicode keysym: 0x01000000 plus the code point), as input tools do.
+void tap_unicode(unsigned code_point) {
+    int min_code = 0, max_code = 0, per_code = 0;
+    XDisplayKeycodes(x_display, &min_code, &max_code);
+    KeySym *map = XGetKeyboardMapping(x_display, static_cast<KeyCode>(min_code), max_code - min_code + 1,
+                                      &per_code);
+    int spare = 0;
+    for (int code = max_code; code >= min_code && !spare; --code) {
+        bool empty = true;
+        for (int i = 0; i < per_code; ++i)
+            empty = empty && map[(code - min_code) * per_code + i] == NoSymbol;
+        if (empty)
+            spare = code;
+    }
+    XFree(map);
+    if (!spare)
+        return;
+    KeySym keysym = 0x01000000UL + code_point;
+    KeySym both[2] = {keysym, keysym};
+    XChangeKeyboardMapping(x_display, spare, 2, both, 1);
+    XSync(x_display, False);
+    settle(30);   // the program takes the new mapping before the key arrives
+    XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), True, CurrentTime);
+    XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), False, CurrentTime);
+    XSync(x_display, False);
+    settle(30);
+    KeySym none[2] = {NoSymbol, NoSymbol};
+    XChangeKeyboardMapping(x_display, spare, 2, none, 1);
+    XSync(x_display, False);
+}
+
 void type_text(const std::string &text) {
-    for (char ch : text)
-        tap_key(static_cast<unsigned char>(ch)); // Latin-1 keysyms equal their characters
+    for (size_t i = 0; i < text.size();) {
+        unsigned char ch = static_cast<unsigned char>(text[i]);
+        if (ch < 0x80) {
+            tap_key(ch); // ASCII keysyms equal their characters
+            ++i;
+            continue;
+        }
+        int length = ch >= 0xF0 ? 4 : ch >= 0xE0 ? 3 : 2;
+        unsigned code_point = ch & (0x3F >> (length - 1));
+        for (int k = 1; k < length && i + k < text.size(); ++k)
+            code_point = (code_point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        tap_unicode(code_point);
+        i += static_cast<size_t>(length);
+    }
+}
+
+CursorImage current_cursor() {
+    CursorImage result;
+    int event_base = 0, error_base = 0;
+    if (!XFixesQueryExtension(x_display, &event_base, &error_base))
+        return result;
+    XFixesCursorImage *image = XFixesGetCursorImage(x_display);
+    if (!image)
+        return result;
+    result.width = image->width;
+    result.height = image->height;
+    result.xhot = image->xhot;
+    result.yhot = image->yhot;
+    // Xlib hands each 32-bit ARGB pixel over in a long.
+    for (int i = 0; i < image->width * image->height; ++i)
+        result.argb.push_back(static_cast<uint32_t>(image->pixels[i]));
+    XFree(image);
+    return result;
+}
+
+bool black_shape_with_white_rim(const CursorImage &c) {
+    auto alpha = [&](int x, int y) { return c.at(x, y) >> 24; };
+    auto black = [&](int x, int y) { return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0; };
+    auto white = [&](int x, int y) { return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0xFFFFFF; };
+    int blacks = 0, whites = 0;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            if (white(x, y))
+                ++whites;
+            if (!black(x, y))
+                continue;
+            ++blacks;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    int nx = x + dx, ny = y + dy;
+                    if (nx >= 0 && ny >= 0 && nx < c.width && ny < c.height && alpha(nx, ny) == 0)
+                        return false;
+                }
+        }
+    return blacks > 0 && whites > 0;
 }
 
 void send_delete_window(Window w) {

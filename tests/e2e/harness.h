@@ -291,8 +291,20 @@ void release_button(int button = 1);
 void click_at(int root_x, int root_y, int button = 1);
 // Presses and releases the key of keysym (with Shift when the keysym needs it).
 void tap_key(unsigned long keysym);
-// Types printable ASCII text.
+// Types UTF-8 text: ASCII with the keyboard's keys, other characters through a spare key.
 void type_text(const std::string &text);
+// The pointer's shape as the X server shows it now (XFixes): ARGB pixels, row by row.
+struct CursorImage {
+    int width = 0, height = 0, xhot = 0, yhot = 0;
+    std::vector<uint32_t> argb;
+    bool empty() const { return argb.empty(); }
+    uint32_t at(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
+};
+CursorImage current_cursor();
+// Whether the cursor is a black shape with a white rim one pixel wide all around it (where
+// the shape does not touch the cursor's edge): no black pixel next to a transparent one.
+bool black_shape_with_white_rim(const CursorImage &c);
+
 // Asks a window to close as a window manager would: WM_PROTOCOLS / WM_DELETE_WINDOW.
 void send_delete_window(WindowId w);
 // Root coordinates of a point given in w's own coordinates.

@@ -207,8 +207,13 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
     bool taken = wait_until([&] { return covered_share(game->capture_canvas(), d, lx, ly) > 0.5; },
                             UI_TIMEOUT_MS, 30);
     save_artifact(test_artifact_name("dragging"), game->capture_canvas());
+    // The pointer is the distro now: a black silhouette with a white rim, which shows over
+    // the dark screen of an infected computer too.
+    CursorImage cursor = current_cursor();
     release_button(1);
     EXPECT_TRUE(taken) << "the distro stayed on the field while it was dragged";
+    EXPECT_EQ(cursor.width, 28) << "the pointer did not show the distro while it was dragged";
+    EXPECT_TRUE(black_shape_with_white_rim(cursor)) << "the " << d << " cursor has no white rim";
     EXPECT_TRUE(wait_until([&] { return lies_at(game->capture_canvas(), d, lx, ly); }, UI_TIMEOUT_MS, 30))
         << "a distro dropped on an empty place did not go back where it lay";
 

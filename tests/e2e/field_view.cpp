@@ -66,20 +66,7 @@ bool shows_dying_glimp(const Capture &canvas, int x, int y) {
     return false;
 }
 
-Capture pause_and_look(Game &game) {
-    move_pointer(AWAY_X, AWAY_Y);
-    Capture still = game.capture_canvas();
-    wait_until(
-        [&] {
-            settle(300); // more than a tick: a running game would have drawn another frame
-            Capture now = game.capture_canvas();
-            bool same = now.differences(still) == 0;
-            still = now;
-            return same;
-        },
-        UI_TIMEOUT_MS, 10);
-    return still;
-}
+Capture pause_and_look(Game &game) { return game.still_field(); }
 
 std::vector<Sighting> walking_glimps(const Capture &canvas) {
     std::vector<Sighting> result;

@@ -1123,6 +1123,32 @@ CursorImage current_cursor() {
     return result;
 }
 
+bool shows_paused_view(const Capture &c) {
+    int mid = c.height / 2;
+    if (c.empty() || c.at(1, mid).luma() > 90)
+        return false;
+    int bright = 0;
+    for (int x = 0; x < c.width; ++x)
+        bright += c.at(x, mid).luma() > 200;
+    return bright > 10;
+}
+
+long paused_view_mismatches(const Capture &paused, const Capture &frame) {
+    if (paused.width != frame.width || paused.height != frame.height)
+        return -1;
+    long wrong = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        if (std::abs(y - frame.height / 2) <= PAUSED_BAND_HALF_HEIGHT)
+            continue;
+        for (int x = 0; x < frame.width; ++x) {
+            Rgb p = paused.at(x, y), f = frame.at(x, y);
+            if (std::abs(p.r - f.r / 2) > 2 || std::abs(p.g - f.g / 2) > 2 || std::abs(p.b - f.b / 2) > 2)
+                ++wrong;
+        }
+    }
+    return wrong;
+}
+
 bool black_shape_with_white_rim(const CursorImage &c) {
     auto alpha = [&](int x, int y) { return c.at(x, y) >> 24; };
     auto black = [&](int x, int y) { return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0; };
@@ -1197,6 +1223,30 @@ Capture Game::capture_canvas() const { return capture_area(canvas_area()); }
 Capture Game::capture_window() const { return capture_area(window_area()); }
 
 void Game::move_to_canvas(int cx, int cy) { move_pointer(canvas_root_x(cx), canvas_root_y(cy)); }
+
+// The paused view covers the frame, so the frame is read in the moment the pointer is back
+// on the canvas: the game shows it at once, and its next tick is a whole period away. The
+// pointer leaves again right after. Should a tick slip in (the frame is then not the one the
+// paused view dimmed, or the field moved before the pointer was off again), it is tried again.
+Capture Game::still_field() {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        move_pointer(1270, 1014);
+        Capture paused;
+        if (!wait_until([&] { return shows_paused_view(paused = capture_canvas()); }, UI_TIMEOUT_MS, 10))
+            return Capture{};
+        move_to_canvas(size_ - 3, 2);
+        Capture frame;
+        if (!wait_until([&] { return !shows_paused_view(frame = capture_canvas()); }, UI_TIMEOUT_MS, 2))
+            return Capture{};
+        move_pointer(1270, 1014);
+        Capture again;
+        if (!wait_until([&] { return shows_paused_view(again = capture_canvas()); }, UI_TIMEOUT_MS, 10))
+            return Capture{};
+        if (paused_view_mismatches(paused, frame) == 0 && again.differences(paused) == 0)
+            return frame;
+    }
+    return Capture{};
+}
 
 void Game::click_canvas(int cx, int cy, int button) {
     click_at(canvas_root_x(cx), canvas_root_y(cy), button);

@@ -249,6 +249,14 @@ bool shows_text(const Capture &area, const std::string &text);
 
 // What a size x size canvas shows: exactly the logo picture centred on white.
 bool shows_logo(const Capture &canvas, int size = 400);
+// Whether the canvas shows the paused view: the field at half brightness with a dark band
+// across its middle that holds a white line of text.
+bool shows_paused_view(const Capture &canvas);
+// Pixels outside the paused view's band where paused is not frame at half brightness.
+long paused_view_mismatches(const Capture &paused, const Capture &frame);
+// Half the height of the paused view's band around the canvas's middle row (an upper bound).
+constexpr int PAUSED_BAND_HALF_HEIGHT = 24;
+
 // Whether the status line is drawn at the bottom left, as it is while a level is played.
 bool status_line_shown(const Capture &canvas);
 // Whether the status line shows the text, cell for cell ("Level:3 " is not "Level:30").
@@ -343,6 +351,10 @@ public:
     // Clicks the canvas points one after the other with no pause between: all of them reach
     // the game together, before a tick can move anything.
     void burst_clicks(const std::vector<Point> &points, int button = 1);
+    // Takes the pointer off the canvas, which pauses a game in play, and returns the field
+    // exactly as the game drew it (the paused view dims it); the pointer is left off the
+    // canvas and the game paused. Empty when no still field could be had.
+    Capture still_field();
     // Waits until the canvas shows something other than before (differing in more than
     // min_pixels pixels); returns the new capture (empty on timeout).
     Capture wait_canvas_change(const Capture &before, int timeout_ms = UI_TIMEOUT_MS,

@@ -41,37 +41,6 @@ private:
 
 // ---------------------------------------------------------------- the paused field
 
-// The paused view: the frame at half brightness, with a dark band across the middle that
-// holds a line of white text.
-constexpr int BAND_HALF_HEIGHT = 24;
-
-bool looks_paused(const Capture &c) {
-    int mid = c.height / 2;
-    if (c.empty() || c.at(1, mid).luma() > 90)
-        return false;
-    int bright = 0;
-    for (int x = 0; x < c.width; ++x)
-        bright += c.at(x, mid).luma() > 200;
-    return bright > 10;
-}
-
-bool in_band(const Capture &c, int y) { return y >= c.height / 2 - BAND_HALF_HEIGHT && y <= c.height / 2 + BAND_HALF_HEIGHT; }
-
-// Pixels outside the band where the paused capture is not the frame at half brightness.
-long undimmed_pixels(const Capture &paused, const Capture &frame) {
-    long wrong = 0;
-    for (int y = 0; y < frame.height; ++y) {
-        if (in_band(frame, y))
-            continue;
-        for (int x = 0; x < frame.width; ++x) {
-            Rgb p = paused.at(x, y), f = frame.at(x, y);
-            if (std::abs(p.r - f.r / 2) > 2 || std::abs(p.g - f.g / 2) > 2 || std::abs(p.b - f.b / 2) > 2)
-                ++wrong;
-        }
-    }
-    return wrong;
-}
-
 TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnchanged) {
     Game game({"-l", "1"});
     ASSERT_TRUE(game.ok()) << game.error();
@@ -87,15 +56,15 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
         game.move_to_canvas(200, 200);
         settle(300);
         move_pointer(1270, 1014);
-        ASSERT_TRUE(wait_until([&] { return looks_paused(paused = game.capture_canvas()); }, UI_TIMEOUT_MS, 20))
+        ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); }, UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
         // Held: nothing moves while the pointer is away.
         settle(600);
         EXPECT_EQ(game.capture_canvas().differences(paused), 0) << "the paused field changed";
         game.move_to_canvas(200, 200);
-        ASSERT_TRUE(wait_until([&] { return !looks_paused(back = game.capture_canvas()); }, UI_TIMEOUT_MS, 5))
+        ASSERT_TRUE(wait_until([&] { return !shows_paused_view(back = game.capture_canvas()); }, UI_TIMEOUT_MS, 5))
             << "the paused view stayed after the pointer came back";
-        undimmed = undimmed_pixels(paused, back);
+        undimmed = paused_view_mismatches(paused, back);
     }
     save_artifact(test_artifact_name("paused"), paused);
     save_artifact(test_artifact_name("back"), back);

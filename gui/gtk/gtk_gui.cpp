@@ -4,6 +4,7 @@
 
 #include "game/data_dir.h"
 #include "game/game.h"
+#include "game/safe_file.h"
 #include "game/support.h"
 #include "sound/sound.h"
 #include "gui/xpm_data.h"
@@ -189,12 +190,23 @@ void compose_paused_frame()
 // loading "icon" later says what is wrong with it.
 void set_default_icon(const char *dir)
 {
-    std::string path = std::string(dir) + "/pixmaps/icon.xpm";
-    GdkPixbuf *icon = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
-    if (!icon)
+    // Read as a regular file only, so that nothing planted under its name can make the
+    // start-up wait; the icon picture is a few kilobytes.
+    std::string path = std::string(dir) + "/pixmaps/icon.xpm", bytes;
+    if (!SafeFile::read_regular(path.c_str(), 1 << 20, bytes))
         return;
-    gtk_window_set_default_icon(icon);
-    g_object_unref(icon);
+    GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("xpm", nullptr);
+    if (!loader)
+        return;
+    bool decoded = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar *>(bytes.data()), bytes.size(),
+                                           nullptr) &&
+                   gdk_pixbuf_loader_close(loader, nullptr);
+    GdkPixbuf *icon = decoded ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (icon)
+        gtk_window_set_default_icon(icon);
+    if (!decoded)
+        gdk_pixbuf_loader_close(loader, nullptr);
+    g_object_unref(loader);
 }
 
 // Our window and picture calls all happen at start-up, so a round trip per check is cheap;

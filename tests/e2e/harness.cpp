@@ -1149,6 +1149,23 @@ long paused_view_mismatches(const Capture &paused, const Capture &frame) {
     return wrong;
 }
 
+Capture cursor_over_dark(const CursorImage &c) {
+    Capture out;
+    out.width = c.width;
+    out.height = c.height;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            uint32_t p = c.at(x, y);
+            uint32_t alpha = p >> 24;
+            for (int shift : {16, 8, 0}) {
+                // XFixes gives premultiplied colour.
+                uint32_t value = ((p >> shift) & 0xFF) + (255 - alpha) * 0x30 / 255;
+                out.rgb.push_back(static_cast<uint8_t>(value > 255 ? 255 : value));
+            }
+        }
+    return out;
+}
+
 bool black_shape_with_white_rim(const CursorImage &c) {
     auto alpha = [&](int x, int y) { return c.at(x, y) >> 24; };
     auto black = [&](int x, int y) { return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0; };

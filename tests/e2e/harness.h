@@ -312,6 +312,8 @@ CursorImage current_cursor();
 // Whether the cursor is a black shape with a white rim one pixel wide all around it (where
 // the shape does not touch the cursor's edge): no black pixel next to a transparent one.
 bool black_shape_with_white_rim(const CursorImage &c);
+// The cursor drawn over a dark grey, as it shows over the screen of an infected computer.
+Capture cursor_over_dark(const CursorImage &c);
 
 // Asks a window to close as a window manager would: WM_PROTOCOLS / WM_DELETE_WINDOW.
 void send_delete_window(WindowId w);

@@ -211,6 +211,7 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
     // the dark screen of an infected computer too.
     CursorImage cursor = current_cursor();
     release_button(1);
+    save_artifact(test_artifact_name("distro-cursor"), cursor_over_dark(cursor));
     EXPECT_TRUE(taken) << "the distro stayed on the field while it was dragged";
     EXPECT_EQ(cursor.width, 28) << "the pointer did not show the distro while it was dragged";
     EXPECT_TRUE(black_shape_with_white_rim(cursor)) << "the " << d << " cursor has no white rim";

@@ -278,24 +278,6 @@ TEST(WindowIcon, MainWindowHasItsIconWhenFirstMapped) {
     EXPECT_EQ(seen.icon_height, height);
 }
 
-// The cursor over a dark grey, as it shows over the screen of an infected computer.
-Capture cursor_over_dark(const CursorImage &c) {
-    Capture out;
-    out.width = c.width;
-    out.height = c.height;
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x) {
-            uint32_t p = c.at(x, y);
-            uint32_t alpha = p >> 24;
-            for (int shift : {16, 8, 0}) {
-                // XFixes gives premultiplied colour.
-                uint32_t value = ((p >> shift) & 0xFF) + (255 - alpha) * 0x30 / 255;
-                out.rgb.push_back(static_cast<uint8_t>(value > 255 ? 255 : value));
-            }
-        }
-    return out;
-}
-
 TEST(Cursors, BucketCursorHasAWhiteRim) {
     Game game({"-l", "1"});
     ASSERT_TRUE(game.ok()) << game.error();

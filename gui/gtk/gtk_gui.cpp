@@ -4,7 +4,6 @@
 
 #include "game/data_dir.h"
 #include "game/game.h"
-#include "game/safe_file.h"
 #include "game/support.h"
 #include "sound/sound.h"
 #include "gui/xpm_data.h"
@@ -190,23 +189,20 @@ void compose_paused_frame()
 // loading "icon" later says what is wrong with it.
 void set_default_icon(const char *dir)
 {
-    // Read as a regular file only, so that nothing planted under its name can make the
-    // start-up wait; the icon picture is a few kilobytes.
-    std::string path = std::string(dir) + "/pixmaps/icon.xpm", bytes;
-    if (!SafeFile::read_regular(path.c_str(), 1 << 20, bytes))
+    // Read and checked as every picture is, so that nothing planted under its name can
+    // make the start-up wait or feed the decoder a broken picture.
+    std::string path = std::string(dir) + "/pixmaps/icon.xpm";
+    std::vector<std::string> strings;
+    if (!XpmData::load(path.c_str(), strings))
         return;
-    GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("xpm", nullptr);
-    if (!loader)
+    std::vector<const char *> data;
+    for (const std::string &s : strings)
+        data.push_back(s.c_str());
+    GdkPixbuf *icon = gdk_pixbuf_new_from_xpm_data(data.data());
+    if (!icon)
         return;
-    bool decoded = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar *>(bytes.data()), bytes.size(),
-                                           nullptr) &&
-                   gdk_pixbuf_loader_close(loader, nullptr);
-    GdkPixbuf *icon = decoded ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
-    if (icon)
-        gtk_window_set_default_icon(icon);
-    if (!decoded)
-        gdk_pixbuf_loader_close(loader, nullptr);
-    g_object_unref(loader);
+    gtk_window_set_default_icon(icon);
+    g_object_unref(icon);
 }
 
 // Our window and picture calls all happen at start-up, so a round trip per check is cheap;

@@ -2,13 +2,9 @@
 #include "gui/gtk/gtk_gui.h"
 #include "gui/gtk/gtk_private.h"
 
-#include "game/data_dir.h"
-#include "game/game.h"
 #include "game/support.h"
-#include "sound/sound.h"
+#include "gui/gtk_common/shared.h"
 #include "gui/xpm_data.h"
-
-#include <gdk/gdkkeysyms.h>
 
 #include <string>
 #include <vector>
@@ -16,14 +12,10 @@
 namespace {
 GtkWidget *toplevel = nullptr;
 GtkWidget *canvas = nullptr;
-GtkWidget *pause_item = nullptr;     // null until the main window is built
-GtkWidget *sound_item = nullptr;     // the same
 int canvas_size = 0;
 GdkPixmap *offscreen = nullptr;      // every frame is composed here, then copied whole
 GdkGC *canvas_gc = nullptr;
 GdkFont *font = nullptr;
-guint timer_id = 0;                  // 0 while no timer runs
-const char *data_dir = ".";
 GdkColor black, white;               // cursor colours only, never allocated
 bool paused = false;                 // the field shows as paused (see present_canvas)
 GdkPixmap *paused_frame = nullptr;   // the paused view, made the first time it is shown
@@ -31,178 +23,22 @@ GdkPixmap *paused_frame = nullptr;   // the paused view, made the first time it 
 
 namespace {
 
-// Keyboard shortcuts of the menu entries; they open the same dialogs as the mouse.
-// The pause key is a bare P: dialogs are windows of their own, so typing a P into
-// a dialog's entry never reaches the main window's shortcuts.
-struct MenuShortcut {
-    int id;
-    guint key;
-    GdkModifierType modifiers;
-};
-
-const MenuShortcut MENU_SHORTCUTS[] = {
-    {DIALOG_NEW_GAME, GDK_KEY_n, GDK_CONTROL_MASK},
-    {DIALOG_PAUSE, GDK_KEY_p, GdkModifierType(0)},
-    {DIALOG_WARP, GDK_KEY_w, GDK_CONTROL_MASK},
-    {DIALOG_HIGH_SCORES, GDK_KEY_h, GDK_CONTROL_MASK},
-    {DIALOG_QUIT, GDK_KEY_q, GDK_CONTROL_MASK},
-    {DIALOG_RULES, GDK_KEY_F1, GdkModifierType(0)},
-};
-
-// The Sound entry's key, bare like the pause key: it only turns sound on or off.
-constexpr guint SOUND_KEY = GDK_KEY_s;
-
-const GdkEventMask CANVAS_EVENTS = GdkEventMask(
-    GDK_EXPOSURE_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-    GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
-
-gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
-{
-    Game::quit();
-}
-
-// A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
-// canvas, and a game may be running while the pointer is elsewhere (one started from the
-// keyboard or the command line). So an entry pauses a running game itself, as the pointer
-// leaving would; the pointer coming back to the canvas resumes it. After a real leave
-// this second one changes nothing.
-void on_menu_entry(gpointer id, GtkMenuItem *)
-{
-    Gui::pointer_left();
-    GtkGui::show_dialog(GPOINTER_TO_INT(id));
-}
-
-// Coordinates arrive as doubles relative to the canvas; X keeps them within 16 bits,
-// so the truncation to int is always defined.
-// The Sound entry was toggled by the player (mouse or key): the game turns sound on or
-// off and remembers it. No dialog, so nothing to pause.
-void on_sound_toggled(GtkCheckMenuItem *item, gpointer)
-{
-    Sound::choose(gtk_check_menu_item_get_active(item) ? 1 : 0);
-}
-
-gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
-{
-    Game::button_press(static_cast<int>(event->x), static_cast<int>(event->y));
-    return FALSE;
-}
-
-gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer)
-{
-    Game::button_release(static_cast<int>(event->x), static_cast<int>(event->y));
-    return FALSE;
-}
-
-// Crossings caused by a menu or a modal dialog taking the pointer count like any other:
-// that is what pauses the game while a dialog is up.
-gboolean on_pointer_enter(GtkWidget *, GdkEventCrossing *, gpointer)
-{
-    Gui::pointer_entered();
-    return FALSE;
-}
-
-gboolean on_pointer_leave(GtkWidget *, GdkEventCrossing *, gpointer)
-{
-    Gui::pointer_left();
-    return FALSE;
-}
-
 gboolean on_expose(GtkWidget *, GdkEventExpose *, gpointer)
 {
     Gui::present_canvas();
     return FALSE;
 }
 
-gboolean on_tick(gpointer)
-{
-    Game::tick();
-    return TRUE;
-}
-
-// One menu of the bar: a tear-off item, then one entry per dialog id from first to last.
-GtkWidget *add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, int first, int last)
-{
-    GtkWidget *title_item = gtk_menu_item_new_with_label(title);
-    GtkWidget *menu = gtk_menu_new();
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_tearoff_menu_item_new());
-    for (int id = first; id <= last; id++) {
-        GtkWidget *item = gtk_menu_item_new_with_label(Gui::menu_label(id));
-        g_signal_connect_swapped(item, "activate", G_CALLBACK(on_menu_entry), GINT_TO_POINTER(id));
-        for (const MenuShortcut &shortcut : MENU_SHORTCUTS)
-            if (shortcut.id == id)
-                gtk_widget_add_accelerator(item, "activate", accels, shortcut.key, shortcut.modifiers,
-                                           GTK_ACCEL_VISIBLE);
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
-        if (id == DIALOG_PAUSE)
-            pause_item = item;
-    }
-    gtk_menu_shell_append(GTK_MENU_SHELL(bar), title_item);
-    gtk_menu_item_set_submenu(GTK_MENU_ITEM(title_item), menu);
-    return menu;
-}
-
-// The Sound check entry, below a separator after the dialog entries of the Game menu.
-void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
-{
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
-    sound_item = gtk_check_menu_item_new_with_label(Gui::SOUND_ITEM_LABEL);
-    g_signal_connect(sound_item, "toggled", G_CALLBACK(on_sound_toggled), nullptr);
-    gtk_widget_add_accelerator(sound_item, "activate", accels, SOUND_KEY, GdkModifierType(0),
-                               GTK_ACCEL_VISIBLE);
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
-}
-
-// The paused view, composed over a copy of the frame: the frame dimmed, and across its
-// middle a dark band with the line that says why nothing moves. The off-screen canvas
-// itself is left alone, so the next tick draws exactly what it would have drawn.
+// The paused view, composed over a copy of the frame; the off-screen canvas itself is left
+// alone, so the next tick draws exactly what it would have drawn.
 void compose_paused_frame()
 {
     if (!paused_frame)
         paused_frame = gdk_pixmap_new(offscreen, canvas_size, canvas_size, -1);
     gdk_draw_drawable(paused_frame, canvas_gc, offscreen, 0, 0, 0, 0, canvas_size, canvas_size);
     cairo_t *cr = gdk_cairo_create(paused_frame);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.5);
-    cairo_paint(cr);
-    PangoLayout *layout = pango_cairo_create_layout(cr);
-    PangoFontDescription *font_description = pango_font_description_from_string("Sans Bold 11");
-    pango_layout_set_font_description(layout, font_description);
-    pango_font_description_free(font_description);
-    pango_layout_set_width(layout, (canvas_size - 20) * PANGO_SCALE);
-    pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
-    pango_layout_set_text(layout, Gui::PAUSED_TEXT, -1);
-    int text_width = 0, text_height = 0;
-    pango_layout_get_pixel_size(layout, &text_width, &text_height);
-    double top = (canvas_size - text_height) / 2;
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
-    cairo_rectangle(cr, 0, top - 10, canvas_size, text_height + 20);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_move_to(cr, 10, top);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
+    GtkShared::paint_paused_view(cr, canvas_size);
     cairo_destroy(cr);
-}
-
-// The icon for every window of the program, dialogs included, set before the first of
-// them exists: a window manager that reads the icon only when a window is first shown
-// has it then. Without a readable icon picture the windows simply come up without one;
-// loading "icon" later says what is wrong with it.
-void set_default_icon(const char *dir)
-{
-    // Read and checked as every picture is, so that nothing planted under its name can
-    // make the start-up wait or feed the decoder a broken picture.
-    std::string path = std::string(dir) + "/pixmaps/icon.xpm";
-    std::vector<std::string> strings;
-    if (!XpmData::load(path.c_str(), strings))
-        return;
-    std::vector<const char *> data;
-    for (const std::string &s : strings)
-        data.push_back(s.c_str());
-    GdkPixbuf *icon = gdk_pixbuf_new_from_xpm_data(data.data());
-    if (!icon)
-        return;
-    gtk_window_set_default_icon(icon);
-    g_object_unref(icon);
 }
 
 // Our window and picture calls all happen at start-up, so a round trip per check is cheap;
@@ -234,17 +70,9 @@ constexpr GuiMethods make_methods()
     m.draw_image = draw_image;
     m.draw_line = draw_line;
     m.draw_text = draw_text;
-    m.start_timer = start_timer;
-    m.stop_timer = stop_timer;
-    m.timer_running = timer_running;
-    m.show_dialog = show_dialog;
-    m.run_event_loop = run_event_loop;
     m.open = open;
     m.build_main_window = build_main_window;
-    m.build_dialogs = build_dialogs;
-    m.enable_pause_item = enable_pause_item;
-    m.set_dialog_text = set_dialog_text;
-    m.check_sound_item = check_sound_item;
+    GtkShared::fill_shared_slots(m);
     m.show_paused = show_paused;
     return m;
 }
@@ -262,14 +90,9 @@ void open(int *argc, char **argv)
 {
     char **args = argv;   // GTK takes its own options out of this vector
     gtk_init(argc, &args);
-    // The pictures come from the installed directory when it exists, else from below the
-    // working directory; the icon among them is every window's from the start.
-    data_dir = DataDir::path();
-    set_default_icon(data_dir);
+    GtkShared::set_default_icon();
     toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    timer_id = 0;
-    gtk_window_set_title(GTK_WINDOW(toplevel), "Glimpwatch - An Ombrax Modification");
-    g_signal_connect(toplevel, "delete_event", G_CALLBACK(on_window_delete), nullptr);
+    GtkShared::connect_main_window(toplevel);
 }
 
 void build_main_window(int size)
@@ -278,22 +101,13 @@ void build_main_window(int size)
     GtkWidget *box = gtk_vbox_new(FALSE, 0);
     gtk_container_add(GTK_CONTAINER(toplevel), box);
 
-    GtkAccelGroup *accels = gtk_accel_group_new();
-    gtk_window_add_accel_group(GTK_WINDOW(toplevel), accels);
-    GtkWidget *bar = gtk_menu_bar_new();
-    add_sound_item(add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT), accels);
-    add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
-    gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), GtkShared::menu_bar(toplevel), FALSE, FALSE, 0);
 
     canvas = gtk_drawing_area_new();
     gtk_drawing_area_size(GTK_DRAWING_AREA(canvas), size, size);
     gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
-    g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
-    g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
-    g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
-    g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
+    GtkShared::connect_canvas(canvas);
     g_signal_connect(canvas, "expose-event", G_CALLBACK(on_expose), nullptr);
-    gtk_widget_set_events(canvas, CANVAS_EVENTS);
 
     gdk_error_trap_push();
     gtk_widget_show_all(toplevel);
@@ -330,7 +144,7 @@ void prepare_canvas()
 void load_image(const char *name, int, Image **out)
 {
     Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
-    std::string path = std::string(data_dir) + "/pixmaps/" + name + ".xpm";
+    std::string path = GtkShared::picture_path(name);
     // The toolkit decodes from memory what was read and checked here: it never opens a
     // FIFO or a device, nor reads past a row.
     std::vector<std::string> strings;
@@ -411,43 +225,42 @@ void draw_text(const char *text, int x, int y)
         gdk_draw_string(offscreen, font, canvas_gc, x, y, text);
 }
 
-void start_timer(int period_ms)
-{
-    // A running timer keeps its period: repeated starts never add a second one.
-    if (timer_id == 0)
-        timer_id = gtk_timeout_add(static_cast<guint32>(period_ms), on_tick, nullptr);
-}
-
-void stop_timer()
-{
-    if (timer_id != 0)
-        gtk_timeout_remove(timer_id);
-    timer_id = 0;
-}
-
-int timer_running() { return timer_id != 0; }
-
-void enable_pause_item(int enabled)
-{
-    if (pause_item)
-        gtk_widget_set_sensitive(pause_item, enabled);
-}
-
-void check_sound_item(int on)
-{
-    if (!sound_item)
-        return;
-    // Only shown: the game already knows, so the toggle is not reported back.
-    g_signal_handlers_block_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
-    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(sound_item), on ? TRUE : FALSE);
-    g_signal_handlers_unblock_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
-}
-
-void run_event_loop() { gtk_main(); }
-
-GtkWidget *main_window() { return toplevel; }
 GdkWindow *canvas_window() { return gtk_widget_get_window(canvas); }
 const GdkColor *cursor_foreground() { return &black; }
 const GdkColor *cursor_background() { return &white; }
 
 } // namespace GtkGui
+
+namespace GtkToolkit {
+
+GtkWidget *main_window() { return toplevel; }
+
+GtkWidget *picture(Image *image) { return gtk_pixmap_new(image->pixmap, image->mask); }
+
+void show_centred(GtkWidget *dialog)
+{
+    // The dialog's window still has the size of its last showing; a text set since then
+    // (the scores) may make it grow as it comes up, and it is centred by that new size.
+    // Like GTK, a dialog grows but never shrinks.
+    gint ox = 0, oy = 0, w = 0, h = 0, dw = 0, dh = 0;
+    gdk_window_get_origin(gtk_widget_get_window(toplevel), &ox, &oy);
+    gdk_drawable_get_size(gtk_widget_get_window(toplevel), &w, &h);
+    gdk_drawable_get_size(gtk_widget_get_window(dialog), &dw, &dh);
+    GtkRequisition natural;
+    gtk_widget_size_request(dialog, &natural);
+    dw = MAX(dw, natural.width);
+    dh = MAX(dh, natural.height);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_NONE);
+    int x = ox + (w - dw) / 2, y = oy + (h - dh) / 2;
+    // A dialog taller or wider than the window may reach past the screen's edge when the
+    // window sits near it; it is moved back so that all of it, its buttons above all, shows.
+    GdkScreen *screen = gtk_widget_get_screen(dialog);
+    x = MAX(0, MIN(x, gdk_screen_get_width(screen) - dw));
+    y = MAX(0, MIN(y, gdk_screen_get_height(screen) - dh));
+    gtk_widget_set_uposition(dialog, x, y);
+    gtk_widget_show_all(dialog);
+    // The first showing of a dialog realized at start-up ignores the position set above.
+    gtk_window_move(GTK_WINDOW(dialog), x, y);
+}
+
+} // namespace GtkToolkit

@@ -1,4 +1,4 @@
-// GtkGui internals shared by the window, cursor and dialog units of the GTK back end.
+// GtkGui internals shared by the window and cursor units of the GTK 2 back end.
 #pragma once
 
 #include "gui/gui.h"
@@ -32,26 +32,14 @@ void present_canvas();
 void draw_image(Image *image, int x, int y);
 void draw_line(int x1, int y1, int x2, int y2);
 void draw_text(const char *text, int x, int y);
-void start_timer(int period_ms);
-void stop_timer();
-int timer_running();
-void run_event_loop();
 void open(int *argc, char **argv);
 void build_main_window(int size);
-void enable_pause_item(int enabled);
-void check_sound_item(int on);
 void show_paused(int paused);
 
 // Cursors (cursors.cpp).
 void load_cursor(const char *name, int self_masked, PointerCursor **out);
 
-// Dialogs (dialogs.cpp).
-void build_dialogs(Image *logo, Image *icon, Image *about);
-void show_dialog(int id);
-void set_dialog_text(int id, const char *text);
-
-// What the cursor and dialog units need from the main window; valid once it is shown.
-GtkWidget *main_window();
+// What the cursor unit needs from the main window; valid once it is shown.
 GdkWindow *canvas_window();
 const GdkColor *cursor_foreground();   // black
 const GdkColor *cursor_background();   // white

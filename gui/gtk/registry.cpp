@@ -1,8 +1,10 @@
-// The back-end registry of the program: the GTK back end, then the end row.
+// The back-end registry of the GTK 2 program: the GTK 2 back end (also answering to "gtk2"),
+// then the end row.
 #include "gui/gui.h"
 #include "gui/gtk/gtk_gui.h"
 
 const GuiBackend gui_backends[] = {
     {"gtk", GtkGui::install},
+    {"gtk2", GtkGui::install},
     {nullptr, nullptr},
 };

@@ -12,6 +12,10 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
+#ifdef E2E_GTK3_TEXT
+#include "gui/gtk3/status_text.h"
+#endif
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -45,6 +49,9 @@ int ignored_x_errors = 0;
 } // namespace
 
 const char *const MAIN_TITLE = "Glimpwatch - An Ombrax Modification";
+const char *const TOOLKIT = GLIMPWATCH_TOOLKIT;
+
+bool toolkit_is_gtk3() { return std::strcmp(TOOLKIT, "gtk3") == 0; }
 
 // ---------------------------------------------------------------- waiting
 
@@ -395,7 +402,8 @@ std::string game_binary() {
 GameProcess::~GameProcess() { kill_and_reap(); }
 
 void GameProcess::start(const std::vector<std::string> &args, const WorkDir &dir,
-                        const std::vector<std::string> &unset_env) {
+                        const std::vector<std::string> &unset_env,
+                        const std::vector<std::string> &set_env) {
     out_path_ = dir.path() + "/stdout.txt";
     err_path_ = dir.path() + "/stderr.txt";
     std::string binary = game_binary();
@@ -430,6 +438,8 @@ void GameProcess::start(const std::vector<std::string> &args, const WorkDir &dir
         }
         for (auto &name : unset_env)
             unsetenv(name.c_str());
+        for (auto &setting : set_env)
+            putenv(const_cast<char *>(setting.c_str()));
         execv(binary.c_str(), argv.data());
         fprintf(stderr, "exec %s: %s\n", binary.c_str(), strerror(errno));
         _exit(126);
@@ -637,6 +647,32 @@ bool Capture::is_white(int px, int py) const {
     return p.r >= 250 && p.g >= 250 && p.b >= 250;
 }
 
+Capture Capture::reduced(int factor, bool *crisp) const {
+    Capture c;
+    if (crisp)
+        *crisp = true;
+    if (factor < 1)
+        return c;
+    c.x = x;
+    c.y = y;
+    c.width = width / factor;
+    c.height = height / factor;
+    c.rgb.resize(static_cast<size_t>(c.width) * c.height * 3);
+    for (int row = 0; row < c.height; ++row)
+        for (int col = 0; col < c.width; ++col) {
+            Rgb corner = at(col * factor, row * factor);
+            for (int dy = 0; dy < factor && crisp && *crisp; ++dy)
+                for (int dx = 0; dx < factor; ++dx)
+                    if (at(col * factor + dx, row * factor + dy) != corner)
+                        *crisp = false;
+            size_t i = (static_cast<size_t>(row) * c.width + col) * 3;
+            c.rgb[i] = corner.r;
+            c.rgb[i + 1] = corner.g;
+            c.rgb[i + 2] = corner.b;
+        }
+    return c;
+}
+
 Capture Capture::crop(int px, int py, int w, int h) const {
     Capture c;
     int x0 = std::max(px, 0), y0 = std::max(py, 0);
@@ -752,9 +788,54 @@ XpmPicture picture_of(const Capture &c) {
     return pic;
 }
 
-Capture render_text(const std::string &text) {
+#ifdef E2E_GTK3_TEXT
+Capture render_text(const std::string &text, int scale) {
     Capture c;
-    if (!x_display || text.empty())
+    if (text.empty())
+        return c;
+    // Laid out once at scale 1 for the logical size, then drawn at the scale factor, as the
+    // program lays out its status line and draws it on its scaled canvas.
+    cairo_surface_t *probe = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    cairo_t *probe_cr = cairo_create(probe);
+    PangoLayout *layout = StatusText::new_layout(probe_cr);
+    pango_layout_set_text(layout, text.c_str(), -1);
+    int w = 0, h = 0;
+    pango_layout_get_pixel_size(layout, &w, &h);
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w * scale, h * scale);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t *cr = cairo_create(surface);
+    pango_cairo_update_layout(cr, layout);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_move_to(cr, 0, 0);
+    pango_cairo_show_layout(cr, layout);
+    cairo_surface_flush(surface);
+    c.width = w * scale;
+    c.height = h * scale;
+    c.rgb.resize(static_cast<size_t>(c.width) * c.height * 3);
+    const unsigned char *data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    size_t i = 0;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            uint32_t p;
+            std::memcpy(&p, data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4, 4);
+            c.rgb[i++] = static_cast<uint8_t>(p >> 16);
+            c.rgb[i++] = static_cast<uint8_t>(p >> 8);
+            c.rgb[i++] = static_cast<uint8_t>(p);
+        }
+    g_object_unref(layout);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    cairo_destroy(probe_cr);
+    cairo_surface_destroy(probe);
+    return c;
+}
+#else
+Capture render_text(const std::string &text, int scale) {
+    Capture c;
+    if (!x_display || text.empty() || scale != 1)
         return c;
     XFontStruct *font = XLoadQueryFont(x_display, "fixed");
     if (!font)
@@ -796,6 +877,7 @@ Capture render_text(const std::string &text) {
     XFreeFont(x_display, font);
     return c;
 }
+#endif
 
 bool shows_text(const Capture &area, const std::string &text) {
     Capture rendered = render_text(text);
@@ -1207,7 +1289,7 @@ void to_root(Window w, int x, int y, int *root_x, int *root_y) {
 
 // ---------------------------------------------------------------- the game's window
 
-Game::Game(const std::vector<std::string> &args, int size) : size_(size) {
+Game::Game(const std::vector<std::string> &args, int size, int scale) : size_(size), scale_(scale) {
     if (!x_display) {
         error_ = "no X server";
         return;
@@ -1216,7 +1298,10 @@ Game::Game(const std::vector<std::string> &args, int size) : size_(size) {
     move_pointer(1270, 1014);
     dir_.link_pixmaps();
     dir_.link_sounds();
-    process_.start(args, dir_);
+    std::vector<std::string> settings;
+    if (scale != 1)
+        settings.push_back("GDK_SCALE=" + std::to_string(scale));
+    process_.start(args, dir_, {}, settings);
     window_ = wait_for_window(MAIN_TITLE, process_.pid());
     if (!window_) {
         bool alive = process_.running();
@@ -1231,10 +1316,11 @@ Rect Game::window_area() const { return window_rect(window_); }
 
 Rect Game::canvas_area() const {
     Rect w = window_area();
-    return Rect{w.x, w.y + w.h - size_, size_, size_};
+    int side = size_ * scale_;
+    return Rect{w.x, w.y + w.h - side, side, side};
 }
 
-int Game::menu_bar_height() const { return window_area().h - size_; }
+int Game::menu_bar_height() const { return window_area().h - size_ * scale_; }
 
 Capture Game::capture_canvas() const { return capture_area(canvas_area()); }
 Capture Game::capture_window() const { return capture_area(window_area()); }
@@ -1333,6 +1419,10 @@ Window Game::open_menu(int menu_index) {
         [&] {
             strip = capture_area(Rect{w.x, w.y, w.w, bar});
             titles = dark_columns(strip, 2, bar - 3, 110, 6);
+            // A window not painted yet may be all dark: a title is a word, not the whole bar.
+            for (const Band &title : titles)
+                if (title.height() > w.w / 2)
+                    return false;
             return static_cast<int>(titles.size()) > menu_index;
         },
         UI_TIMEOUT_MS, 50);
@@ -1423,13 +1513,15 @@ std::vector<Rect> Game::dialog_buttons(Window dialog) const {
     Capture c = stable_capture(dialog);
     if (c.empty())
         return buttons;
-    // The buttons are the bottom-most row of framed widgets; their frames have dark edges.
+    // The buttons are the bottom-most row of framed widgets; their frames have dark edges
+    // (GTK 2's theme), or light grey ones on the lighter dialog background (GTK 3's).
+    const int edge_luma = toolkit_is_gtk3() ? 215 : 100;
     Capture inner = c.crop(2, 2, c.width - 4, c.height - 4);
-    auto rows = dark_bands(inner, 100, 12);
+    auto rows = dark_bands(inner, edge_luma, 12);
     if (rows.empty())
         return buttons;
     const Band &row = rows.back();
-    for (auto &run : dark_columns(inner, row.top, row.bottom, 100, 2))
+    for (auto &run : dark_columns(inner, row.top, row.bottom, edge_luma, 2))
         if (run.height() >= 30)
             buttons.push_back(Rect{inner.x + run.top, inner.y + row.top, run.height(), row.height()});
     return buttons;

@@ -24,6 +24,10 @@ constexpr int UI_TIMEOUT_MS = 10000;
 // The title of the game's main window.
 extern const char *const MAIN_TITLE;
 
+// The toolkit of the program under test ("gtk2" or "gtk3"), as it was built.
+extern const char *const TOOLKIT;
+bool toolkit_is_gtk3();
+
 // ---------------------------------------------------------------- waiting
 
 // Polls cond every poll_ms until it holds or timeout_ms pass; returns its last answer.
@@ -111,8 +115,10 @@ public:
 
     // Starts the game with args in dir; stdout and stderr go to files in dir.
     // unset_env names variables removed from the child's environment (e.g. "DISPLAY").
+    // set_env holds NAME=value settings added to the child's environment.
     void start(const std::vector<std::string> &args, const WorkDir &dir,
-               const std::vector<std::string> &unset_env = {});
+               const std::vector<std::string> &unset_env = {},
+               const std::vector<std::string> &set_env = {});
     int pid() const { return pid_; }
     bool running();
     // Waits for the process to end; false on timeout (the process keeps running).
@@ -200,6 +206,9 @@ struct Capture {
     long differences(const Capture &other) const;
     // Writes a binary PPM (P6).
     bool save_ppm(const std::string &path) const;
+    // The capture with each factor x factor block of pixels as one pixel (its top-left
+    // one); *crisp is false when some block is not of one colour (a blurred enlargement).
+    Capture reduced(int factor, bool *crisp = nullptr) const;
 };
 
 // The screen area r (clipped to the screen), as a person sees it.
@@ -240,9 +249,10 @@ std::vector<Point> find_picture(const Capture &c, const XpmPicture &pic, long ma
 
 // Every pixel of a capture as an opaque picture, for finding that exact image elsewhere.
 XpmPicture picture_of(const Capture &c);
-// The text as X's core font "fixed" draws it (the font of the status line): black on white,
-// as tall as the font's ascent and descent, as wide as the text's character cells.
-Capture render_text(const std::string &text);
+// The text as the status line draws it, black on white, as tall as the font's ascent and
+// descent and as wide as the text's character cells: X's core font "fixed" in the GTK 2
+// program, the GTK 3 program's own font (at the scale factor) in the other.
+Capture render_text(const std::string &text, int scale = 1);
 // Whether the area shows the text exactly as render_text draws it (blank cells included, so a
 // trailing blank tells "Level:1 " from "Level:12").
 bool shows_text(const Capture &area, const std::string &text);
@@ -327,7 +337,9 @@ void to_root(WindowId w, int x, int y, int *root_x, int *root_y);
 class Game {
 public:
     // Starts the game with args; ASSERTs nothing, check ok() (a failure message is in error()).
-    explicit Game(const std::vector<std::string> &args, int size = 400);
+    // With a scale above 1 the game runs with GDK_SCALE set to it: every logical pixel of
+    // the canvas is then scale x scale pixels of the screen.
+    explicit Game(const std::vector<std::string> &args, int size = 400, int scale = 1);
     ~Game();
     Game(const Game &) = delete;
     Game &operator=(const Game &) = delete;
@@ -338,13 +350,14 @@ public:
     WorkDir &dir() { return dir_; }
     WindowId window() const { return window_; }
     int size() const { return size_; }
+    int scale() const { return scale_; }
 
     Rect window_area() const;  // root coordinates
-    Rect canvas_area() const;  // root coordinates
+    Rect canvas_area() const;  // root coordinates, size * scale pixels square
     int menu_bar_height() const;
     Capture capture_canvas() const;
     Capture capture_window() const;
-    // Root coordinates of a canvas point.
+    // Root coordinates of a canvas point (in screen pixels from the canvas's corner).
     int canvas_root_x(int cx) const { return canvas_area().x + cx; }
     int canvas_root_y(int cy) const { return canvas_area().y + cy; }
     // Moves the pointer onto the canvas point (cx, cy).
@@ -389,6 +402,7 @@ private:
     GameProcess process_;
     WindowId window_ = 0;
     int size_;
+    int scale_;
     std::string error_;
 };
 

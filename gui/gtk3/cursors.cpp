@@ -1,0 +1,40 @@
+// Gtk3Gui cursors: pointer shapes made from the bitmaps built into the program, at the
+// window's scale factor so that they keep their size on a HiDPI screen.
+#include "gui/gtk3/gtk3_private.h"
+
+#include "game/support.h"
+#include "gui/gtk_common/shared.h"
+
+#include <vector>
+
+namespace Gtk3Gui {
+
+void load_cursor(const char *name, int self_masked, PointerCursor **out)
+{
+    PointerCursor *pointer = static_cast<PointerCursor *>(xalloc(sizeof(PointerCursor)));
+    const GtkShared::CursorBitmap &row = GtkShared::cursor_bitmap(name);
+    std::vector<unsigned char> mask = GtkShared::cursor_mask(row, self_masked);
+    int factor = scale_factor();
+    cairo_surface_t *surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, row.width * factor, row.height * factor);
+    cairo_surface_set_device_scale(surface, factor, factor);
+    cairo_t *cr = cairo_create(surface);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    // Shape pixels black, pixels only in the mask white, the rest transparent.
+    for (int y = 0; y < row.height; y++) {
+        for (int x = 0; x < row.width; x++) {
+            if (!GtkShared::xbm_bit(mask.data(), row.width, x, y))
+                continue;
+            double shade = GtkShared::xbm_bit(row.bits, row.width, x, y) ? 0 : 1;
+            cairo_set_source_rgb(cr, shade, shade, shade);
+            cairo_rectangle(cr, x, y, 1, 1);
+            cairo_fill(cr);
+        }
+    }
+    cairo_destroy(cr);
+    pointer->cursor = gdk_cursor_new_from_surface(display(), surface, row.width / 2, row.height / 2);
+    cairo_surface_destroy(surface);
+    *out = pointer;
+}
+
+} // namespace Gtk3Gui

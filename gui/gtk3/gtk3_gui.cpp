@@ -1,0 +1,348 @@
+// Gtk3Gui: the GTK 3 back end's window, off-screen canvas, pictures and scale factor.
+//
+// The field is laid out in logical pixels. The off-screen canvas holds scale x scale device
+// pixels for each of them (the window's scale factor: 2 on a 2x screen) and pictures are
+// copied onto it with nearest-neighbour filtering, so pixel art stays crisp at any scale.
+#include "gui/gtk3/gtk3_gui.h"
+#include "gui/gtk3/gtk3_private.h"
+
+#include "game/support.h"
+#include "gui/gtk3/status_text.h"
+#include "gui/gtk_common/shared.h"
+
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/gdkwayland.h>
+#endif
+
+#include <cstdint>
+#include <string>
+
+namespace {
+GtkWidget *toplevel = nullptr;
+GtkWidget *canvas = nullptr;
+int canvas_size = 0;                        // logical pixels
+int scale = 1;                              // device pixels per logical pixel
+cairo_surface_t *offscreen = nullptr;       // every frame is composed here, then copied whole
+cairo_pattern_t *offscreen_pattern = nullptr;
+cairo_t *offscreen_cr = nullptr;            // lines 2 pixels wide with round ends
+PangoLayout *status_layout = nullptr;       // the status line's font, reused every frame
+std::string status_text;                    // the text the layout holds
+bool paused = false;                        // the field shows as paused (see on_draw)
+} // namespace
+
+namespace {
+
+// The largest side of a cairo image surface, in device pixels.
+constexpr std::int64_t MAX_SURFACE_SIDE = 32767;
+
+[[noreturn]] void field_too_large()
+{
+    fatal("the display cannot hold a %d x %d play field", canvas_size, canvas_size);
+}
+
+// X reports a window or picture it has no room for asynchronously; the trap turns that into
+// our one-line message instead of GDK's abort. Wayland has no such errors: a buffer too large
+// for the compositor is caught before it is made (see make_offscreen).
+void trap_display_errors()
+{
+#ifdef GDK_WINDOWING_X11
+    GdkDisplay *d = gdk_display_get_default();
+    if (GDK_IS_X11_DISPLAY(d))
+        gdk_x11_display_error_trap_push(d);
+#endif
+}
+
+bool display_error_since_trap()
+{
+#ifdef GDK_WINDOWING_X11
+    GdkDisplay *d = gdk_display_get_default();
+    if (GDK_IS_X11_DISPLAY(d))
+        return gdk_x11_display_error_trap_pop(d) != 0;
+#endif
+    return false;
+}
+
+// The off-screen canvas at the given scale factor; the pattern presents it pixel for pixel.
+void make_offscreen(int factor)
+{
+    std::int64_t side = static_cast<std::int64_t>(canvas_size) * factor;
+    if (side > MAX_SURFACE_SIDE)
+        field_too_large();
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(side),
+                                                          static_cast<int>(side));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+        field_too_large();
+    cairo_surface_set_device_scale(surface, factor, factor);
+    cairo_t *cr = cairo_create(surface);
+    cairo_set_line_width(cr, 2);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_pattern_t *pattern = cairo_pattern_create_for_surface(surface);
+    cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+    if (offscreen) {
+        // A new scale factor (the window moved to another screen): the last frame is kept,
+        // enlarged or reduced, until the next one is drawn.
+        cairo_set_source(cr, offscreen_pattern);
+        cairo_paint(cr);
+        cairo_pattern_destroy(offscreen_pattern);
+        cairo_destroy(offscreen_cr);
+        cairo_surface_destroy(offscreen);
+    }
+    offscreen = surface;
+    offscreen_cr = cr;
+    offscreen_pattern = pattern;
+    scale = factor;
+    if (status_layout)
+        pango_cairo_update_layout(offscreen_cr, status_layout);
+}
+
+gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
+{
+    // A draw can be asked for before the off-screen canvas exists; there is nothing to show yet.
+    if (offscreen) {
+        cairo_set_source(cr, offscreen_pattern);
+        cairo_paint(cr);
+        // The paused view is painted over the copy: the off-screen canvas is left alone, so
+        // the next tick draws exactly what it would have drawn.
+        if (paused)
+            GtkShared::paint_paused_view(cr, canvas_size);
+    }
+    return TRUE;
+}
+
+void on_scale_changed(GObject *, GParamSpec *, gpointer)
+{
+    int factor = gtk_widget_get_scale_factor(canvas);
+    if (offscreen && factor != scale) {
+        make_offscreen(factor);
+        gtk_widget_queue_draw(canvas);
+    }
+}
+
+[[noreturn]] void unreadable(const std::string &path)
+{
+    fatal("error reading %s", path.c_str());
+}
+
+} // namespace
+
+namespace Gtk3Gui {
+
+namespace {
+
+void open(int *argc, char **argv)
+{
+    char **args = argv; // GTK takes its own options out of this vector
+    gtk_init(argc, &args);
+    GtkShared::set_default_icon();
+    toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkShared::connect_main_window(toplevel);
+}
+
+void build_main_window(int size)
+{
+    canvas_size = size;
+    GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_container_add(GTK_CONTAINER(toplevel), box);
+    gtk_box_pack_start(GTK_BOX(box), GtkShared::menu_bar(toplevel), FALSE, FALSE, 0);
+
+    canvas = gtk_drawing_area_new();
+    gtk_widget_set_size_request(canvas, size, size);
+    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
+    GtkShared::connect_canvas(canvas);
+    g_signal_connect(canvas, "draw", G_CALLBACK(on_draw), nullptr);
+    g_signal_connect(canvas, "notify::scale-factor", G_CALLBACK(on_scale_changed), nullptr);
+
+    // The window keeps the size it was shown with.
+    gtk_window_set_resizable(GTK_WINDOW(toplevel), FALSE);
+    // GTK paints the window once the event loop runs, after the pictures are loaded; until
+    // then the display fills it white (as the first frame is) rather than leaving it black.
+    gtk_widget_realize(toplevel);
+    const GdkRGBA white = {1, 1, 1, 1};
+    gdk_window_set_background_rgba(gtk_widget_get_window(toplevel), &white);
+    trap_display_errors();
+    gtk_widget_show_all(toplevel);
+    if (display_error_since_trap())
+        field_too_large();
+}
+
+void prepare_canvas()
+{
+    make_offscreen(gtk_widget_get_scale_factor(canvas));
+    status_layout = StatusText::new_layout(offscreen_cr);
+}
+
+void load_image(const char *name, int, Image **out)
+{
+    Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
+    std::string path = GtkShared::picture_path(name);
+    GdkPixbuf *pixbuf = GtkShared::read_picture(path);
+    if (!pixbuf)
+        unreadable(path);
+    image->pixbuf = pixbuf;
+    image->width = gdk_pixbuf_get_width(pixbuf);
+    image->height = gdk_pixbuf_get_height(pixbuf);
+    // Decoded once into the form cairo copies fastest; transparent pixels keep alpha 0.
+    image->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image->width, image->height);
+    if (cairo_surface_status(image->surface) != CAIRO_STATUS_SUCCESS)
+        unreadable(path);
+    cairo_t *cr = cairo_create(image->surface);
+    gdk_cairo_set_source_pixbuf(cr, pixbuf, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    image->pattern = cairo_pattern_create_for_surface(image->surface);
+    cairo_pattern_set_filter(image->pattern, CAIRO_FILTER_NEAREST);
+    *out = image;
+}
+
+void set_icon(Image *image) { gtk_window_set_icon(GTK_WINDOW(toplevel), image->pixbuf); }
+
+int image_width(Image *image) { return image->width; }
+int image_height(Image *image) { return image->height; }
+
+void set_cursor(PointerCursor *cursor)
+{
+    // Over the canvas only: the menu bar keeps the default pointer.
+    gdk_window_set_cursor(gtk_widget_get_window(canvas), cursor->cursor);
+}
+
+void clear_canvas()
+{
+    cairo_set_source_rgb(offscreen_cr, 1, 1, 1);
+    cairo_paint(offscreen_cr);
+}
+
+void present_canvas()
+{
+    // A redraw can be asked for before the off-screen canvas exists; there is nothing to show yet.
+    if (offscreen)
+        gtk_widget_queue_draw(canvas);
+}
+
+void show_paused(int shown)
+{
+    paused = shown != 0;
+    present_canvas();
+}
+
+void draw_image(Image *image, int x, int y)
+{
+    cairo_matrix_t place;
+    cairo_matrix_init_translate(&place, -x, -y);
+    cairo_pattern_set_matrix(image->pattern, &place);
+    cairo_set_source(offscreen_cr, image->pattern);
+    cairo_rectangle(offscreen_cr, x, y, image->width, image->height);
+    cairo_fill(offscreen_cr);
+}
+
+void draw_line(int x1, int y1, int x2, int y2)
+{
+    cairo_set_source_rgb(offscreen_cr, 0, 0, 0);
+    cairo_move_to(offscreen_cr, x1, y1);
+    cairo_line_to(offscreen_cr, x2, y2);
+    cairo_stroke(offscreen_cr);
+}
+
+void draw_text(const char *text, int x, int y)
+{
+    // The layout is laid out again only when the text changes.
+    if (status_text != text) {
+        status_text = text;
+        pango_layout_set_text(status_layout, text, -1);
+    }
+    cairo_set_source_rgb(offscreen_cr, 0, 0, 0);
+    cairo_move_to(offscreen_cr, x, y - StatusText::baseline(status_layout));
+    pango_cairo_show_layout(offscreen_cr, status_layout);
+}
+
+constexpr GuiMethods make_methods()
+{
+    GuiMethods m{};
+    m.set_cursor = set_cursor;
+    m.load_cursor = load_cursor;
+    m.load_image = load_image;
+    m.set_icon = set_icon;
+    m.image_width = image_width;
+    m.image_height = image_height;
+    m.prepare_canvas = prepare_canvas;
+    m.clear_canvas = clear_canvas;
+    m.present_canvas = present_canvas;
+    m.draw_image = draw_image;
+    m.draw_line = draw_line;
+    m.draw_text = draw_text;
+    m.open = open;
+    m.build_main_window = build_main_window;
+    GtkShared::fill_shared_slots(m);
+    m.show_paused = show_paused;
+    return m;
+}
+
+constexpr GuiMethods METHODS = make_methods();
+
+// A slot added to GuiMethods must be filled above as well.
+static_assert(sizeof(GuiMethods) == 24 * sizeof(void (*)()), "GuiMethods gained a slot");
+
+} // namespace
+
+void install(const GuiMethods **out) { *out = &METHODS; }
+
+GdkDisplay *display() { return gtk_widget_get_display(toplevel); }
+int scale_factor() { return gtk_widget_get_scale_factor(toplevel); }
+
+} // namespace Gtk3Gui
+
+namespace GtkToolkit {
+
+GtkWidget *main_window() { return toplevel; }
+
+// Dialog pictures are enlarged like the field's: pixel for pixel at the scale factor.
+GtkWidget *picture(Image *image)
+{
+    int factor = gtk_widget_get_scale_factor(toplevel);
+    cairo_surface_t *surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image->width * factor, image->height * factor);
+    cairo_surface_set_device_scale(surface, factor, factor);
+    cairo_t *cr = cairo_create(surface);
+    cairo_matrix_t identity;
+    cairo_matrix_init_identity(&identity);
+    cairo_pattern_set_matrix(image->pattern, &identity);
+    cairo_set_source(cr, image->pattern);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    GtkWidget *widget = gtk_image_new_from_surface(surface);
+    cairo_surface_destroy(surface);
+    return widget;
+}
+
+void show_centred(GtkWidget *dialog)
+{
+    // Centred by the size the dialog comes up with: a text set since its last showing (the
+    // scores) may have made it grow. Like GTK, a dialog grows but never shrinks.
+    gint ox = 0, oy = 0, dw = 0, dh = 0;
+    GdkWindow *main = gtk_widget_get_window(toplevel);
+    gdk_window_get_origin(main, &ox, &oy);
+    int w = gdk_window_get_width(main), h = gdk_window_get_height(main);
+    gtk_window_get_size(GTK_WINDOW(dialog), &dw, &dh);
+    GtkRequisition natural;
+    gtk_widget_get_preferred_size(dialog, nullptr, &natural);
+    dw = MAX(dw, natural.width);
+    dh = MAX(dh, natural.height);
+    int x = ox + (w - dw) / 2, y = oy + (h - dh) / 2;
+    // A dialog taller or wider than the window may reach past the screen's edge when the
+    // window sits near it; it is moved back so that all of it, its buttons above all, shows.
+    GdkRectangle screen = {0, 0, 0, 0};
+    gdk_monitor_get_geometry(gdk_display_get_monitor_at_window(gdk_window_get_display(main), main), &screen);
+    x = MAX(screen.x, MIN(x, screen.x + screen.width - dw));
+    y = MAX(screen.y, MIN(y, screen.y + screen.height - dh));
+    // Wayland leaves the placement to the compositor, which keeps a dialog over the window
+    // it belongs to; X takes the position asked for.
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_window_move(GTK_WINDOW(dialog), x, y);
+    gtk_widget_show_all(dialog);
+    gtk_window_move(GTK_WINDOW(dialog), x, y);
+}
+
+} // namespace GtkToolkit

@@ -1,0 +1,265 @@
+// GtkShared dialogs: the eleven modal dialogs, their buttons and the wait for their dismissal.
+#include "gui/gtk_common/shared.h"
+
+#include "game/game.h"
+#include "game/support.h"
+#include "scores/high_scores.h"
+#include "scores/player_name.h"
+
+#include <cstring>
+
+namespace {
+
+// How a dialog is made up. The action of its main button gets the entry's text (null for
+// the dialogs without an entry).
+enum DialogKind { MESSAGE_DIALOG, ENTRY_DIALOG, PICTURE_DIALOG };
+enum DialogPictures { NO_PICTURES, ICON_PICTURE, LOGO_PICTURE, LOGO_AND_ABOUT_PICTURES };
+struct DialogLayout {
+    DialogKind kind;
+    DialogPictures pictures;
+    const char *main_button;
+    bool cancel; // a "Cancel" button after the main one
+    void (*action)(const char *entry_text);
+};
+
+// One dialog as built: its window and the label and entry it keeps (null where it has none).
+struct Dialog {
+    GtkWidget *window;
+    GtkWidget *message;
+    GtkWidget *entry;
+    guint wait_level; // gtk_main level of the loop waiting for the dialog; 0 when none
+    bool dismissed;   // dismissed; its wait ends once its loop is the innermost
+};
+
+Dialog dialogs[DIALOG_COUNT]; // built and realized once, hidden between uses, never destroyed
+
+constexpr int ENTRY_CHARS = 20;
+
+} // namespace
+
+namespace {
+
+void start_new_game(const char *) { Game::start(1); }
+void quit_game(const char *) { Game::quit(); }
+
+// Only a text that is wholly a base-10 number that fits an int warps (an empty text
+// reads as 0, which the game ignores); anything else is dropped without a word.
+void warp(const char *text)
+{
+    int level = 0;
+    if (parse_int(text, &level))
+        Game::warp_to_level(level);
+}
+
+void add_high_score(const char *name) { Game::add_high_score(name); }
+
+const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
+    /* New Game */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true, start_new_game},
+    /* Pause */ {MESSAGE_DIALOG, ICON_PICTURE, "Continue", false, nullptr},
+    /* Warp */ {ENTRY_DIALOG, NO_PICTURES, "OK", false, warp},
+    /* High Scores */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false, nullptr},
+    /* Quit */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true, quit_game},
+    /* Story */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false, nullptr},
+    /* Rules */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false, nullptr},
+    /* About */ {PICTURE_DIALOG, LOGO_AND_ABOUT_PICTURES, "OK", false, nullptr},
+    /* Score */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false, nullptr},
+    /* End Game */ {MESSAGE_DIALOG, NO_PICTURES, "Nuts!", false, nullptr},
+    /* Enter Name */ {ENTRY_DIALOG, NO_PICTURES, "OK", false, add_high_score},
+};
+
+int dialog_id(GtkWidget *window)
+{
+    for (int id = 0; id < DIALOG_COUNT; id++)
+        if (dialogs[id].window == window)
+            return id;
+    return -1;
+}
+
+// Ends the wait of show_dialog for exactly this dialog. Its loop is quit only while it
+// is the innermost one; a dialog below an inner one is marked and its loop ends as soon
+// as the inner wait is over (end_dismissed_waits), so no button ever ends another
+// dialog's wait.
+void dismiss(int id)
+{
+    Dialog &dialog = dialogs[id];
+    gtk_widget_hide(dialog.window);
+    if (dialog.wait_level == 0 || dialog.dismissed)
+        return;
+    dialog.dismissed = true;
+    if (dialog.wait_level == gtk_main_level())
+        gtk_main_quit();
+}
+
+void end_dismissed_waits()
+{
+    for (const Dialog &dialog : dialogs)
+        if (dialog.wait_level != 0 && dialog.dismissed && dialog.wait_level == gtk_main_level())
+            gtk_main_quit();
+}
+
+// The main button (or Enter in the entry): the game's action, then the dismissal.
+void on_main_button(gpointer id_pointer, GtkWidget *)
+{
+    int id = GPOINTER_TO_INT(id_pointer);
+    const DialogLayout &layout = DIALOG_LAYOUTS[id];
+    if (layout.action)
+        layout.action(dialogs[id].entry ? gtk_entry_get_text(GTK_ENTRY(dialogs[id].entry)) : nullptr);
+    dismiss(id);
+}
+
+void on_cancel_button(gpointer id, GtkWidget *)
+{
+    dismiss(GPOINTER_TO_INT(id));
+}
+
+// The window manager's close button and the Escape key (which GtkDialog turns into a
+// close request) dismiss the dialog like "Cancel": no game action runs, and the
+// dialog is only hidden, never destroyed, so it can come up again. For the name
+// dialog this means the score is not recorded, as with any unconfirmed name.
+gboolean on_dialog_delete(GtkWidget *window, GdkEvent *, gpointer)
+{
+    int id = dialog_id(window);
+    if (id >= 0)
+        dismiss(id);
+    return TRUE;
+}
+
+// The name entry takes what fits the table's name field, in bytes: a character that would
+// not fit whole is not taken, nor anything after it, so what the player sees is what is saved.
+void on_name_insert(GtkEditable *editable, gchar *text, gint length, gint *position, gpointer)
+{
+    size_t used = strlen(gtk_entry_get_text(GTK_ENTRY(editable)));
+    size_t room = used < static_cast<size_t>(HIGH_SCORE_NAME_MAX) ? HIGH_SCORE_NAME_MAX - used : 0;
+    size_t offered = length < 0 ? strlen(text) : static_cast<size_t>(length);
+    size_t taken = PlayerName::fitting_length(text, offered, room);
+    if (taken == offered)
+        return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    if (taken == 0) {
+        gtk_widget_error_bell(GTK_WIDGET(editable));
+        return;
+    }
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
+    gtk_editable_insert_text(editable, text, static_cast<gint>(taken), position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
+}
+
+void add_button(int id, const char *label, GCallback handler)
+{
+    GtkWidget *button = gtk_button_new_with_label(label);
+    g_signal_connect_swapped(button, "clicked", handler, GINT_TO_POINTER(id));
+    gtk_container_add(GTK_CONTAINER(gtk_dialog_get_action_area(GTK_DIALOG(dialogs[id].window))), button);
+    gtk_widget_show(button);
+}
+
+void add_shown(GtkWidget *container, GtkWidget *child)
+{
+    gtk_container_add(GTK_CONTAINER(container), child);
+    gtk_widget_show(child);
+}
+
+void build_dialog(int id, Image *logo, Image *icon, Image *about)
+{
+    const DialogLayout &layout = DIALOG_LAYOUTS[id];
+    Dialog &dialog = dialogs[id];
+    GtkWidget *window = gtk_dialog_new();
+    dialog.window = window;
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    gtk_window_set_title(GTK_WINDOW(window), Gui::menu_label(id));
+    gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(GtkToolkit::main_window()));
+    g_signal_connect(window, "delete-event", G_CALLBACK(on_dialog_delete), nullptr);
+    // A little room around the text, so the messages do not touch the frame.
+    gtk_container_set_border_width(GTK_CONTAINER(window), 8);
+    GtkWidget *content = gtk_dialog_get_content_area(GTK_DIALOG(window));
+
+    const char *text = Gui::dialog_text(id);
+    switch (layout.kind) {
+    case MESSAGE_DIALOG: {
+        // Pictures to the left of the message.
+        GtkWidget *box = gtk_hbox_new(FALSE, 0);
+        gtk_container_set_border_width(GTK_CONTAINER(box), 6);
+        if (layout.pictures == ICON_PICTURE)
+            add_shown(box, GtkToolkit::picture(icon));
+        dialog.message = gtk_label_new(text);
+        // The high-score table lines its columns up with blanks: it needs a fixed-width font.
+        if (id == DIALOG_HIGH_SCORES) {
+            PangoFontDescription *font = pango_font_description_from_string("Monospace");
+            gtk_widget_modify_font(dialog.message, font);
+            pango_font_description_free(font);
+        }
+        add_shown(box, dialog.message);
+        add_shown(content, box);
+        break;
+    }
+    case ENTRY_DIALOG:
+        add_shown(content, gtk_label_new(text));
+        dialog.entry = gtk_entry_new();
+        gtk_entry_set_max_length(GTK_ENTRY(dialog.entry), ENTRY_CHARS);
+        if (id == DIALOG_ENTER_NAME)
+            g_signal_connect(dialog.entry, "insert-text", G_CALLBACK(on_name_insert), nullptr);
+        if (const char *initial = Gui::entry_text(id))
+            gtk_entry_set_text(GTK_ENTRY(dialog.entry), initial);
+        // Enter in the entry does exactly what "OK" does.
+        g_signal_connect_swapped(dialog.entry, "activate", G_CALLBACK(on_main_button), GINT_TO_POINTER(id));
+        add_shown(content, dialog.entry);
+        break;
+    case PICTURE_DIALOG:
+        add_shown(content, GtkToolkit::picture(logo));
+        if (layout.pictures == LOGO_AND_ABOUT_PICTURES)
+            add_shown(content, GtkToolkit::picture(about));
+        if (text)
+            add_shown(content, gtk_label_new(text));
+        break;
+    }
+    add_button(id, layout.main_button, G_CALLBACK(on_main_button));
+    if (layout.cancel)
+        add_button(id, "Cancel", G_CALLBACK(on_cancel_button));
+    // Realized now, so that the dialog's window has its natural size before it is first shown.
+    gtk_widget_realize(window);
+}
+
+} // namespace
+
+namespace GtkShared {
+
+void build_dialogs(Image *logo, Image *icon, Image *about)
+{
+    for (int id = 0; id < DIALOG_COUNT; id++)
+        build_dialog(id, logo, icon, about);
+}
+
+void show_dialog(int id)
+{
+    Dialog &dialog = dialogs[id];
+    if (!dialog.window)
+        return; // nothing to wait for before the dialogs are built
+    // Already up and waited for: one wait per dialog. A second nested loop would be
+    // ended by the dialog's own button out of order, so the second caller only raises it.
+    if (dialog.wait_level != 0) {
+        if (!dialog.dismissed)
+            gtk_window_present(GTK_WINDOW(dialog.window));
+        return;
+    }
+    // The keyboard goes to the dialog's entry, if it has one, with the text left from last
+    // time selected: typing replaces it and Enter keeps it. Without this a click on "OK" last
+    // time leaves the keyboard on the button, or a new number is typed after the old one.
+    if (dialog.entry)
+        gtk_widget_grab_focus(dialog.entry);
+    GtkToolkit::show_centred(dialog.window);
+
+    dialog.dismissed = false;
+    dialog.wait_level = gtk_main_level() + 1;
+    gtk_main();
+    dialog.wait_level = 0;
+    dialog.dismissed = false;
+    end_dismissed_waits();
+}
+
+void set_dialog_text(int id, const char *text)
+{
+    // Only message dialogs have a message; the others keep their texts.
+    if (dialogs[id].message)
+        gtk_label_set_text(GTK_LABEL(dialogs[id].message), text); // the label keeps its own copy
+}
+
+} // namespace GtkShared

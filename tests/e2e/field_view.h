@@ -39,7 +39,8 @@ bool shows_dying_glimp(const Capture &canvas, int x, int y);
 // Where the pointer rests off the canvas: the game stands still meanwhile.
 constexpr int AWAY_X = 1270, AWAY_Y = 1014;
 
-// Takes the pointer off the canvas, which pauses the game, and returns the still field.
+// Takes the pointer off the canvas, which pauses the game, and returns the still field in
+// the game's own (logical) pixels.
 Capture pause_and_look(Game &game);
 
 // Glimps walking wholly inside the field, away from the bucket's corner and the status line.

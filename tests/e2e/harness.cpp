@@ -879,8 +879,8 @@ Capture render_text(const std::string &text, int scale) {
 }
 #endif
 
-bool shows_text(const Capture &area, const std::string &text) {
-    Capture rendered = render_text(text);
+bool shows_text(const Capture &area, const std::string &text, int scale) {
+    Capture rendered = render_text(text, scale);
     return !rendered.empty() && !find_picture(area, picture_of(rendered)).empty();
 }
 
@@ -896,8 +896,8 @@ bool status_line_shown(const Capture &canvas) {
     return !non_white_box(canvas.crop(0, size - 20, size / 2, 20)).empty();
 }
 
-bool status_says(const Capture &canvas, const std::string &text) {
-    return shows_text(canvas.crop(0, canvas.height - 20, canvas.width, 20), text);
+bool status_says(const Capture &canvas, const std::string &text, int scale) {
+    return shows_text(canvas.crop(0, canvas.height - 20 * scale, canvas.width, 20 * scale), text, scale);
 }
 
 Rect non_white_box(const Capture &c) {
@@ -1323,6 +1323,7 @@ Rect Game::canvas_area() const {
 int Game::menu_bar_height() const { return window_area().h - size_ * scale_; }
 
 Capture Game::capture_canvas() const { return capture_area(canvas_area()); }
+Capture Game::logical_canvas(bool *crisp) const { return capture_canvas().reduced(scale_, crisp); }
 Capture Game::capture_window() const { return capture_area(window_area()); }
 
 void Game::move_to_canvas(int cx, int cy) { move_pointer(canvas_root_x(cx), canvas_root_y(cy)); }
@@ -1335,15 +1336,15 @@ Capture Game::still_field() {
     for (int attempt = 0; attempt < 10; ++attempt) {
         move_pointer(1270, 1014);
         Capture paused;
-        if (!wait_until([&] { return shows_paused_view(paused = capture_canvas()); }, UI_TIMEOUT_MS, 10))
+        if (!wait_until([&] { return shows_paused_view(paused = logical_canvas()); }, UI_TIMEOUT_MS, 10))
             return Capture{};
         move_to_canvas(size_ - 3, 2);
         Capture frame;
-        if (!wait_until([&] { return !shows_paused_view(frame = capture_canvas()); }, UI_TIMEOUT_MS, 2))
+        if (!wait_until([&] { return !shows_paused_view(frame = logical_canvas()); }, UI_TIMEOUT_MS, 2))
             return Capture{};
         move_pointer(1270, 1014);
         Capture again;
-        if (!wait_until([&] { return shows_paused_view(again = capture_canvas()); }, UI_TIMEOUT_MS, 10))
+        if (!wait_until([&] { return shows_paused_view(again = logical_canvas()); }, UI_TIMEOUT_MS, 10))
             return Capture{};
         if (paused_view_mismatches(paused, frame) == 0 && again.differences(paused) == 0)
             return frame;
@@ -1358,8 +1359,8 @@ void Game::click_canvas(int cx, int cy, int button) {
 void Game::burst_clicks(const std::vector<Point> &points, int button) {
     Rect canvas = canvas_area();
     for (const Point &p : points) {
-        XTestFakeMotionEvent(x_display, DefaultScreen(x_display), canvas.x + p.x, canvas.y + p.y,
-                             CurrentTime);
+        XTestFakeMotionEvent(x_display, DefaultScreen(x_display), canvas.x + p.x * scale_,
+                             canvas.y + p.y * scale_, CurrentTime);
         XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), True, CurrentTime);
         XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), False, CurrentTime);
     }

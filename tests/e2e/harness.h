@@ -255,7 +255,7 @@ XpmPicture picture_of(const Capture &c);
 Capture render_text(const std::string &text, int scale = 1);
 // Whether the area shows the text exactly as render_text draws it (blank cells included, so a
 // trailing blank tells "Level:1 " from "Level:12").
-bool shows_text(const Capture &area, const std::string &text);
+bool shows_text(const Capture &area, const std::string &text, int scale = 1);
 
 // What a size x size canvas shows: exactly the logo picture centred on white.
 bool shows_logo(const Capture &canvas, int size = 400);
@@ -269,8 +269,9 @@ constexpr int PAUSED_BAND_HALF_HEIGHT = 24;
 
 // Whether the status line is drawn at the bottom left, as it is while a level is played.
 bool status_line_shown(const Capture &canvas);
-// Whether the status line shows the text, cell for cell ("Level:3 " is not "Level:30").
-bool status_says(const Capture &canvas, const std::string &text);
+// Whether the status line shows the text, cell for cell ("Level:3 " is not "Level:30"); the
+// canvas captured at that scale factor.
+bool status_says(const Capture &canvas, const std::string &text, int scale = 1);
 
 // Bounding box of the pixels that are not white (all channels >= 250 count as white).
 Rect non_white_box(const Capture &c);
@@ -355,20 +356,25 @@ public:
     Rect window_area() const;  // root coordinates
     Rect canvas_area() const;  // root coordinates, size * scale pixels square
     int menu_bar_height() const;
-    Capture capture_canvas() const;
+    Capture capture_canvas() const; // screen pixels
+    // The canvas in the game's own (logical) pixels: each scale x scale block of the screen
+    // as one pixel; *crisp tells whether every block was of one colour.
+    Capture logical_canvas(bool *crisp = nullptr) const;
     Capture capture_window() const;
-    // Root coordinates of a canvas point (in screen pixels from the canvas's corner).
-    int canvas_root_x(int cx) const { return canvas_area().x + cx; }
-    int canvas_root_y(int cy) const { return canvas_area().y + cy; }
-    // Moves the pointer onto the canvas point (cx, cy).
+    // Root coordinates of a canvas point given in logical pixels.
+    int canvas_root_x(int cx) const { return canvas_area().x + cx * scale_; }
+    int canvas_root_y(int cy) const { return canvas_area().y + cy * scale_; }
+    // Moves the pointer onto the canvas point (cx, cy), in logical pixels like every canvas
+    // point below.
     void move_to_canvas(int cx, int cy);
     void click_canvas(int cx, int cy, int button = 1);
     // Clicks the canvas points one after the other with no pause between: all of them reach
     // the game together, before a tick can move anything.
     void burst_clicks(const std::vector<Point> &points, int button = 1);
     // Takes the pointer off the canvas, which pauses a game in play, and returns the field
-    // exactly as the game drew it (the paused view dims it); the pointer is left off the
-    // canvas and the game paused. Empty when no still field could be had.
+    // exactly as the game drew it, in its own (logical) pixels (the paused view dims it); the
+    // pointer is left off the canvas and the game paused. Empty when no still field could be
+    // had.
     Capture still_field();
     // Waits until the canvas shows something other than before (differing in more than
     // min_pixels pixels); returns the new capture (empty on timeout).

@@ -14,9 +14,9 @@ using namespace e2e;
 
 namespace {
 
-// Starts a game at level 1 and waits for its first frames.
-std::unique_ptr<Game> start_playing() {
-    std::unique_ptr<Game> game(new Game({"-l", "1"}));
+// Starts a game at level 1 and waits for its first frames; scale is GDK_SCALE's.
+std::unique_ptr<Game> start_playing(int scale = 1) {
+    std::unique_ptr<Game> game(new Game({"-l", "1"}, 400, scale));
     if (game->ok()) {
         game->move_to_canvas(200, 200);
         wait_until([&] { return status_line_shown(game->capture_canvas()); }, UI_TIMEOUT_MS, 50);
@@ -24,11 +24,10 @@ std::unique_ptr<Game> start_playing() {
     return game;
 }
 
-} // namespace
-
 // A click on a walking Glimp kills it: at the very place it stood the dying pictures play.
-TEST(Play, ClickOnAWalkingGlimpKillsIt) {
-    auto game = start_playing();
+// With a scale factor the click lands at scale times the Glimp's logical position.
+void click_kills_a_walking_glimp(int scale) {
+    auto game = start_playing(scale);
     ASSERT_TRUE(game->ok()) << game->error();
     bool killed = false;
     int clicks = 0;
@@ -67,7 +66,7 @@ TEST(Play, ClickOnAWalkingGlimpKillsIt) {
         Capture after;
         killed = wait_until(
             [&] {
-                after = game->capture_canvas();
+                after = game->logical_canvas();
                 return shows_dying_glimp(after, g.x, g.y);
             },
             3000, 20);
@@ -78,10 +77,21 @@ TEST(Play, ClickOnAWalkingGlimpKillsIt) {
     EXPECT_TRUE(killed) << log;
     // One Glimp killed by the first click scores 5.
     if (killed && clicks == 1) {
-        EXPECT_TRUE(wait_until([&] { return status_says(game->capture_canvas(), "Score:5 "); },
+        EXPECT_TRUE(wait_until([&] { return status_says(game->capture_canvas(), "Score:5 ", scale); },
                                UI_TIMEOUT_MS, 50))
             << "the status line does not show Score:5 after one kill";
     }
+}
+
+} // namespace
+
+TEST(Play, ClickOnAWalkingGlimpKillsIt) { click_kills_a_walking_glimp(1); }
+
+// On a 2x screen the field is drawn twice as large and the pointer still hits what it shows.
+TEST(Scale, AClickAtTwiceAGlimpsPlaceKillsItOnA2xScreen) {
+    if (!toolkit_is_gtk3())
+        GTEST_SKIP() << "the GTK 2 program has no scale factor";
+    click_kills_a_walking_glimp(2);
 }
 
 // The bucket leaves its corner while the button holds it and is back after the release.

@@ -231,6 +231,30 @@ TEST(MainWindow, SizeOptionGivesALargerCanvas) {
     expect_logo_centred(canvas, 600);
 }
 
+// On a 2x screen (GDK_SCALE=2) the window is twice its logical size and every pixel of a
+// picture is a 2 x 2 block of one colour: enlarged, not blurred.
+TEST(Scale, At2xTheWindowIsTwiceAsLargeAndThePicturesAreCrisp) {
+    if (!toolkit_is_gtk3())
+        GTEST_SKIP() << "the GTK 2 program has no scale factor";
+    Game game({}, 400, 2);
+    ASSERT_TRUE(game.ok()) << game.error();
+    EXPECT_EQ(game.window_area().w, 800);
+    EXPECT_GE(game.menu_bar_height(), 30);
+    EXPECT_LE(game.menu_bar_height(), 120);
+
+    Capture canvas;
+    bool crisp = false;
+    bool shown = wait_until(
+        [&] {
+            canvas = game.logical_canvas(&crisp);
+            return shows_logo(canvas);
+        },
+        WINDOW_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name(), game.capture_window());
+    EXPECT_TRUE(shown) << "the canvas, taken 2 x 2 pixels at a time, does not show the logo";
+    EXPECT_TRUE(crisp) << "some 2 x 2 block of the canvas is not of one colour: the logo is blurred";
+}
+
 TEST(MainWindow, LogoStaysUntilAGameStarts) {
     // Waiting: no ticker runs, so the logo is not replaced by a play field.
     Game game({});

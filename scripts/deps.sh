@@ -1,10 +1,12 @@
 #!/bin/sh
 # Installs the Debian packages that building (play) or testing (test) the game needs, when missing.
+# The GTK 3 program (-DGLIMPWATCH_TOOLKIT=gtk3) needs libgtk-3-dev in place of libgtk2.0-dev;
+# the tests build both.
 set -eu
 
 PLAY="build-essential cmake pkg-config libgtk2.0-dev libsdl2-mixer-dev"
-TEST="$PLAY libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base x11-utils
-      clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
+TEST="$PLAY libgtk-3-dev libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
+      x11-utils weston clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
       python3-cairo fonts-dejavu-core"
 

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds and runs every test: in-process, end to end under Xvfb, and the same suite under the sanitizers.
+# Builds and runs every test: in-process, end to end under Xvfb for the GTK 2 and the GTK 3
+# program, and the in-process suite under the sanitizers.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -22,10 +23,13 @@ configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_BENCH=ON
 cmake --build build-test -j "$jobs"
 
 # Each ctest run's summary is kept, so the closing line can count every suite that ran.
+# ctest_args, when set, narrows the run (ctest's own options).
+ctest_args=""
 run_ctest() {
     dir=$1; shift
     status=0
-    (cd "$dir" && env "$@" ctest --output-on-failure) >"$dir/ctest.log" 2>&1 || status=$?
+    # shellcheck disable=SC2086
+    (cd "$dir" && env "$@" ctest --output-on-failure $ctest_args) >"$dir/ctest.log" 2>&1 || status=$?
     cat "$dir/ctest.log"
     [ "$status" -eq 0 ] || exit "$status"
     suites=$(( suites + $(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log") ))
@@ -40,6 +44,16 @@ echo "in-process tests shuffled with seed $seed; to repeat an order:" \
 
 echo "== tests"
 run_ctest build-test GTEST_RANDOM_SEED="$seed"
+
+# The program again with the GTK 3 back end: the end-to-end suite (its 2x and Wayland tests
+# included) and the install test. The in-process suite has no toolkit and ran above.
+echo "== GTK 3 build"
+configure build-gtk3 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_TOOLKIT=gtk3
+cmake --build build-gtk3 -j "$jobs"
+echo "== GTK 3 tests"
+ctest_args="-E ^unit$"
+run_ctest build-gtk3
+ctest_args=""
 
 # The in-process suite again under AddressSanitizer (leaks included) and
 # UndefinedBehaviorSanitizer. GTK itself is not sanitizer-clean, so neither the program

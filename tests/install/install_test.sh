@@ -3,18 +3,19 @@
 # the score permissions and the desktop files, uninstalls it, and plays the installed game
 # under Xvfb from an unrelated directory: it finds its pictures and keeps its scores.
 #
-# usage: install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER]
+# usage: install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]
 # WORK_DIR keeps the build between runs; everything installed goes to WORK_DIR/tree,
 # which is made anew each run. Nothing outside WORK_DIR and one temporary working
 # directory is touched.
 set -eu
 . "$(dirname "$0")/common.sh"
 
-[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER]" >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]" >&2; exit 2; }
 source_dir=$(cd "$1" && pwd)
 mkdir -p "$2"
 work=$(cd "$2" && pwd)
 compiler=${3:-}
+toolkit=${4:-gtk2}   # the program is installed the same way whichever toolkit it links
 
 build=$work/build
 tree=$work/tree
@@ -41,7 +42,7 @@ rm -rf "$tree"
 mkdir -p "$tree" "$logs"
 configure_args=(-S "$source_dir" -B "$build"
     -DGLIMPWATCH_TESTS=OFF -DGLIMPWATCH_BENCH=OFF -DGLIMPWATCH_PROGRAM=ON
-    -DCMAKE_INSTALL_PREFIX="$prefix"
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DGLIMPWATCH_TOOLKIT="$toolkit"
     # the picture and score paths follow the prefix, as in a default build
     -UGLIMPWATCH_DATA_DIR -UGLIMPWATCH_SCORE_FILE)
 if [ -n "$compiler" ]; then

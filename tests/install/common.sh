@@ -113,11 +113,14 @@ window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 
 
 # Sends keys (xdotool key or type) to a window once it shows; in a dialog the first
 # widget that takes the focus has it: the OK button, or the entry of the name dialog.
+# The window gets the keyboard focus and the keys are real ones (XTest): GTK 3 ignores key
+# events sent to a window as synthetic events.
 keys_to() {
     local title=$1 command=$2
     shift 2
     wait_for 20 "visible window \"$title\"" visible "$title"
-    xdotool "$command" --window "$(window_of "$title")" "$@" 2>>"$logs/xdotool.log"
+    xdotool windowfocus --sync "$(window_of "$title")" 2>>"$logs/xdotool.log"
+    xdotool "$command" "$@" 2>>"$logs/xdotool.log"
 }
 
 start_game() {

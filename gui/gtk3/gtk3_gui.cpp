@@ -135,6 +135,9 @@ namespace {
 void open(int *argc, char **argv)
 {
     char **args = argv; // GTK takes its own options out of this vector
+    // Everything is drawn by cairo in memory: OpenGL would only cost start-up time and
+    // memory (a software renderer weighs tens of megabytes). A setting of the player's wins.
+    g_setenv("GDK_GL", "disable", FALSE);
     gtk_init(argc, &args);
     GtkShared::set_default_icon();
     toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);

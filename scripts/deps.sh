@@ -1,10 +1,10 @@
 #!/bin/sh
-# Installs the Debian packages that building (play) or testing (test) the game needs, when missing.
-# The GTK 3 program (-DGLIMPWATCH_TOOLKIT=gtk3) needs libgtk-3-dev in place of libgtk2.0-dev;
-# the tests build both.
+# Installs the Debian packages that building (play: the GTK 2 program, play-gtk3: the GTK 3
+# one) or testing (test: both programs) the game needs, when missing.
 set -eu
 
 PLAY="build-essential cmake pkg-config libgtk2.0-dev libsdl2-mixer-dev"
+PLAY_GTK3="build-essential cmake pkg-config libgtk-3-dev libsdl2-mixer-dev"
 TEST="$PLAY libgtk-3-dev libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
       x11-utils weston clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
@@ -12,8 +12,9 @@ TEST="$PLAY libgtk-3-dev libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xv
 
 case "${1:-play}" in
     play) wanted=$PLAY ;;
+    play-gtk3) wanted=$PLAY_GTK3 ;;
     test) wanted=$TEST ;;
-    *) echo "usage: $0 [play|test]" >&2; exit 2 ;;
+    *) echo "usage: $0 [play|play-gtk3|test]" >&2; exit 2 ;;
 esac
 
 missing=""

@@ -1,8 +1,15 @@
 #!/bin/sh
 # Builds the game and starts it from the checkout, so that pixmaps/ is found here.
+# TOOLKIT=gtk3 builds and starts the GTK 3 program instead of the GTK 2 one.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/deps.sh play
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_TESTS=OFF >/dev/null
-cmake --build build -j "$(nproc)" --target glimpwatch
-exec ./build/glimpwatch "$@"
+toolkit=${TOOLKIT:-gtk2}
+case "$toolkit" in
+    gtk2) build=build; scripts/deps.sh play ;;
+    gtk3) build=build-play-gtk3; scripts/deps.sh play-gtk3 ;;
+    *) echo "TOOLKIT must be gtk2 or gtk3, not '$toolkit'" >&2; exit 2 ;;
+esac
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMPWATCH_TESTS=OFF \
+    -DGLIMPWATCH_TOOLKIT="$toolkit" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target glimpwatch
+exec "./$build/glimpwatch" "$@"

@@ -1452,15 +1452,26 @@ bool Game::click_entry(int menu_index, int entry_index, const std::string &artif
     Window popup = open_menu(menu_index);
     if (!popup)
         return false;
-    // Inside the menu's frame every entry is a row of text; the tear-off line is thin.
+    // Inside the menu's frame every entry is a row of text; the tear-off line is thin. A menu
+    // may show part of its rows for a moment (GTK 3 draws it in more than one pass), so the
+    // rows count once two stable looks agree on them.
     Capture menu, inner;
-    std::vector<Band> rows;
+    std::vector<Band> rows, last_rows;
+    auto same_rows = [](const std::vector<Band> &a, const std::vector<Band> &b) {
+        if (a.size() != b.size())
+            return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].top != b[i].top || a[i].bottom != b[i].bottom)
+                return false;
+        return true;
+    };
     wait_until(
         [&] {
             menu = stable_capture(popup);
             inner = menu.crop(4, 3, menu.width - 8, menu.height - 6);
+            last_rows = rows;
             rows = dark_bands(inner, 170, 5);
-            return static_cast<int>(rows.size()) > entry_index;
+            return static_cast<int>(rows.size()) > entry_index && same_rows(rows, last_rows);
         },
         UI_TIMEOUT_MS, 50);
     if (!artifact.empty())

@@ -201,7 +201,13 @@ void load_image(const char *name, int, Image **out)
     *out = image;
 }
 
-void set_icon(Image *image) { gtk_window_set_icon(GTK_WINDOW(toplevel), image->pixbuf); }
+void set_icon(Image *image)
+{
+    // The window has shown the default icon since before it was first mapped; the same
+    // picture set again would only make the window manager read it anew.
+    if (!GtkShared::is_default_icon(image->pixbuf))
+        gtk_window_set_icon(GTK_WINDOW(toplevel), image->pixbuf);
+}
 
 int image_width(Image *image) { return image->width; }
 int image_height(Image *image) { return image->height; }

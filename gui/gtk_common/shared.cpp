@@ -18,6 +18,7 @@ namespace {
 guint timer_id = 0;              // 0 while no timer runs
 GtkWidget *pause_item = nullptr; // null until the main window is built
 GtkWidget *sound_item = nullptr; // the same
+GdkPixbuf *default_icon = nullptr; // every window's icon, when its picture could be read
 } // namespace
 
 namespace {
@@ -262,7 +263,24 @@ void set_default_icon()
     if (!icon)
         return;
     gtk_window_set_default_icon(icon);
-    g_object_unref(icon);
+    default_icon = icon; // our reference, kept for is_default_icon
+}
+
+bool is_default_icon(GdkPixbuf *picture)
+{
+    if (!default_icon || gdk_pixbuf_get_width(picture) != gdk_pixbuf_get_width(default_icon) ||
+        gdk_pixbuf_get_height(picture) != gdk_pixbuf_get_height(default_icon) ||
+        gdk_pixbuf_get_n_channels(picture) != gdk_pixbuf_get_n_channels(default_icon) ||
+        gdk_pixbuf_get_bits_per_sample(picture) != 8 || gdk_pixbuf_get_bits_per_sample(default_icon) != 8)
+        return false;
+    int row_bytes = gdk_pixbuf_get_width(picture) * gdk_pixbuf_get_n_channels(picture);
+    for (int y = 0; y < gdk_pixbuf_get_height(picture); y++)
+        if (memcmp(gdk_pixbuf_get_pixels(picture) + static_cast<size_t>(y) * gdk_pixbuf_get_rowstride(picture),
+                   gdk_pixbuf_get_pixels(default_icon) +
+                       static_cast<size_t>(y) * gdk_pixbuf_get_rowstride(default_icon),
+                   static_cast<size_t>(row_bytes)) != 0)
+            return false;
+    return true;
 }
 
 void paint_paused_view(cairo_t *cr, int size)

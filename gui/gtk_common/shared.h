@@ -76,6 +76,8 @@ GdkPixbuf *read_picture(const std::string &path);
 // readable icon picture the windows simply come up without one; loading "icon" later says
 // what is wrong with it.
 void set_default_icon();
+// Whether the picture has the pixels of the default icon (false when there is none).
+bool is_default_icon(GdkPixbuf *picture);
 
 // Paints the paused view over a size x size frame (logical pixels): the frame dimmed, and
 // across its middle a dark band with the line that says why nothing moves.

@@ -4,6 +4,10 @@
 
 #include "gui/gui.h"
 
+namespace Damage {
+struct Frame;
+}
+
 struct Image {
     int width;
     int height;
@@ -18,5 +22,7 @@ namespace NullGui {
 void install(const GuiMethods **out);
 // Calls that would have reached the screen so far: blits, lines and texts.
 long draw_calls();
+// From now on every frame's calls are recorded into the frame (null: no longer).
+void record_frames(Damage::Frame *frame);
 
 } // namespace NullGui

@@ -3,9 +3,12 @@
 #include "gui/gtk/gtk_private.h"
 
 #include "game/support.h"
+#include "gui/damage.h"
 #include "gui/gtk_common/shared.h"
 #include "gui/xpm_data.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,12 +22,29 @@ GdkFont *font = nullptr;
 GdkColor black, white;               // cursor colours only, never allocated
 bool paused = false;                 // the field shows as paused (see present_canvas)
 GdkPixmap *paused_frame = nullptr;   // the paused view, made the first time it is shown
+
+// Redrawing only what changed. The calls of a frame are recorded, not drawn; at present
+// time they are compared with the frame that offscreen holds, and only the changed
+// rectangles are restored to white, redrawn and copied to the window. With
+// GLIMPWATCH_FULL_REDRAW set (to anything but 0) every call is drawn at once and every
+// present copies the whole canvas, as a fallback and for comparison.
+bool full_redraw = false;
+Damage::Canvas damage;               // the calls since the last clear, and what offscreen holds
+bool window_stale = true;            // the window needs the whole canvas at the next present
+GdkGC *clip_gc = nullptr;            // lines and text, clipped to one changed rectangle
+
+// A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends
+// and its centre line; one more keeps the box safe from rounding.
+constexpr int LINE_WIDTH = 2;
+constexpr int LINE_REACH = LINE_WIDTH / 2 + 1;
 } // namespace
 
 namespace {
 
+// A covered or newly mapped window gets the whole canvas back.
 gboolean on_expose(GtkWidget *, GdkEventExpose *, gpointer)
 {
+    window_stale = true;
     Gui::present_canvas();
     return FALSE;
 }
@@ -47,6 +67,49 @@ bool x_error_since_trap()
 {
     gdk_flush();
     return gdk_error_trap_pop() != 0;
+}
+
+void set_line_style(GdkGC *gc)
+{
+    gdk_gc_set_exposures(gc, FALSE);
+    gdk_gc_set_line_attributes(gc, LINE_WIDTH, GDK_LINE_SOLID, GDK_CAP_ROUND, GDK_JOIN_MITER);
+}
+
+GdkRectangle rectangle(const Damage::Box &b) { return GdkRectangle{b.x, b.y, b.w, b.h}; }
+
+// One recorded call drawn into offscreen, only inside the changed rectangle r.
+void draw_clipped(const Damage::Call &call, const Damage::Box &r)
+{
+    if (call.kind == Damage::PICTURE) {
+        // The picture's own GC clips to its mask, so the rectangle limits the copied part.
+        Image *image = const_cast<Image *>(call.image);
+        int x0 = std::max(call.x1, r.x), y0 = std::max(call.y1, r.y);
+        int x1 = std::min(call.x1 + image->width, r.x + r.w);
+        int y1 = std::min(call.y1 + image->height, r.y + r.h);
+        if (x0 >= x1 || y0 >= y1)
+            return;
+        gdk_gc_set_clip_origin(image->gc, call.x1, call.y1);
+        gdk_draw_drawable(offscreen, image->gc, image->pixmap, x0 - call.x1, y0 - call.y1, x0, y0,
+                          x1 - x0, y1 - y0);
+        return;
+    }
+    GdkRectangle clip = rectangle(r);
+    gdk_gc_set_clip_rectangle(clip_gc, &clip);
+    if (call.kind == Damage::LINE)
+        gdk_draw_line(offscreen, clip_gc, call.x1, call.y1, call.x2, call.y2);
+    else
+        gdk_draw_text(offscreen, font, clip_gc, call.x1, call.y1, Damage::text_of(damage.composing, call),
+                      call.text_len);
+}
+
+// Brings offscreen from the frame it shows to the one composed, redrawing only the
+// changed rectangles (all of it when what it shows is not known).
+void redraw_changes()
+{
+    GdkGC *white_gc = gtk_widget_get_style(canvas)->white_gc;
+    Damage::redraw(
+        damage, [&](const Damage::Box &r) { gdk_draw_rectangle(offscreen, white_gc, TRUE, r.x, r.y, r.w, r.h); },
+        draw_clipped);
 }
 
 } // namespace
@@ -136,9 +199,12 @@ void prepare_canvas()
     if (x_error_since_trap())
         fatal("the display cannot hold a %d x %d play field", canvas_size, canvas_size);
     canvas_gc = gdk_gc_new(offscreen);
-    gdk_gc_set_exposures(canvas_gc, FALSE);
-    gdk_gc_set_line_attributes(canvas_gc, 2, GDK_LINE_SOLID, GDK_CAP_ROUND, GDK_JOIN_MITER);
+    set_line_style(canvas_gc);
+    clip_gc = gdk_gc_new(offscreen);
+    set_line_style(clip_gc);
     font = gdk_font_load("fixed");
+    full_redraw = Damage::full_redraw_requested();
+    Damage::prepare(damage, canvas_size, canvas_size);
 }
 
 void load_image(const char *name, int, Image **out)
@@ -184,6 +250,10 @@ void set_cursor(PointerCursor *cursor)
 
 void clear_canvas()
 {
+    if (!full_redraw) {
+        Damage::clear(damage.composing);
+        return;
+    }
     gdk_draw_rectangle(offscreen, gtk_widget_get_style(canvas)->white_gc, TRUE, 0, 0,
                        canvas_size, canvas_size);
 }
@@ -193,12 +263,24 @@ void present_canvas()
     // An expose can arrive before the off-screen canvas exists; there is nothing to show yet.
     if (!offscreen)
         return;
-    GdkPixmap *shown = offscreen;
+    GdkWindow *window = gtk_widget_get_window(canvas);
+    if (!full_redraw)
+        redraw_changes();
     if (paused) {
+        // The paused view covers the whole canvas; once it goes, the window needs the
+        // frame whole again.
         compose_paused_frame();
-        shown = paused_frame;
+        gdk_draw_drawable(window, canvas_gc, paused_frame, 0, 0, 0, 0, canvas_size, canvas_size);
+        window_stale = true;
+        return;
     }
-    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, shown, 0, 0, 0, 0, canvas_size, canvas_size);
+    if (!full_redraw && !window_stale) {
+        for (const Damage::Box &r : damage.changes.rects)
+            gdk_draw_drawable(window, canvas_gc, offscreen, r.x, r.y, r.x, r.y, r.w, r.h);
+        return;
+    }
+    gdk_draw_drawable(window, canvas_gc, offscreen, 0, 0, 0, 0, canvas_size, canvas_size);
+    window_stale = false;
 }
 
 void show_paused(int shown)
@@ -209,20 +291,41 @@ void show_paused(int shown)
 
 void draw_image(Image *image, int x, int y)
 {
+    if (!full_redraw) {
+        Damage::add_picture(damage.composing, image, x, y, image->width, image->height);
+        return;
+    }
     gdk_gc_set_clip_origin(image->gc, x, y);
     gdk_draw_drawable(offscreen, image->gc, image->pixmap, 0, 0, x, y, image->width, image->height);
 }
 
 void draw_line(int x1, int y1, int x2, int y2)
 {
+    if (!full_redraw) {
+        Damage::add_line(damage.composing, x1, y1, x2, y2, LINE_REACH);
+        return;
+    }
     gdk_draw_line(offscreen, canvas_gc, x1, y1, x2, y2);
 }
 
 void draw_text(const char *text, int x, int y)
 {
     // Without the "fixed" font there is simply no text, rather than a warning every frame.
-    if (font)
-        gdk_draw_string(offscreen, font, canvas_gc, x, y, text);
+    if (!font)
+        return;
+    if (!full_redraw) {
+        // The box of the ink, and never less than the font's full height.
+        gint lbearing, rbearing, width, ascent, descent;
+        gint length = static_cast<gint>(strlen(text));
+        gdk_text_extents(font, text, length, &lbearing, &rbearing, &width, &ascent, &descent);
+        int left = x + std::min(lbearing, 0);
+        int right = x + std::max(rbearing, width);
+        int top = y - std::max(ascent, font->ascent);
+        int bottom = y + std::max(descent, font->descent);
+        Damage::add_text(damage.composing, text, x, y, {left, top, right - left, bottom - top});
+        return;
+    }
+    gdk_draw_string(offscreen, font, canvas_gc, x, y, text);
 }
 
 GdkWindow *canvas_window() { return gtk_widget_get_window(canvas); }

@@ -7,6 +7,7 @@
 #include "gui/gtk3/gtk3_private.h"
 
 #include "game/support.h"
+#include "gui/damage.h"
 #include "gui/gtk3/status_text.h"
 #include "gui/gtk_common/shared.h"
 
@@ -17,7 +18,9 @@
 #include <gdk/gdkwayland.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -31,6 +34,16 @@ cairo_t *offscreen_cr = nullptr;            // lines 2 pixels wide with round en
 PangoLayout *status_layout = nullptr;       // the status line's font, reused every frame
 std::string status_text;                    // the text the layout holds
 bool paused = false;                        // the field shows as paused (see on_draw)
+
+// Redrawing only what changed, as the GTK 2 back end does (see gui/README): the calls of a
+// frame are recorded; at present time only the rectangles where they differ from the
+// frame offscreen holds are cleared, redrawn and handed to GTK to paint.
+bool full_redraw = false;
+Damage::Canvas damage;
+
+// A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends and
+// its centre line; one more keeps the box safe from rounding.
+constexpr int LINE_REACH = 2;
 } // namespace
 
 namespace {
@@ -79,6 +92,10 @@ void make_offscreen(int factor)
     cairo_t *cr = cairo_create(surface);
     cairo_set_line_width(cr, 2);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    // Wires are drawn hard-edged, as the pixel art around them is (and as GTK 2 draws them):
+    // a pixel is the line's or not, so a wire redrawn inside a changed rectangle gives
+    // exactly the pixels it gives drawn whole.
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_pattern_t *pattern = cairo_pattern_create_for_surface(surface);
     cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
     if (offscreen) {
@@ -96,6 +113,8 @@ void make_offscreen(int factor)
     scale = factor;
     if (status_layout)
         pango_cairo_update_layout(offscreen_cr, status_layout);
+    // The canvas now holds the last frame enlarged, not drawn: the next one is drawn whole.
+    Damage::forget(damage);
 }
 
 gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
@@ -173,6 +192,8 @@ void build_main_window(int size)
 
 void prepare_canvas()
 {
+    full_redraw = Damage::full_redraw_requested();
+    Damage::prepare(damage, canvas_size, canvas_size);
     make_offscreen(gtk_widget_get_scale_factor(canvas));
     status_layout = StatusText::new_layout(offscreen_cr);
 }
@@ -218,26 +239,16 @@ void set_cursor(PointerCursor *cursor)
     gdk_window_set_cursor(gtk_widget_get_window(canvas), cursor->cursor);
 }
 
-void clear_canvas()
+// The layout holds text (laid out again only when the text changes).
+void set_status_text(const char *text, size_t length)
 {
-    cairo_set_source_rgb(offscreen_cr, 1, 1, 1);
-    cairo_paint(offscreen_cr);
+    if (status_text.size() != length || status_text.compare(0, length, text, length) != 0) {
+        status_text.assign(text, length);
+        pango_layout_set_text(status_layout, status_text.c_str(), static_cast<int>(length));
+    }
 }
 
-void present_canvas()
-{
-    // A redraw can be asked for before the off-screen canvas exists; there is nothing to show yet.
-    if (offscreen)
-        gtk_widget_queue_draw(canvas);
-}
-
-void show_paused(int shown)
-{
-    paused = shown != 0;
-    present_canvas();
-}
-
-void draw_image(Image *image, int x, int y)
+void paint_image(const Image *image, int x, int y)
 {
     cairo_matrix_t place;
     cairo_matrix_init_translate(&place, -x, -y);
@@ -247,7 +258,7 @@ void draw_image(Image *image, int x, int y)
     cairo_fill(offscreen_cr);
 }
 
-void draw_line(int x1, int y1, int x2, int y2)
+void paint_line(int x1, int y1, int x2, int y2)
 {
     cairo_set_source_rgb(offscreen_cr, 0, 0, 0);
     cairo_move_to(offscreen_cr, x1, y1);
@@ -255,16 +266,104 @@ void draw_line(int x1, int y1, int x2, int y2)
     cairo_stroke(offscreen_cr);
 }
 
-void draw_text(const char *text, int x, int y)
+// The status text with its baseline at (x, y); the layout already holds it.
+void paint_text(int x, int y)
 {
-    // The layout is laid out again only when the text changes.
-    if (status_text != text) {
-        status_text = text;
-        pango_layout_set_text(status_layout, text, -1);
-    }
     cairo_set_source_rgb(offscreen_cr, 0, 0, 0);
     cairo_move_to(offscreen_cr, x, y - StatusText::baseline(status_layout));
     pango_cairo_show_layout(offscreen_cr, status_layout);
+}
+
+// One recorded call drawn into offscreen, only inside the changed rectangle r.
+void draw_clipped(const Damage::Call &call, const Damage::Box &r)
+{
+    cairo_save(offscreen_cr);
+    cairo_rectangle(offscreen_cr, r.x, r.y, r.w, r.h);
+    cairo_clip(offscreen_cr);
+    if (call.kind == Damage::PICTURE) {
+        paint_image(call.image, call.x1, call.y1);
+    } else if (call.kind == Damage::LINE) {
+        paint_line(call.x1, call.y1, call.x2, call.y2);
+    } else {
+        set_status_text(Damage::text_of(damage.composing, call), static_cast<size_t>(call.text_len));
+        paint_text(call.x1, call.y1);
+    }
+    cairo_restore(offscreen_cr);
+}
+
+void clear_canvas()
+{
+    if (!full_redraw) {
+        Damage::clear(damage.composing);
+        return;
+    }
+    cairo_set_source_rgb(offscreen_cr, 1, 1, 1);
+    cairo_paint(offscreen_cr);
+}
+
+void present_canvas()
+{
+    // A redraw can be asked for before the off-screen canvas exists; there is nothing to show yet.
+    if (!offscreen)
+        return;
+    if (full_redraw) {
+        gtk_widget_queue_draw(canvas);
+        return;
+    }
+    Damage::redraw(
+        damage,
+        [](const Damage::Box &r) {
+            cairo_set_source_rgb(offscreen_cr, 1, 1, 1);
+            cairo_rectangle(offscreen_cr, r.x, r.y, r.w, r.h);
+            cairo_fill(offscreen_cr);
+        },
+        draw_clipped);
+    // GTK paints only these parts of the window again; the rest already shows this frame.
+    for (const Damage::Box &r : damage.changes.rects)
+        gtk_widget_queue_draw_area(canvas, r.x, r.y, r.w, r.h);
+}
+
+// The paused view covers the whole canvas, so it comes and goes with a paint of all of it.
+void show_paused(int shown)
+{
+    paused = shown != 0;
+    present_canvas();
+    if (offscreen)
+        gtk_widget_queue_draw(canvas);
+}
+
+void draw_image(Image *image, int x, int y)
+{
+    if (!full_redraw)
+        Damage::add_picture(damage.composing, image, x, y, image->width, image->height);
+    else
+        paint_image(image, x, y);
+}
+
+void draw_line(int x1, int y1, int x2, int y2)
+{
+    if (!full_redraw)
+        Damage::add_line(damage.composing, x1, y1, x2, y2, LINE_REACH);
+    else
+        paint_line(x1, y1, x2, y2);
+}
+
+void draw_text(const char *text, int x, int y)
+{
+    set_status_text(text, strlen(text));
+    if (full_redraw) {
+        paint_text(x, y);
+        return;
+    }
+    // The box of the ink and of the line's full height, one pixel wider for antialiasing.
+    PangoRectangle ink, logical;
+    pango_layout_get_pixel_extents(status_layout, &ink, &logical);
+    int left = std::min(ink.x, logical.x) - 1;
+    int right = std::max(ink.x + ink.width, logical.x + logical.width) + 1;
+    int top = std::min(ink.y, logical.y) - 1;
+    int bottom = std::max(ink.y + ink.height, logical.y + logical.height) + 1;
+    int y0 = y - StatusText::baseline(status_layout);
+    Damage::add_text(damage.composing, text, x, y, {x + left, y0 + top, right - left, bottom - top});
 }
 
 constexpr GuiMethods make_methods()

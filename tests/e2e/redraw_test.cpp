@@ -1,0 +1,111 @@
+// Redrawing only what changed shows exactly what a full redraw shows, after every tick of a
+// seeded game played through several levels, a lost game and the title screen, with the
+// field covered and uncovered now and then (see replay/replay.cpp).
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+constexpr int REPLAY_TIMEOUT_MS = 600000;
+
+// Sets an environment variable for the children started while it lives.
+class EnvSetting {
+public:
+    EnvSetting(const char *name, const std::string &value) : name_(name)
+    {
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvSetting() { unsetenv(name_); }
+    EnvSetting(const EnvSetting &) = delete;
+    EnvSetting &operator=(const EnvSetting &) = delete;
+
+private:
+    const char *name_;
+};
+
+// One replay of the seeded game; returns its capture lines ("index state S level L pixels H").
+std::vector<std::string> replay(int size, int scale, int ticks, bool full_redraw, const WorkDir &dir,
+                                long dump = -1, const std::string &ppm = "")
+{
+    EnvSetting binary("GLIMPWATCH_E2E_BINARY", GLIMPWATCH_REPLAY_BINARY);
+    EnvSetting screen_scale("GDK_SCALE", std::to_string(scale));
+    EnvSetting ticks_to_play("GLIMPWATCH_REPLAY_TICKS", std::to_string(ticks));
+    std::string out_path = dir.path() + (full_redraw ? "/full.txt" : "/damage.txt");
+    EnvSetting out("GLIMPWATCH_REPLAY_OUT", out_path);
+    EnvSetting dump_at("GLIMPWATCH_REPLAY_DUMP", std::to_string(dump));
+    EnvSetting dump_to("GLIMPWATCH_REPLAY_PPM", ppm);
+    std::vector<std::string> unset;
+    if (full_redraw)
+        setenv("GLIMPWATCH_FULL_REDRAW", "1", 1);
+    else
+        unset.push_back("GLIMPWATCH_FULL_REDRAW");
+    RunResult r = run_game({"--size", std::to_string(size)}, dir, unset, REPLAY_TIMEOUT_MS);
+    unsetenv("GLIMPWATCH_FULL_REDRAW");
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_TRUE(r.status.exited && r.status.code == 0) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream in(read_file(out_path));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(Redraw, OnlyWhatChangedShowsTheSamePixelsAsAFullRedrawAfterEveryTick)
+{
+    struct Run {
+        int size, scale, ticks;
+        std::vector<const char *> reached;
+    };
+    // The larger field is lost more slowly than the replay lasts, so it is never lost there.
+    std::vector<Run> runs = {
+        {400, 1, 450, {"state 1", "state 2", "state 3", "state 4", "level 3", "level 40"}},
+        {1000, 1, 360, {"state 1", "state 4", "level 3", "level 40"}},
+    };
+    // GTK 3 draws at the screen's scale factor: a 2x screen too.
+    if (toolkit_is_gtk3())
+        runs.push_back({400, 2, 450, {"state 1", "state 2", "state 3", "state 4", "level 3", "level 40"}});
+    for (const Run &run : runs) {
+        int size = run.size, scale = run.scale;
+        SCOPED_TRACE("field " + std::to_string(size) + " at scale " + std::to_string(scale));
+        WorkDir dir;
+        dir.link_pixmaps();
+        std::vector<std::string> damage = replay(size, scale, run.ticks, false, dir);
+        std::vector<std::string> full = replay(size, scale, run.ticks, true, dir);
+        ASSERT_GT(damage.size(), static_cast<size_t>(run.ticks));
+        ASSERT_EQ(damage.size(), full.size());
+
+        // The game went where the comparison is meant to look.
+        std::set<std::string> seen;
+        for (const std::string &line : full) {
+            std::istringstream words(line);
+            std::string index, state_word, state, level_word, level;
+            words >> index >> state_word >> state >> level_word >> level;
+            seen.insert("state " + state);
+            seen.insert("level " + level);
+        }
+        for (const char *wanted : run.reached)
+            EXPECT_TRUE(seen.count(wanted)) << "the replay never reached " << wanted;
+
+        for (size_t i = 0; i < full.size(); i++) {
+            if (damage[i] == full[i])
+                continue;
+            std::string name = test_artifact_name() + "-" + std::to_string(size) + "x" + std::to_string(scale) +
+                               "-capture-" + std::to_string(i);
+            replay(size, scale, run.ticks, false, dir, static_cast<long>(i), artifacts_dir() + "/" + name + "-damage.ppm");
+            replay(size, scale, run.ticks, true, dir, static_cast<long>(i), artifacts_dir() + "/" + name + "-full.ppm");
+            FAIL() << "capture " << i << " differs: " << damage[i] << " against " << full[i]
+                   << "; both are saved as " << name << "-*.ppm";
+        }
+    }
+}
+
+} // namespace

@@ -208,8 +208,10 @@ int main(int argc, char **argv)
         frames.push_back(run.frame_ms);
         usleep(200000);
     }
-    printf("median of %d runs: window mapped %.1f ms, first frame %.1f ms\n", runs,
-           median(mapped), median(frames));
+    printf("median of %d runs: window mapped %.1f ms (%.1f to %.1f), first frame %.1f ms (%.1f to %.1f)\n",
+           runs, median(mapped), *std::min_element(mapped.begin(), mapped.end()),
+           *std::max_element(mapped.begin(), mapped.end()), median(frames),
+           *std::min_element(frames.begin(), frames.end()), *std::max_element(frames.begin(), frames.end()));
     XCloseDisplay(display);
     return 0;
 }

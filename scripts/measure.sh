@@ -1,19 +1,27 @@
 #!/bin/bash
-# Whole-program figures under a private Xvfb: CPU use while playing level 40, start-up to the
-# first frame, peak memory, for the GTK 2 and the GTK 3 program side by side. Builds each
-# program (with the benchmarks, for the start-up probe).
+# Every figure of README's Performance table in one run, under a private Xvfb, for the GTK 2
+# and the GTK 3 program side by side: CPU of the game process and of the X server while
+# playing level 40 on each field size, in both redraw modes (only what changed, and
+# GLIMPWATCH_FULL_REDRAW), with the growth from the smallest to the
+# largest field as an exponent; start-up to the first frame; peak memory; and the
+# game-logic benchmarks. Each figure is a median with its spread (lowest to highest).
 #
-# Environment: TOOLKITS (default "gtk2 gtk3": the programs to measure, in that order),
-# BUILD_DIR (default build-measure; the toolkit's name is appended), PLAY_SECONDS (30),
-# STARTUP_RUNS (10).
+# Environment: TOOLKITS ("gtk2 gtk3"), BUILD_DIR (default build-measure; the toolkit's name
+# is appended), SIZES ("400 1000 2000 4000"), MODES ("full damage"), ROUNDS (5), PLAY_SECONDS (10 per round), STARTUP_SIZES ("400 4000"),
+# STARTUP_RUNS (10), BENCH_REPETITIONS (10; 0 skips the benchmarks).
 # Sound is on and mixed as a player hears it, but written to /dev/null through SDL's "disk"
 # driver, which keeps the pace of a real device; set SDL_AUDIODRIVER to measure another.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 toolkits=${TOOLKITS:-gtk2 gtk3}
-play_seconds=${PLAY_SECONDS:-30}
+sizes=${SIZES:-400 1000 2000 4000}
+modes=${MODES:-full damage}
+rounds=${ROUNDS:-5}
+play_seconds=${PLAY_SECONDS:-10}
+startup_sizes=${STARTUP_SIZES:-400 4000}
 startup_runs=${STARTUP_RUNS:-10}
+bench_repetitions=${BENCH_REPETITIONS:-10}
 title="Glimpwatch - An Ombrax Modification"
 
 # No data directory, so the game reads ./pixmaps; the score file stays in the build tree
@@ -25,7 +33,7 @@ build_program() {
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DGLIMPWATCH_TESTS=OFF -DGLIMPWATCH_BENCH=ON \
         -DGLIMPWATCH_TOOLKIT="$toolkit" -DGLIMPWATCH_DATA_DIR=/nonexistent \
         -DGLIMPWATCH_SCORE_FILE="$root/$build/glimpwatch-scores/glimpwatch.scores" >/dev/null
-    cmake --build "$build" -j2 --target glimpwatch glimpwatch_first_frame >/dev/null
+    cmake --build "$build" -j2 --target glimpwatch glimpwatch_first_frame glimpwatch_bench >/dev/null
     game=$root/$build/glimpwatch
     probe=$root/$build/bench/glimpwatch_first_frame
     # The player's settings of a fresh player: sound on.
@@ -38,7 +46,10 @@ export SDL_DISKAUDIOFILE=${SDL_DISKAUDIOFILE:-/dev/null}
 # A display of our own: the first free number from 90.
 n=90
 while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A screen that holds the largest field whole, so that every copy to the window is paid.
+side=$(( $(printf '%s\n' $sizes $startup_sizes | sort -n | tail -n 1) + 200 ))
+[ "$side" -lt 1280 ] && side=1280
+Xvfb ":$n" -screen 0 "${side}x${side}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=":$n"
 game_pid=""
@@ -52,10 +63,8 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 
-clk=$(getconf CLK_TCK)
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }   # utime + stime
-# The same in nanoseconds, from the scheduler's account of every thread of the process.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'; }
+# CPU in nanoseconds, from the scheduler's account of every thread of the process.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"$1\", ($2) }"; }
 
@@ -64,28 +73,39 @@ echo "cores: $(nproc); CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 
      "memory: $(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo);" \
      "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-measure_program() {
-    # (a) and (c): level 40 on the 400 field with the pointer over the canvas. Nobody plays, so
-    # a game is lost after some 15 s; the end-game dialog stops the timer (it takes the pointer
-    # from the canvas), so each game counts only up to its last sample before that dialog, and
-    # new games are started until the play time adds up.
-    echo "== (a) CPU while playing level 40 on the 400 field, (c) peak memory"
-    played=0 game_cpu=0 game_ns=0 x_cpu=0 hwm=0 games=0
+# (a) and (c): level 40 with the pointer over the canvas. Nobody plays, so on the small
+# fields a game is lost after some 15 s; the end-game dialog stops the timer (it takes the
+# pointer from the canvas), so each game counts only up to its last sample before that
+# dialog, and new games are started until the round's play time adds up. CPU is the
+# scheduler's nanosecond account of every thread, of the game and of the X server.
+# One round prints: game ms per tick, X server ms per tick, both as % of one core, VmHWM kB.
+play_round() {
+    size=$1 mode=$2
+    played=0 game_ns=0 x_ns=0 hwm=0
     while [ "$(calc '%d' "$played < $play_seconds")" = 1 ]; do
-        "$game" -l 40 2>/dev/null &
+        if [ "$mode" = full ]; then
+            GLIMPWATCH_FULL_REDRAW=1 "$game" --size "$size" -l 40 &
+        else
+            env -u GLIMPWATCH_FULL_REDRAW "$game" --size "$size" -l 40 &
+        fi
         game_pid=$!
         wid=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
         eval "$(xdotool getwindowgeometry --shell "$wid")"
-        # The canvas is the bottom 400 x 400 square of the window.
-        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 200))
-        sleep 0.5
-        c0=$(cpu_ticks "$game_pid") n0=$(cpu_ns "$game_pid") x0=$(cpu_ticks "$xvfb") t0=$(now)
-        c1=$c0 n1=$n0 x1=$x0 t1=$t0
+        # The canvas is the bottom size x size square of the window.
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - size / 2))
+        # Start-up and the level's first frames (the whole field drawn and copied) are not
+        # play: the sampling starts a while later, longer on the large fields.
+        sleep "$(calc '%.1f' "1 + $size / 1000")"
+        # Looking for the dialog costs the X server some 2 ms each time, as much as several
+        # ticks: that cost is taken out (probe, the looks made before the last sample).
+        n0=$(cpu_ns "$game_pid") x0=$(cpu_ns "$xvfb") t0=$(now)
+        n1=$n0 x1=$x0 t1=$t0 probe=0 probe_before_x1=0
         while :; do
             sleep 0.5
-            c=$(cpu_ticks "$game_pid") nc=$(cpu_ns "$game_pid") x=$(cpu_ticks "$xvfb") t=$(now)
+            nc=$(cpu_ns "$game_pid") x=$(cpu_ns "$xvfb") t=$(now)
             if xdotool search --onlyvisible --name '^End Game$' >/dev/null 2>&1; then break; fi
-            c1=$c n1=$nc x1=$x t1=$t
+            n1=$nc x1=$x t1=$t probe_before_x1=$probe
+            probe=$((probe + $(cpu_ns "$xvfb") - x))
             [ "$(calc '%d' "$played + $t1 - $t0 >= $play_seconds")" = 1 ] && break
         done
         game_hwm=$(awk '/VmHWM/ { print $2 }' "/proc/$game_pid/status")
@@ -93,29 +113,71 @@ measure_program() {
         kill "$game_pid"
         wait "$game_pid" 2>/dev/null || true
         game_pid=""
-        games=$((games + 1))
-        seconds=$(calc '%.3f' "$t1 - $t0")
-        echo "game $games: $seconds s of play; CPU: game $((c1 - c0)) clock ticks" \
-             "($(calc '%.1f' "($n1 - $n0) / 1e6") ms), X server $((x1 - x0)) clock ticks; VmHWM $game_hwm kB"
-        played=$(calc '%.3f' "$played + $seconds")
-        game_cpu=$((game_cpu + c1 - c0))
+        played=$(calc '%.3f' "$played + $t1 - $t0")
         game_ns=$((game_ns + n1 - n0))
-        x_cpu=$((x_cpu + x1 - x0))
+        x_ns=$((x_ns + x1 - x0 - probe_before_x1))
     done
     # The timer fires every 200 ms, so a second of play is five ticks.
-    echo "(a) game process: $(calc '%.2f' "100 * $game_cpu / $clk / $played")% of one core over $played s" \
-         "(target < 2%); $(calc '%.3f' "100 * $game_ns / 1e9 / $played")% by the scheduler's" \
-         "nanosecond account, $(calc '%.0f' "$game_ns / 1e3 / ($played * 5)") us per tick;" \
-         "X server: $(calc '%.2f' "100 * $x_cpu / $clk / $played")%"
-    echo "(c) peak memory of the game process (VmHWM): $(calc '%.1f' "$hwm / 1024") MB" \
-         "(target < $([ "$toolkit" = gtk3 ] && echo 60 || echo 40) MB)"
+    echo "$(calc '%.3f' "$game_ns / 1e6 / ($played * 5)") $(calc '%.3f' "$x_ns / 1e6 / ($played * 5)")" \
+         "$(calc '%.3f' "100 * ($game_ns + $x_ns) / 1e9 / $played")" "$hwm"
+}
+
+# Median, lowest and highest of the numbers on standard input.
+spread() { sort -g | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2;
+                                              printf "%s (%s to %s)", m, v[1], v[NR] }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+measure_program() {
+    echo "== (a) CPU per tick while playing level 40, $rounds rounds of $play_seconds s; (c) peak memory"
+    results=$(mktemp)
+    for size in $sizes; do
+        for mode in $modes; do
+            for round in $(seq "$rounds"); do
+                line=$(play_round "$size" "$mode")
+                echo "$size $mode $line" >>"$results"
+                echo "$size $mode round $round: game $(echo "$line" | cut -d' ' -f1) ms/tick," \
+                     "X server $(echo "$line" | cut -d' ' -f2) ms/tick, $(echo "$line" | cut -d' ' -f3) % of one core," \
+                     "VmHWM $(echo "$line" | cut -d' ' -f4) kB"
+            done
+        done
+    done
+    echo "field mode: game ms/tick | X server ms/tick | % of one core (median, lowest to highest) | peak VmHWM"
+    for size in $sizes; do
+        for mode in $modes; do
+            rows() { awk -v s="$size" -v m="$mode" -v c="$1" '$1 == s && $2 == m { print $c }' "$results"; }
+            echo "$size $mode: $(rows 3 | spread) | $(rows 4 | spread) | $(rows 5 | spread) |" \
+                 "$(calc '%.1f' "$(rows 6 | sort -n | tail -n 1) / 1024") MB"
+        done
+    done
+    # The growth of the cost with the field: cost ~ size^k, k from the smallest and largest field.
+    first=$(echo "$sizes" | awk '{ print $1 }') last=$(echo "$sizes" | awk '{ print $NF }')
+    if [ "$first" != "$last" ]; then
+        for mode in $modes; do
+            c0=$(awk -v s="$first" -v m="$mode" '$1 == s && $2 == m { print $5 }' "$results" | median)
+            c1=$(awk -v s="$last" -v m="$mode" '$1 == s && $2 == m { print $5 }' "$results" | median)
+            echo "growth from $first to $last ($mode): size^$(calc '%.2f' "log($c1 / $c0) / log($last / $first)")"
+        done
+    fi
+    rm -f "$results"
 
     # (b): from the exec to the main window showing the logo.
-    echo "== (b) start-up to the first frame ($startup_runs runs, the first one may be cold)"
-    # With SDL's silent driver, which the game opens like a real device (on its sound thread).
-    SDL_AUDIODRIVER=dummy "$probe" --runs "$startup_runs" -- "$game"
-    echo "== (b) the same with --mute: the audio library is never touched"
-    "$probe" --runs "$startup_runs" -- "$game" --mute
+    for size in $startup_sizes; do
+        for mode in $modes; do
+            echo "== (b) start-up to the first frame, $size field, $mode ($startup_runs runs, the first one may be cold)"
+            if [ "$mode" = full ]; then
+                GLIMPWATCH_FULL_REDRAW=1 "$probe" --runs "$startup_runs" --size "$size" -- "$game" --size "$size"
+            else
+                env -u GLIMPWATCH_FULL_REDRAW "$probe" --runs "$startup_runs" --size "$size" -- "$game" --size "$size"
+            fi
+        done
+    done
+
+    # (d): the game logic against the null back end, and the changed-rectangle computation.
+    if [ "$bench_repetitions" -gt 0 ]; then
+        echo "== (d) benchmarks, $bench_repetitions repetitions: median and coefficient of variation"
+        "$root/$build/bench/glimpwatch_bench" --benchmark_repetitions="$bench_repetitions" \
+            --benchmark_report_aggregates_only=true 2>&1 | grep -E '_(median|cv) '
+    fi
 }
 
 for toolkit in $toolkits; do

@@ -2,13 +2,14 @@
 # Every figure of README's Performance table in one run, under a private Xvfb, for the GTK 2
 # and the GTK 3 program side by side: CPU of the game process and of the X server while
 # playing level 40 on each field size, in both redraw modes (only what changed, and
-# GLIMPWATCH_FULL_REDRAW), with the growth from the smallest to the
-# largest field as an exponent; start-up to the first frame; peak memory; and the
-# game-logic benchmarks. Each figure is a median with its spread (lowest to highest).
+# GLIMPWATCH_FULL_REDRAW), with the growth from the smallest to the largest field as an
+# exponent; start-up to the first frame; peak memory; and the game-logic benchmarks. Each
+# figure is a median with its spread (lowest to highest).
 #
 # Environment: TOOLKITS ("gtk2 gtk3"), BUILD_DIR (default build-measure; the toolkit's name
-# is appended), SIZES ("400 1000 2000 4000"), MODES ("full damage"), ROUNDS (5), PLAY_SECONDS (10 per round), STARTUP_SIZES ("400 4000"),
-# STARTUP_RUNS (10), BENCH_REPETITIONS (10; 0 skips the benchmarks).
+# is appended), SIZES ("400 1000 2000 4000"), MODES ("full damage"), ROUNDS (5),
+# PLAY_SECONDS (10 per round), STARTUP_SIZES ("400 4000"), STARTUP_RUNS (10),
+# BENCH_REPETITIONS (10; 0 skips the benchmarks).
 # Sound is on and mixed as a player hears it, but written to /dev/null through SDL's "disk"
 # driver, which keeps the pace of a real device; set SDL_AUDIODRIVER to measure another.
 set -eu

@@ -9,13 +9,16 @@
 # Environment: TOOLKITS ("gtk2 gtk3"), BUILD_DIR (default build-measure; the toolkit's name
 # is appended), SIZES ("400 1000 2000 4000"), MODES ("full damage"), ROUNDS (5),
 # PLAY_SECONDS (10 per round), STARTUP_SIZES ("400 4000"), STARTUP_RUNS (10),
-# BENCH_REPETITIONS (10; 0 skips the benchmarks).
+# BENCH_REPETITIONS (10; 0 skips the benchmarks), MUTE (set to 1: the game runs with
+# --mute, so the figures leave out the sound thread's mixing).
 # Sound is on and mixed as a player hears it, but written to /dev/null through SDL's "disk"
 # driver, which keeps the pace of a real device; set SDL_AUDIODRIVER to measure another.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 toolkits=${TOOLKITS:-gtk2 gtk3}
+game_options=()
+[ "${MUTE:-0}" = 1 ] && game_options=(--mute)
 sizes=${SIZES:-400 1000 2000 4000}
 modes=${MODES:-full damage}
 rounds=${ROUNDS:-5}
@@ -85,9 +88,9 @@ play_round() {
     played=0 game_ns=0 x_ns=0 hwm=0
     while [ "$(calc '%d' "$played < $play_seconds")" = 1 ]; do
         if [ "$mode" = full ]; then
-            GLIMPWATCH_FULL_REDRAW=1 "$game" --size "$size" -l 40 &
+            GLIMPWATCH_FULL_REDRAW=1 "$game" "${game_options[@]}" --size "$size" -l 40 &
         else
-            env -u GLIMPWATCH_FULL_REDRAW "$game" --size "$size" -l 40 &
+            env -u GLIMPWATCH_FULL_REDRAW "$game" "${game_options[@]}" --size "$size" -l 40 &
         fi
         game_pid=$!
         wid=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
@@ -166,9 +169,9 @@ measure_program() {
         for mode in $modes; do
             echo "== (b) start-up to the first frame, $size field, $mode ($startup_runs runs, the first one may be cold)"
             if [ "$mode" = full ]; then
-                GLIMPWATCH_FULL_REDRAW=1 "$probe" --runs "$startup_runs" --size "$size" -- "$game" --size "$size"
+                GLIMPWATCH_FULL_REDRAW=1 "$probe" --runs "$startup_runs" --size "$size" -- "$game" "${game_options[@]}" --size "$size"
             else
-                env -u GLIMPWATCH_FULL_REDRAW "$probe" --runs "$startup_runs" --size "$size" -- "$game" --size "$size"
+                env -u GLIMPWATCH_FULL_REDRAW "$probe" --runs "$startup_runs" --size "$size" -- "$game" "${game_options[@]}" --size "$size"
             fi
         done
     done

@@ -267,7 +267,7 @@ TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
 
     // The pointer leaves the canvas: once a tick that was under way has been drawn, the
     // field stands still.
-    move_pointer(1270, 1014);
+    move_pointer_away();
     Capture paused = game->capture_canvas();
     ASSERT_TRUE(wait_until(
         [&] {

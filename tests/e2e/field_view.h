@@ -36,9 +36,6 @@ double covered_share(const Capture &canvas, const std::string &name, int x, int 
 // The canvas shows a dying Glimp (any of its frames, nearly whole) with its corner at (x, y).
 bool shows_dying_glimp(const Capture &canvas, int x, int y);
 
-// Where the pointer rests off the canvas: the game stands still meanwhile.
-constexpr int AWAY_X = 1270, AWAY_Y = 1014;
-
 // Takes the pointer off the canvas, which pauses the game, and returns the still field in
 // the game's own (logical) pixels.
 Capture pause_and_look(Game &game);

@@ -166,7 +166,7 @@ void XServerEnvironment::start() {
     ASSERT_TRUE(XTestQueryExtension(x_display, &event_base, &error_base, &major, &minor))
         << "the X server has no XTEST extension";
     // Park the pointer in the bottom-right corner, away from where the game's window appears.
-    move_pointer(1270, 1014);
+    move_pointer_away();
 }
 
 void XServerEnvironment::stop() {
@@ -900,11 +900,14 @@ bool status_says(const Capture &canvas, const std::string &text, int scale) {
     return shows_text(canvas.crop(0, canvas.height - 20 * scale, canvas.width, 20 * scale), text, scale);
 }
 
-Rect non_white_box(const Capture &c) {
-    int x0 = c.width, y0 = c.height, x1 = -1, y1 = -1;
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x)
-            if (!c.is_white(x, y)) {
+namespace {
+
+// The smallest rectangle holding every pixel of a width x height area that `counts`.
+template <class Counts> Rect box_of(int width, int height, Counts counts) {
+    int x0 = width, y0 = height, x1 = -1, y1 = -1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (counts(x, y)) {
                 x0 = std::min(x0, x);
                 y0 = std::min(y0, y);
                 x1 = std::max(x1, x);
@@ -913,6 +916,12 @@ Rect non_white_box(const Capture &c) {
     if (x1 < 0)
         return Rect{};
     return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+} // namespace
+
+Rect non_white_box(const Capture &c) {
+    return box_of(c.width, c.height, [&](int x, int y) { return !c.is_white(x, y); });
 }
 
 long picture_mismatches(const Capture &c, const XpmPicture &pic, int px, int py) {
@@ -950,21 +959,11 @@ long composite_mismatches(const Capture &c, const XpmPicture &pic, int px, int p
 }
 
 Rect picture_non_white_box(const XpmPicture &pic) {
-    int x0 = pic.width, y0 = pic.height, x1 = -1, y1 = -1;
-    for (int y = 0; y < pic.height; ++y)
-        for (int x = 0; x < pic.width; ++x) {
-            size_t i = static_cast<size_t>(y) * pic.width + x;
-            const Rgb &p = pic.pixels[i];
-            if (!pic.opaque[i] || (p.r >= 250 && p.g >= 250 && p.b >= 250))
-                continue;
-            x0 = std::min(x0, x);
-            y0 = std::min(y0, y);
-            x1 = std::max(x1, x);
-            y1 = std::max(y1, y);
-        }
-    if (x1 < 0)
-        return Rect{};
-    return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    return box_of(pic.width, pic.height, [&](int x, int y) {
+        size_t i = static_cast<size_t>(y) * pic.width + x;
+        const Rgb &p = pic.pixels[i];
+        return pic.opaque[i] && !(p.r >= 250 && p.g >= 250 && p.b >= 250);
+    });
 }
 
 std::vector<Point> find_picture(const Capture &c, const XpmPicture &pic, long max_mismatch,
@@ -1099,6 +1098,11 @@ std::vector<Band> dark_columns(const Capture &c, int top, int bottom, int max_lu
 void move_pointer(int root_x, int root_y) {
     XTestFakeMotionEvent(x_display, DefaultScreen(x_display), root_x, root_y, CurrentTime);
     XSync(x_display, False);
+}
+
+void move_pointer_away() {
+    // The screen is 1280 x 1024 (see the Xvfb start above); no game window reaches this corner.
+    move_pointer(1270, 1014);
 }
 
 void press_button(int button) {
@@ -1295,7 +1299,7 @@ Game::Game(const std::vector<std::string> &args, int size, int scale) : size_(si
         return;
     }
     // The pointer waits away from where the window appears, so no stray crossing reaches it.
-    move_pointer(1270, 1014);
+    move_pointer_away();
     dir_.link_pixmaps();
     dir_.link_sounds();
     std::vector<std::string> settings;
@@ -1334,7 +1338,7 @@ void Game::move_to_canvas(int cx, int cy) { move_pointer(canvas_root_x(cx), canv
 // paused view dimmed, or the field moved before the pointer was off again), it is tried again.
 Capture Game::still_field() {
     for (int attempt = 0; attempt < 10; ++attempt) {
-        move_pointer(1270, 1014);
+        move_pointer_away();
         Capture paused;
         if (!wait_until([&] { return shows_paused_view(paused = logical_canvas()); }, UI_TIMEOUT_MS, 10))
             return Capture{};
@@ -1342,7 +1346,7 @@ Capture Game::still_field() {
         Capture frame;
         if (!wait_until([&] { return !shows_paused_view(frame = logical_canvas()); }, UI_TIMEOUT_MS, 2))
             return Capture{};
-        move_pointer(1270, 1014);
+        move_pointer_away();
         Capture again;
         if (!wait_until([&] { return shows_paused_view(again = logical_canvas()); }, UI_TIMEOUT_MS, 10))
             return Capture{};

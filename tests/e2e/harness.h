@@ -305,6 +305,8 @@ std::vector<Band> dark_columns(const Capture &c, int top, int bottom, int max_lu
 // ---------------------------------------------------------------- input (XTest)
 
 void move_pointer(int root_x, int root_y);
+// To the screen's far corner, off every window of the game: a game stands still meanwhile.
+void move_pointer_away();
 void press_button(int button = 1);
 void release_button(int button = 1);
 void click_at(int root_x, int root_y, int button = 1);

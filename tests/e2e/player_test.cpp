@@ -55,7 +55,7 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
     for (int attempt = 0; attempt < 4 && undimmed != 0; ++attempt) {
         game.move_to_canvas(200, 200);
         settle(300);
-        move_pointer(1270, 1014);
+        move_pointer_away();
         ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); }, UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
         // Held: nothing moves while the pointer is away.
@@ -84,7 +84,7 @@ TEST(PausedField, TitleScreenNeverLooksPaused) {
     ASSERT_TRUE(game.ok()) << game.error();
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
-    move_pointer(1270, 1014);
+    move_pointer_away();
     settle(500);
     EXPECT_TRUE(shows_logo(game.capture_canvas())) << "the title screen changed with the pointer off it";
 }

@@ -79,7 +79,7 @@ TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores) {
     ASSERT_TRUE(bravo.ok()) << bravo.error();
     move_window(bravo.window(), 640, 0);
     ASSERT_TRUE(wait_until([&] { return bravo.window_area().x == 640; }, UI_TIMEOUT_MS));
-    move_pointer(1270, 1014);
+    move_pointer_away();
 
     std::string failed = enter_name(alpha, "Alpha");
     ASSERT_EQ(failed, "") << "first game";
@@ -127,7 +127,7 @@ TEST(ScoreRace, ReadOnlyTableShowsNotSavedUnderTheHighScores) {
 
     Game game({"-l", "1"});
     ASSERT_TRUE(game.ok()) << game.error();
-    move_pointer(1270, 1014);
+    move_pointer_away();
     Rect told;
     std::string failed = enter_name(game, "Carol", &told);
     ASSERT_EQ(failed, "");

@@ -18,12 +18,11 @@ namespace {
 constexpr int GAME_MENU = 0;
 constexpr int INFO_MENU = 1;
 
-XpmPicture picture(const std::string &name) {
-    return read_xpm(pixmap_path(name));
-}
+XpmPicture picture(const std::string &name) { return read_xpm(pixmap_path(name)); }
 
 // The logo is gone when most of its coloured pixels are no longer where it stood.
-bool logo_gone(const Capture &canvas, int size = 400) {
+bool logo_gone(const Capture &canvas, int size = 400)
+{
     static const XpmPicture logo = picture("logo");
     if (!logo.ok())
         return false;
@@ -33,14 +32,15 @@ bool logo_gone(const Capture &canvas, int size = 400) {
         if (logo.opaque[i] && logo.known[i] && !(p.r >= 250 && p.g >= 250 && p.b >= 250))
             ++drawn;
     }
-    long missing = picture_mismatches(canvas, logo, (size - logo.width) / 2,
-                                      (size - logo.height) / 2);
+    long missing =
+        picture_mismatches(canvas, logo, (size - logo.width) / 2, (size - logo.height) / 2);
     return drawn > 0 && missing * 2 > drawn;
 }
 
 // Waits for a game in play with the status text shown and the logo gone; the last
 // capture is kept as the test's artifact.
-bool wait_for_play(Game &game, const std::string &status) {
+bool wait_for_play(Game &game, const std::string &status)
+{
     game.move_to_canvas(200, 200);
     Capture canvas;
     bool playing = wait_until(
@@ -54,7 +54,8 @@ bool wait_for_play(Game &game, const std::string &status) {
 }
 
 // Opens Warp from the menu and types the text into its entry; returns the dialog, or 0.
-WindowId open_warp_and_type(Game &game, const std::string &text) {
+WindowId open_warp_and_type(Game &game, const std::string &text)
+{
     WindowId dialog = game.choose(GAME_MENU, 2);
     if (!dialog)
         return 0;
@@ -66,7 +67,8 @@ WindowId open_warp_and_type(Game &game, const std::string &text) {
     return dialog;
 }
 
-Game *start_waiting(std::vector<std::string> args = {}) {
+Game *start_waiting(std::vector<std::string> args = {})
+{
     auto *game = new Game(args);
     if (game->ok())
         wait_until([&] { return shows_logo(game->capture_canvas()); }, WINDOW_TIMEOUT_MS, 50);
@@ -75,7 +77,8 @@ Game *start_waiting(std::vector<std::string> args = {}) {
 
 // A dialog pops up centred over the main window: its corner at the main window's corner plus
 // half the difference in size, truncated toward zero.
-void expect_centred_over(const Rect &dialog, const Rect &main) {
+void expect_centred_over(const Rect &dialog, const Rect &main)
+{
     int x = main.x + (main.w - dialog.w) / 2, y = main.y + (main.h - dialog.h) / 2;
     if (x < 0 || y < 0) {
         // A dialog larger than the window would start above or left of the screen; the
@@ -96,7 +99,7 @@ struct MenuCase {
     const char *name;
     int menu, entry;
     std::vector<std::string> args; // the pause entry needs a running game
-    int buttons;                    // how many buttons the dialog offers
+    int buttons;                   // how many buttons the dialog offers
     std::vector<const char *> pictures;
 };
 
@@ -104,16 +107,13 @@ struct MenuCase {
 
 // Every menu entry opens its dialog over the main window; its first button closes it and
 // the program goes on.
-TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt) {
+TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt)
+{
     const std::vector<MenuCase> cases = {
-        {"new-game", GAME_MENU, 0, {}, 2, {}},
-        {"pause", GAME_MENU, 1, {"-l", "1"}, 1, {"icon"}},
-        {"warp", GAME_MENU, 2, {}, 1, {}},
-        {"high-scores", GAME_MENU, 3, {}, 1, {}},
-        {"quit", GAME_MENU, 4, {}, 2, {}},
-        {"story", INFO_MENU, 0, {}, 1, {"logo"}},
-        {"rules", INFO_MENU, 1, {}, 1, {"logo"}},
-        {"about", INFO_MENU, 2, {}, 1, {"logo", "about"}},
+        {"new-game", GAME_MENU, 0, {}, 2, {}},    {"pause", GAME_MENU, 1, {"-l", "1"}, 1, {"icon"}},
+        {"warp", GAME_MENU, 2, {}, 1, {}},        {"high-scores", GAME_MENU, 3, {}, 1, {}},
+        {"quit", GAME_MENU, 4, {}, 2, {}},        {"story", INFO_MENU, 0, {}, 1, {"logo"}},
+        {"rules", INFO_MENU, 1, {}, 1, {"logo"}}, {"about", INFO_MENU, 2, {}, 1, {"logo", "about"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,11 +122,13 @@ TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt) {
         // Close buttons of New Game and Quit are tried separately: here the last button,
         // "Cancel", closes them so that nothing happens.
         int close = c.buttons - 1;
-        WindowId dialog = game.choose(c.menu, c.entry, test_artifact_name(std::string(c.name) + "-menu"));
+        WindowId dialog =
+            game.choose(c.menu, c.entry, test_artifact_name(std::string(c.name) + "-menu"));
         ASSERT_NE(dialog, 0u) << game.error();
         // Wait until the dialog has drawn its button row, then look at it.
-        wait_until([&] { return static_cast<int>(game.dialog_buttons(dialog).size()) == c.buttons; },
-                   UI_TIMEOUT_MS, 100);
+        wait_until(
+            [&] { return static_cast<int>(game.dialog_buttons(dialog).size()) == c.buttons; },
+            UI_TIMEOUT_MS, 100);
         Capture shot = capture_window(dialog);
         save_artifact(test_artifact_name(c.name), shot);
         expect_centred_over(window_rect(dialog), game.window_area());
@@ -135,7 +137,8 @@ TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt) {
             XpmPicture pic = picture(name);
             ASSERT_TRUE(pic.ok()) << name;
             // A dialog taller than the screen has its top cut off: compare what can be seen.
-            EXPECT_FALSE(find_picture(shot, pic, 0, true).empty()) << "the dialog does not show " << name;
+            EXPECT_FALSE(find_picture(shot, pic, 0, true).empty())
+                << "the dialog does not show " << name;
         }
         auto buttons = game.dialog_buttons(dialog);
         ASSERT_EQ(static_cast<int>(buttons.size()), c.buttons) << "buttons found in the dialog";
@@ -145,7 +148,8 @@ TEST(Dialogs, EveryMenuEntryOpensItsDialogCentredAndItsButtonClosesIt) {
     }
 }
 
-TEST(Dialogs, NewGameCancelStartsNothing) {
+TEST(Dialogs, NewGameCancelStartsNothing)
+{
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = game->choose(GAME_MENU, 0);
@@ -160,7 +164,8 @@ TEST(Dialogs, NewGameCancelStartsNothing) {
     EXPECT_TRUE(shows_logo(canvas)) << "the logo was replaced: a game started";
 }
 
-TEST(Dialogs, NewGameOkStartsAGame) {
+TEST(Dialogs, NewGameOkStartsAGame)
+{
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = game->choose(GAME_MENU, 0);
@@ -171,7 +176,8 @@ TEST(Dialogs, NewGameOkStartsAGame) {
         << "no play field at level 1 with score 0 after New Game, OK";
 }
 
-TEST(Dialogs, QuitCancelKeepsRunningAndQuitOkExitsMakingNoTableWithNothingToSave) {
+TEST(Dialogs, QuitCancelKeepsRunningAndQuitOkExitsMakingNoTableWithNothingToSave)
+{
     ScoreFileGuard guard;
     guard.remove();
     std::unique_ptr<Game> game(start_waiting());
@@ -196,12 +202,13 @@ TEST(Dialogs, QuitCancelKeepsRunningAndQuitOkExitsMakingNoTableWithNothingToSave
     EXPECT_FALSE(exists) << "a quit with no new score made " << score_file();
 }
 
-TEST(Dialogs, ScoreFileIsReadAtStartAndLeftAsItIsByAQuitWithNothingNew) {
+TEST(Dialogs, ScoreFileIsReadAtStartAndLeftAsItIsByAQuitWithNothingNew)
+{
     ScoreFileGuard guard;
     guard.remove();
     std::string table;
-    const char *names[] = {"ada", "brian", "carol", "dmitri", "eve",
-                           "frank", "grace", "heidi", "ivan", "judy"};
+    const char *names[] = {"ada",   "brian", "carol", "dmitri", "eve",
+                           "frank", "grace", "heidi", "ivan",   "judy"};
     for (int i = 0; i < 10; ++i) {
         char line[64];
         snprintf(line, sizeof line, "%-20s %d %d\n", names[i], 10 - i, 1000 - 50 * i);
@@ -221,7 +228,8 @@ TEST(Dialogs, ScoreFileIsReadAtStartAndLeftAsItIsByAQuitWithNothingNew) {
     EXPECT_EQ(read_file(score_file()), table) << "the table did not survive a run unchanged";
 }
 
-TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
+TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel)
+{
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = open_warp_and_type(*game, "3");
@@ -229,10 +237,12 @@ TEST(Dialogs, WarpFromTheLogoStartsAGameAtThatLevel) {
     save_artifact(test_artifact_name("typed"), capture_window(dialog));
     tap_key(XK_Return);
     ASSERT_TRUE(game->wait_dialog_gone(dialog)) << "Enter in the entry did not close the dialog";
-    EXPECT_TRUE(wait_for_play(*game, "Level:3  Score:0 ")) << "no play field at level 3 after warping to 3";
+    EXPECT_TRUE(wait_for_play(*game, "Level:3  Score:0 "))
+        << "no play field at level 3 after warping to 3";
 }
 
-TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing) {
+TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing)
+{
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = open_warp_and_type(*game, "3a");
@@ -246,7 +256,8 @@ TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing) {
 
 // ---------------------------------------------------------------- the ticker
 
-TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
+TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt)
+{
     std::unique_ptr<Game> game(new Game({"-l", "1"}));
     ASSERT_TRUE(game->ok()) << game->error();
     game->move_to_canvas(200, 200);
@@ -289,7 +300,8 @@ TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt) {
     EXPECT_FALSE(game->wait_canvas_change(paused).empty()) << "the game did not resume";
 }
 
-TEST(Ticker, PauseDialogHoldsTheGameUntilContinue) {
+TEST(Ticker, PauseDialogHoldsTheGameUntilContinue)
+{
     std::unique_ptr<Game> game(new Game({"-l", "1"}));
     ASSERT_TRUE(game->ok()) << game->error();
     game->move_to_canvas(200, 200);
@@ -302,7 +314,8 @@ TEST(Ticker, PauseDialogHoldsTheGameUntilContinue) {
     Capture held = game->capture_canvas();
     // Well over a few ticks: nothing moves on the field behind the dialog.
     settle(1500);
-    EXPECT_EQ(game->capture_canvas().differences(held), 0) << "the game ran behind the pause dialog";
+    EXPECT_EQ(game->capture_canvas().differences(held), 0)
+        << "the game ran behind the pause dialog";
     ASSERT_TRUE(game->click_dialog_button(dialog, 0)) << "no \"Continue\" button found";
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
     game->move_to_canvas(200, 200);
@@ -314,7 +327,8 @@ TEST(Ticker, PauseDialogHoldsTheGameUntilContinue) {
 
 // Left alone, a game at level 10 is lost within a minute or so: the end-game dialog, then the
 // name for a score that makes the table, then the table, then the logo again.
-TEST(GameOver, LostGameAsksForANameShowsTheTableAndReturnsToTheLogo) {
+TEST(GameOver, LostGameAsksForANameShowsTheTableAndReturnsToTheLogo)
+{
     ScoreFileGuard guard;
     guard.remove();
     // Every old entry scored -1, so the lost game's score (0 or more) makes the table.

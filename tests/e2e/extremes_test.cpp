@@ -10,7 +10,8 @@ using namespace e2e;
 namespace {
 
 // Still running, and a close request ends it with status 0 and nothing on stderr.
-void expect_closes_cleanly(Game &game) {
+void expect_closes_cleanly(Game &game)
+{
     EXPECT_TRUE(game.process().running());
     ASSERT_TRUE(game.close_and_wait());
     EXPECT_TRUE(game.process().status().exited);
@@ -20,7 +21,8 @@ void expect_closes_cleanly(Game &game) {
 
 } // namespace
 
-TEST(Extremes, TheTopLevelPlaysAndTheGameClosesCleanly) {
+TEST(Extremes, TheTopLevelPlaysAndTheGameClosesCleanly)
+{
     Game game({"-l", "2147483647"});
     ASSERT_TRUE(game.ok()) << game.error();
     game.move_to_canvas(200, 200);
@@ -40,7 +42,8 @@ TEST(Extremes, TheTopLevelPlaysAndTheGameClosesCleanly) {
 }
 
 // The largest field either plays or, on a display that cannot hold it, ends with one line.
-TEST(Extremes, TheLargestFieldSetsUpItsLevelAndPlays) {
+TEST(Extremes, TheLargestFieldSetsUpItsLevelAndPlays)
+{
     Game game({"--size", "4000", "-l", "12"}, 4000);
     if (!game.ok()) {
         ASSERT_TRUE(game.process().wait_exit()) << game.error();

@@ -9,7 +9,8 @@ namespace e2e {
 namespace {
 std::map<std::string, XpmPicture> pictures;
 
-long opaque_pixels(const XpmPicture &pic) {
+long opaque_pixels(const XpmPicture &pic)
+{
     long n = 0;
     for (size_t i = 0; i < pic.opaque.size(); ++i)
         n += pic.opaque[i] && pic.known[i];
@@ -17,7 +18,8 @@ long opaque_pixels(const XpmPicture &pic) {
 }
 } // namespace
 
-const XpmPicture &field_picture(const std::string &name) {
+const XpmPicture &field_picture(const std::string &name)
+{
     auto it = pictures.find(name);
     if (it == pictures.end())
         it = pictures.emplace(name, read_xpm(pixmap_path(name))).first;
@@ -25,7 +27,8 @@ const XpmPicture &field_picture(const std::string &name) {
 }
 
 std::vector<Sighting> find_on_field(const Capture &canvas, const std::vector<std::string> &names,
-                                    double share) {
+                                    double share)
+{
     std::vector<Sighting> found;
     for (const auto &name : names) {
         const XpmPicture &pic = field_picture(name);
@@ -43,15 +46,18 @@ std::vector<Sighting> find_on_field(const Capture &canvas, const std::vector<std
     return found;
 }
 
-std::vector<std::string> walking_glimp_frames() {
+std::vector<std::string> walking_glimp_frames()
+{
     return {"miteL_0", "miteL_1", "miteL_2", "miteR_0", "miteR_1", "miteR_2"};
 }
 
-std::vector<std::string> dying_glimp_frames() {
+std::vector<std::string> dying_glimp_frames()
+{
     return {"miteD_0", "miteD_1", "miteD_2", "miteD_3", "miteD_4"};
 }
 
-double covered_share(const Capture &canvas, const std::string &name, int x, int y) {
+double covered_share(const Capture &canvas, const std::string &name, int x, int y)
+{
     const XpmPicture &pic = field_picture(name);
     long total = opaque_pixels(pic);
     if (total == 0)
@@ -59,7 +65,8 @@ double covered_share(const Capture &canvas, const std::string &name, int x, int 
     return static_cast<double>(picture_mismatches(canvas, pic, x, y)) / static_cast<double>(total);
 }
 
-bool shows_dying_glimp(const Capture &canvas, int x, int y) {
+bool shows_dying_glimp(const Capture &canvas, int x, int y)
+{
     for (const auto &frame : dying_glimp_frames())
         if (covered_share(canvas, frame, x, y) < 0.15)
             return true;
@@ -68,7 +75,8 @@ bool shows_dying_glimp(const Capture &canvas, int x, int y) {
 
 Capture pause_and_look(Game &game) { return game.still_field(); }
 
-std::vector<Sighting> walking_glimps(const Capture &canvas) {
+std::vector<Sighting> walking_glimps(const Capture &canvas)
+{
     std::vector<Sighting> result;
     for (const auto &s : find_on_field(canvas, walking_glimp_frames()))
         if (s.x > 2 && s.y > 40 && s.x + s.w < canvas.width - 2 && s.y + s.h < canvas.height - 20)

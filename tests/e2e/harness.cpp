@@ -55,7 +55,8 @@ bool toolkit_is_gtk3() { return std::strcmp(TOOLKIT, "gtk3") == 0; }
 
 // ---------------------------------------------------------------- waiting
 
-bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms) {
+bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms)
+{
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
         if (cond())
@@ -66,7 +67,8 @@ bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms) 
     }
 }
 
-void settle(int ms) {
+void settle(int ms)
+{
     if (x_display)
         XSync(x_display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -77,12 +79,14 @@ void settle(int ms) {
 namespace {
 
 // Windows come and go while we look at them; an X error about a vanished window is expected.
-int ignore_x_error(Display *, XErrorEvent *) {
+int ignore_x_error(Display *, XErrorEvent *)
+{
     ++ignored_x_errors;
     return 0;
 }
 
-bool on_path(const char *program) {
+bool on_path(const char *program)
+{
     const char *path = getenv("PATH");
     std::stringstream dirs(path ? path : "/usr/bin:/bin");
     std::string dir;
@@ -104,7 +108,8 @@ public:
 
 } // namespace
 
-void XServerEnvironment::start() {
+void XServerEnvironment::start()
+{
     ASSERT_TRUE(on_path("Xvfb")) << "Xvfb is not installed (the package xvfb provides it); "
                                     "the end-to-end tests need it";
     int fds[2];
@@ -169,7 +174,8 @@ void XServerEnvironment::start() {
     move_pointer_away();
 }
 
-void XServerEnvironment::stop() {
+void XServerEnvironment::stop()
+{
     if (x_display) {
         XCloseDisplay(x_display);
         x_display = nullptr;
@@ -193,7 +199,8 @@ const std::string &XServerEnvironment::name() { return display_name_; }
 
 std::string source_dir() { return TEST_SOURCE_DIR; }
 
-std::string pixmaps_dir() {
+std::string pixmaps_dir()
+{
     const char *override_dir = getenv("GLIMPWATCH_E2E_PIXMAPS");
     return override_dir ? override_dir : source_dir() + "/pixmaps";
 }
@@ -202,7 +209,8 @@ std::string pixmap_path(const std::string &name) { return pixmaps_dir() + "/" + 
 
 std::string sounds_dir() { return source_dir() + "/sounds"; }
 
-std::string artifacts_dir() {
+std::string artifacts_dir()
+{
     std::string dir = std::string(TEST_BINARY_DIR) + "/artifacts";
     std::error_code ec;
     fs::create_directories(dir, ec);
@@ -211,7 +219,8 @@ std::string artifacts_dir() {
 
 std::string score_file() { return GLIMPWATCH_SCORE_FILE; }
 
-std::string read_file(const std::string &path, bool *exists) {
+std::string read_file(const std::string &path, bool *exists)
+{
     std::ifstream in(path, std::ios::binary);
     if (exists)
         *exists = static_cast<bool>(in);
@@ -222,14 +231,16 @@ std::string read_file(const std::string &path, bool *exists) {
     return s.str();
 }
 
-void write_file(const std::string &path, const std::string &content) {
+void write_file(const std::string &path, const std::string &content)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
 }
 
 namespace {
 
-int hex_digit(char c) {
+int hex_digit(char c)
+{
     if (c >= '0' && c <= '9')
         return c - '0';
     c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -239,7 +250,8 @@ int hex_digit(char c) {
 }
 
 // Parses an XPM colour value: #RGB forms and a few names. Unknown names are reported as such.
-bool parse_colour(const std::string &value, Rgb *out, bool *transparent) {
+bool parse_colour(const std::string &value, Rgb *out, bool *transparent)
+{
     *transparent = false;
     std::string v = value;
     for (auto &ch : v)
@@ -267,8 +279,8 @@ bool parse_colour(const std::string &value, Rgb *out, bool *transparent) {
         return true;
     }
     static const std::map<std::string, Rgb> names = {
-        {"white", {255, 255, 255}}, {"black", {0, 0, 0}},   {"red", {255, 0, 0}},
-        {"green", {0, 255, 0}},     {"blue", {0, 0, 255}},  {"yellow", {255, 255, 0}},
+        {"white", {255, 255, 255}}, {"black", {0, 0, 0}},       {"red", {255, 0, 0}},
+        {"green", {0, 255, 0}},     {"blue", {0, 0, 255}},      {"yellow", {255, 255, 0}},
         {"cyan", {0, 255, 255}},    {"magenta", {255, 0, 255}},
     };
     auto it = names.find(v);
@@ -280,7 +292,8 @@ bool parse_colour(const std::string &value, Rgb *out, bool *transparent) {
 
 } // namespace
 
-XpmPicture read_xpm(const std::string &path) {
+XpmPicture read_xpm(const std::string &path)
+{
     XpmPicture pic;
     auto strings = XpmFile::strings(read_file(path));
     if (strings.empty())
@@ -334,7 +347,8 @@ XpmPicture read_xpm(const std::string &path) {
     return pic;
 }
 
-WorkDir::WorkDir() {
+WorkDir::WorkDir()
+{
     std::string base = std::string(TEST_BINARY_DIR) + "/e2e-work";
     std::error_code ec;
     fs::create_directories(base, ec);
@@ -345,48 +359,55 @@ WorkDir::WorkDir() {
         path_ = buf.data();
 }
 
-WorkDir::~WorkDir() {
+WorkDir::~WorkDir()
+{
     if (!path_.empty()) {
         std::error_code ec;
         fs::remove_all(path_, ec);
     }
 }
 
-
-void WorkDir::link_pixmaps() {
+void WorkDir::link_pixmaps()
+{
     std::error_code ec;
     fs::create_directory_symlink(pixmaps_dir(), path_ + "/pixmaps", ec);
 }
 
-void WorkDir::link_sounds() {
+void WorkDir::link_sounds()
+{
     std::error_code ec;
     fs::create_directory_symlink(sounds_dir(), path_ + "/sounds", ec);
 }
 
-void WorkDir::copy_sounds() {
+void WorkDir::copy_sounds()
+{
     std::error_code ec;
     fs::copy(sounds_dir(), path_ + "/sounds", fs::copy_options::recursive, ec);
 }
 
-void WorkDir::copy_pixmaps() {
+void WorkDir::copy_pixmaps()
+{
     std::error_code ec;
     fs::copy(pixmaps_dir(), path_ + "/pixmaps", fs::copy_options::recursive, ec);
 }
 
-std::string WorkDir::pixmap(const std::string &name) const {
+std::string WorkDir::pixmap(const std::string &name) const
+{
     return path_ + "/pixmaps/" + name + ".xpm";
 }
 
 ScoreFileGuard::ScoreFileGuard() { content_ = read_file(score_file(), &existed_); }
 
-ScoreFileGuard::~ScoreFileGuard() {
+ScoreFileGuard::~ScoreFileGuard()
+{
     if (existed_)
         write_file(score_file(), content_);
     else
         unlink(score_file().c_str());
 }
 
-void ScoreFileGuard::remove() {
+void ScoreFileGuard::remove()
+{
     unlink(score_file().c_str());
     std::error_code ec;
     fs::create_directories(fs::path(score_file()).parent_path(), ec);
@@ -394,7 +415,8 @@ void ScoreFileGuard::remove() {
 
 // ---------------------------------------------------------------- the game process
 
-std::string game_binary() {
+std::string game_binary()
+{
     const char *override_binary = getenv("GLIMPWATCH_E2E_BINARY");
     return override_binary ? override_binary : GLIMPWATCH_BINARY;
 }
@@ -403,7 +425,8 @@ GameProcess::~GameProcess() { kill_and_reap(); }
 
 void GameProcess::start(const std::vector<std::string> &args, const WorkDir &dir,
                         const std::vector<std::string> &unset_env,
-                        const std::vector<std::string> &set_env) {
+                        const std::vector<std::string> &set_env)
+{
     out_path_ = dir.path() + "/stdout.txt";
     err_path_ = dir.path() + "/stderr.txt";
     std::string binary = game_binary();
@@ -449,7 +472,8 @@ void GameProcess::start(const std::vector<std::string> &args, const WorkDir &dir
     status_ = ExitStatus{};
 }
 
-bool GameProcess::running() {
+bool GameProcess::running()
+{
     if (pid_ <= 0 || reaped_)
         return false;
     int status;
@@ -469,14 +493,16 @@ bool GameProcess::running() {
     return false;
 }
 
-bool GameProcess::wait_exit(int timeout_ms) {
+bool GameProcess::wait_exit(int timeout_ms)
+{
     return wait_until([this] { return !running(); }, timeout_ms, 20);
 }
 
 std::string GameProcess::out() const { return read_file(out_path_); }
 std::string GameProcess::err() const { return read_file(err_path_); }
 
-void GameProcess::kill_and_reap() {
+void GameProcess::kill_and_reap()
+{
     if (pid_ <= 0)
         return;
     long pid = pid_;
@@ -498,7 +524,8 @@ void GameProcess::kill_and_reap() {
 }
 
 RunResult run_game(const std::vector<std::string> &args, const WorkDir &dir,
-                   const std::vector<std::string> &unset_env, int timeout_ms) {
+                   const std::vector<std::string> &unset_env, int timeout_ms)
+{
     RunResult result;
     GameProcess p;
     p.start(args, dir, unset_env);
@@ -515,15 +542,16 @@ RunResult run_game(const std::vector<std::string> &args, const WorkDir &dir,
 
 namespace {
 
-long window_pid(Window w) {
+long window_pid(Window w)
+{
     Atom pid_atom = XInternAtom(x_display, "_NET_WM_PID", False);
     Atom type;
     int format;
     unsigned long count, after;
     unsigned char *data = nullptr;
     long pid = -1;
-    if (XGetWindowProperty(x_display, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(x_display, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                           &after, &data) == Success &&
         data) {
         if (type == XA_CARDINAL && format == 32 && count == 1)
             pid = static_cast<long>(*reinterpret_cast<unsigned long *>(data));
@@ -532,7 +560,8 @@ long window_pid(Window w) {
     return pid;
 }
 
-std::string window_title(Window w) {
+std::string window_title(Window w)
+{
     char *name = nullptr;
     std::string title;
     if (XFetchName(x_display, w, &name) && name) {
@@ -544,7 +573,8 @@ std::string window_title(Window w) {
 
 } // namespace
 
-std::vector<TopLevel> top_levels() {
+std::vector<TopLevel> top_levels()
+{
     std::vector<TopLevel> result;
     if (!x_display)
         return result;
@@ -572,7 +602,8 @@ std::vector<TopLevel> top_levels() {
     return result;
 }
 
-Rect window_rect(Window w) {
+Rect window_rect(Window w)
+{
     XWindowAttributes attr;
     if (!x_display || !XGetWindowAttributes(x_display, w, &attr))
         return Rect{};
@@ -582,7 +613,8 @@ Rect window_rect(Window w) {
     return Rect{x, y, attr.width, attr.height};
 }
 
-bool window_viewable(Window w) {
+bool window_viewable(Window w)
+{
     XWindowAttributes attr;
     if (!x_display)
         return false;
@@ -590,14 +622,16 @@ bool window_viewable(Window w) {
     return XGetWindowAttributes(x_display, w, &attr) && attr.map_state == IsViewable;
 }
 
-Window find_window(const std::string &title, long pid) {
+Window find_window(const std::string &title, long pid)
+{
     for (auto &t : top_levels())
         if (t.viewable && t.title == title && (t.pid == pid || t.pid == -1))
             return t.id;
     return 0;
 }
 
-Window wait_for_window(const std::string &title, long pid, int timeout_ms) {
+Window wait_for_window(const std::string &title, long pid, int timeout_ms)
+{
     Window found = 0;
     wait_until(
         [&] {
@@ -608,7 +642,8 @@ Window wait_for_window(const std::string &title, long pid, int timeout_ms) {
     return found;
 }
 
-std::vector<Window> other_windows(long pid, const std::set<Window> &known) {
+std::vector<Window> other_windows(long pid, const std::set<Window> &known)
+{
     std::vector<Window> result;
     for (auto &t : top_levels())
         if (t.viewable && !t.override_redirect && (t.pid == pid || t.pid == -1) &&
@@ -617,7 +652,8 @@ std::vector<Window> other_windows(long pid, const std::set<Window> &known) {
     return result;
 }
 
-Window find_popup(const std::set<Window> &known) {
+Window find_popup(const std::set<Window> &known)
+{
     for (auto &t : top_levels())
         if (t.viewable && t.override_redirect && !known.count(t.id) && t.rect.w > 10 &&
             t.rect.h > 10)
@@ -627,7 +663,8 @@ Window find_popup(const std::set<Window> &known) {
 
 std::string title_of(Window w) { return x_display ? window_title(w) : std::string(); }
 
-std::set<Window> viewable_ids() {
+std::set<Window> viewable_ids()
+{
     std::set<Window> ids;
     for (auto &t : top_levels())
         if (t.viewable)
@@ -637,17 +674,20 @@ std::set<Window> viewable_ids() {
 
 // ---------------------------------------------------------------- captures
 
-Rgb Capture::at(int px, int py) const {
+Rgb Capture::at(int px, int py) const
+{
     size_t i = (static_cast<size_t>(py) * width + px) * 3;
     return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
-bool Capture::is_white(int px, int py) const {
+bool Capture::is_white(int px, int py) const
+{
     Rgb p = at(px, py);
     return p.r >= 250 && p.g >= 250 && p.b >= 250;
 }
 
-Capture Capture::reduced(int factor, bool *crisp) const {
+Capture Capture::reduced(int factor, bool *crisp) const
+{
     Capture c;
     if (crisp)
         *crisp = true;
@@ -673,7 +713,8 @@ Capture Capture::reduced(int factor, bool *crisp) const {
     return c;
 }
 
-Capture Capture::crop(int px, int py, int w, int h) const {
+Capture Capture::crop(int px, int py, int w, int h) const
+{
     Capture c;
     int x0 = std::max(px, 0), y0 = std::max(py, 0);
     int x1 = std::min(px + w, width), y1 = std::min(py + h, height);
@@ -691,7 +732,8 @@ Capture Capture::crop(int px, int py, int w, int h) const {
     return c;
 }
 
-long Capture::differences(const Capture &other) const {
+long Capture::differences(const Capture &other) const
+{
     if (width != other.width || height != other.height)
         return -1;
     long n = 0;
@@ -702,7 +744,8 @@ long Capture::differences(const Capture &other) const {
     return n;
 }
 
-bool Capture::save_ppm(const std::string &path) const {
+bool Capture::save_ppm(const std::string &path) const
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         return false;
@@ -712,7 +755,8 @@ bool Capture::save_ppm(const std::string &path) const {
 }
 
 namespace {
-int mask_shift(unsigned long mask) {
+int mask_shift(unsigned long mask)
+{
     int shift = 0;
     while (mask && !(mask & 1)) {
         mask >>= 1;
@@ -722,7 +766,8 @@ int mask_shift(unsigned long mask) {
 }
 } // namespace
 
-Capture capture_area(const Rect &r) {
+Capture capture_area(const Rect &r)
+{
     Capture c;
     if (!x_display)
         return c;
@@ -733,9 +778,9 @@ Capture capture_area(const Rect &r) {
     int x1 = std::min(r.x + r.w, sw), y1 = std::min(r.y + r.h, sh);
     if (x1 <= x0 || y1 <= y0)
         return c;
-    XImage *img = XGetImage(x_display, DefaultRootWindow(x_display), x0, y0,
-                            static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0),
-                            AllPlanes, ZPixmap);
+    XImage *img =
+        XGetImage(x_display, DefaultRootWindow(x_display), x0, y0, static_cast<unsigned>(x1 - x0),
+                  static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
     if (!img)
         return c;
     c.x = x0;
@@ -759,7 +804,8 @@ Capture capture_area(const Rect &r) {
 
 Capture capture_window(Window w) { return capture_area(window_rect(w)); }
 
-std::string test_artifact_name(const std::string &suffix) {
+std::string test_artifact_name(const std::string &suffix)
+{
     const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "run";
     if (!suffix.empty())
@@ -770,13 +816,15 @@ std::string test_artifact_name(const std::string &suffix) {
     return name;
 }
 
-std::string save_artifact(const std::string &name, const Capture &c) {
+std::string save_artifact(const std::string &name, const Capture &c)
+{
     std::string path = artifacts_dir() + "/" + name + ".ppm";
     c.save_ppm(path);
     return path;
 }
 
-XpmPicture picture_of(const Capture &c) {
+XpmPicture picture_of(const Capture &c)
+{
     XpmPicture pic;
     pic.width = c.width;
     pic.height = c.height;
@@ -789,7 +837,8 @@ XpmPicture picture_of(const Capture &c) {
 }
 
 #ifdef E2E_GTK3_TEXT
-Capture render_text(const std::string &text, int scale) {
+Capture render_text(const std::string &text, int scale)
+{
     Capture c;
     if (text.empty())
         return c;
@@ -833,7 +882,8 @@ Capture render_text(const std::string &text, int scale) {
     return c;
 }
 #else
-Capture render_text(const std::string &text, int scale) {
+Capture render_text(const std::string &text, int scale)
+{
     Capture c;
     if (!x_display || text.empty() || scale != 1)
         return c;
@@ -852,8 +902,8 @@ Capture render_text(const std::string &text, int scale) {
     XFillRectangle(x_display, pix, gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
     XSetForeground(x_display, gc, BlackPixel(x_display, screen));
     XDrawString(x_display, pix, gc, 0, font->ascent, text.c_str(), len);
-    XImage *img = XGetImage(x_display, pix, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                            AllPlanes, ZPixmap);
+    XImage *img = XGetImage(x_display, pix, 0, 0, static_cast<unsigned>(w),
+                            static_cast<unsigned>(h), AllPlanes, ZPixmap);
     if (img) {
         c.width = w;
         c.height = h;
@@ -879,31 +929,38 @@ Capture render_text(const std::string &text, int scale) {
 }
 #endif
 
-bool shows_text(const Capture &area, const std::string &text, int scale) {
+bool shows_text(const Capture &area, const std::string &text, int scale)
+{
     Capture rendered = render_text(text, scale);
     return !rendered.empty() && !find_picture(area, picture_of(rendered)).empty();
 }
 
-bool shows_logo(const Capture &canvas, int size) {
+bool shows_logo(const Capture &canvas, int size)
+{
     static const XpmPicture logo = read_xpm(pixmap_path("logo"));
     return logo.ok() && canvas.width == size &&
-           composite_mismatches(canvas, logo, (size - logo.width) / 2,
-                                (size - logo.height) / 2) == 0;
+           composite_mismatches(canvas, logo, (size - logo.width) / 2, (size - logo.height) / 2) ==
+               0;
 }
 
-bool status_line_shown(const Capture &canvas) {
+bool status_line_shown(const Capture &canvas)
+{
     int size = canvas.width;
     return !non_white_box(canvas.crop(0, size - 20, size / 2, 20)).empty();
 }
 
-bool status_says(const Capture &canvas, const std::string &text, int scale) {
-    return shows_text(canvas.crop(0, canvas.height - 20 * scale, canvas.width, 20 * scale), text, scale);
+bool status_says(const Capture &canvas, const std::string &text, int scale)
+{
+    return shows_text(canvas.crop(0, canvas.height - 20 * scale, canvas.width, 20 * scale), text,
+                      scale);
 }
 
 namespace {
 
 // The smallest rectangle holding every pixel of a width x height area that `counts`.
-template <class Counts> Rect box_of(int width, int height, Counts counts) {
+template <class Counts>
+Rect box_of(int width, int height, Counts counts)
+{
     int x0 = width, y0 = height, x1 = -1, y1 = -1;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
@@ -920,11 +977,13 @@ template <class Counts> Rect box_of(int width, int height, Counts counts) {
 
 } // namespace
 
-Rect non_white_box(const Capture &c) {
+Rect non_white_box(const Capture &c)
+{
     return box_of(c.width, c.height, [&](int x, int y) { return !c.is_white(x, y); });
 }
 
-long picture_mismatches(const Capture &c, const XpmPicture &pic, int px, int py) {
+long picture_mismatches(const Capture &c, const XpmPicture &pic, int px, int py)
+{
     long n = 0;
     for (int y = 0; y < pic.height; ++y)
         for (int x = 0; x < pic.width; ++x) {
@@ -932,14 +991,15 @@ long picture_mismatches(const Capture &c, const XpmPicture &pic, int px, int py)
             if (!pic.opaque[i] || !pic.known[i])
                 continue;
             int cx = px + x, cy = py + y;
-            if (cx < 0 || cy < 0 || cx >= c.width || cy >= c.height || c.at(cx, cy) != pic.pixels[i])
+            if (cx < 0 || cy < 0 || cx >= c.width || cy >= c.height ||
+                c.at(cx, cy) != pic.pixels[i])
                 ++n;
         }
     return n;
 }
 
-long composite_mismatches(const Capture &c, const XpmPicture &pic, int px, int py,
-                          Rgb background) {
+long composite_mismatches(const Capture &c, const XpmPicture &pic, int px, int py, Rgb background)
+{
     long n = 0;
     for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x) {
@@ -958,7 +1018,8 @@ long composite_mismatches(const Capture &c, const XpmPicture &pic, int px, int p
     return n;
 }
 
-Rect picture_non_white_box(const XpmPicture &pic) {
+Rect picture_non_white_box(const XpmPicture &pic)
+{
     return box_of(pic.width, pic.height, [&](int x, int y) {
         size_t i = static_cast<size_t>(y) * pic.width + x;
         const Rgb &p = pic.pixels[i];
@@ -967,7 +1028,8 @@ Rect picture_non_white_box(const XpmPicture &pic) {
 }
 
 std::vector<Point> find_picture(const Capture &c, const XpmPicture &pic, long max_mismatch,
-                                bool allow_outside) {
+                                bool allow_outside)
+{
     std::vector<Point> found;
     if (!pic.ok())
         return found;
@@ -1008,12 +1070,14 @@ std::vector<Point> find_picture(const Capture &c, const XpmPicture &pic, long ma
     return found;
 }
 
-bool ColourMatch::matches(const Rgb &p) const {
+bool ColourMatch::matches(const Rgb &p) const
+{
     return std::abs(p.r - colour.r) <= tolerance && std::abs(p.g - colour.g) <= tolerance &&
            std::abs(p.b - colour.b) <= tolerance;
 }
 
-std::vector<Blob> find_blobs(const Capture &c, const ColourMatch &colour, int min_pixels) {
+std::vector<Blob> find_blobs(const Capture &c, const ColourMatch &colour, int min_pixels)
+{
     std::vector<Blob> blobs;
     std::vector<uint8_t> seen(static_cast<size_t>(c.width) * c.height, 0);
     std::deque<std::pair<int, int>> queue;
@@ -1051,7 +1115,8 @@ std::vector<Blob> find_blobs(const Capture &c, const ColourMatch &colour, int mi
     return blobs;
 }
 
-std::vector<Band> dark_bands(const Capture &c, int max_luma, int min_height) {
+std::vector<Band> dark_bands(const Capture &c, int max_luma, int min_height)
+{
     std::vector<Band> bands;
     int start = -1;
     for (int y = 0; y <= c.height; ++y) {
@@ -1069,7 +1134,8 @@ std::vector<Band> dark_bands(const Capture &c, int max_luma, int min_height) {
     return bands;
 }
 
-std::vector<Band> dark_columns(const Capture &c, int top, int bottom, int max_luma, int max_gap) {
+std::vector<Band> dark_columns(const Capture &c, int top, int bottom, int max_luma, int max_gap)
+{
     std::vector<Band> runs;
     top = std::max(top, 0);
     bottom = std::min(bottom, c.height - 1);
@@ -1095,27 +1161,32 @@ std::vector<Band> dark_columns(const Capture &c, int top, int bottom, int max_lu
 
 // ---------------------------------------------------------------- input (XTest)
 
-void move_pointer(int root_x, int root_y) {
+void move_pointer(int root_x, int root_y)
+{
     XTestFakeMotionEvent(x_display, DefaultScreen(x_display), root_x, root_y, CurrentTime);
     XSync(x_display, False);
 }
 
-void move_pointer_away() {
+void move_pointer_away()
+{
     // The screen is 1280 x 1024 (see the Xvfb start above); no game window reaches this corner.
     move_pointer(1270, 1014);
 }
 
-void press_button(int button) {
+void press_button(int button)
+{
     XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), True, CurrentTime);
     XSync(x_display, False);
 }
 
-void release_button(int button) {
+void release_button(int button)
+{
     XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), False, CurrentTime);
     XSync(x_display, False);
 }
 
-void click_at(int root_x, int root_y, int button) {
+void click_at(int root_x, int root_y, int button)
+{
     move_pointer(root_x, root_y);
     // The toolkit needs the crossing into the widget before the press to take it as a click.
     settle(60);
@@ -1124,7 +1195,8 @@ void click_at(int root_x, int root_y, int button) {
     release_button(button);
 }
 
-void tap_key(unsigned long keysym) {
+void tap_key(unsigned long keysym)
+{
     KeyCode code = XKeysymToKeycode(x_display, keysym);
     if (!code)
         return;
@@ -1143,11 +1215,12 @@ void tap_key(unsigned long keysym) {
 
 // A character no key of the keyboard has is typed with a spare keycode given its keysym for
 // the moment (a Unicode keysym: 0x01000000 plus the code point), as input tools do.
-void tap_unicode(unsigned code_point) {
+void tap_unicode(unsigned code_point)
+{
     int min_code = 0, max_code = 0, per_code = 0;
     XDisplayKeycodes(x_display, &min_code, &max_code);
-    KeySym *map = XGetKeyboardMapping(x_display, static_cast<KeyCode>(min_code), max_code - min_code + 1,
-                                      &per_code);
+    KeySym *map = XGetKeyboardMapping(x_display, static_cast<KeyCode>(min_code),
+                                      max_code - min_code + 1, &per_code);
     int spare = 0;
     for (int code = max_code; code >= min_code && !spare; --code) {
         bool empty = true;
@@ -1163,7 +1236,7 @@ void tap_unicode(unsigned code_point) {
     KeySym both[2] = {keysym, keysym};
     XChangeKeyboardMapping(x_display, spare, 2, both, 1);
     XSync(x_display, False);
-    settle(30);   // the program takes the new mapping before the key arrives
+    settle(30); // the program takes the new mapping before the key arrives
     XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), True, CurrentTime);
     XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), False, CurrentTime);
     XSync(x_display, False);
@@ -1173,7 +1246,8 @@ void tap_unicode(unsigned code_point) {
     XSync(x_display, False);
 }
 
-void type_text(const std::string &text) {
+void type_text(const std::string &text)
+{
     for (size_t i = 0; i < text.size();) {
         unsigned char ch = static_cast<unsigned char>(text[i]);
         if (ch < 0x80) {
@@ -1190,7 +1264,8 @@ void type_text(const std::string &text) {
     }
 }
 
-CursorImage current_cursor() {
+CursorImage current_cursor()
+{
     CursorImage result;
     int event_base = 0, error_base = 0;
     if (!XFixesQueryExtension(x_display, &event_base, &error_base))
@@ -1209,7 +1284,8 @@ CursorImage current_cursor() {
     return result;
 }
 
-bool shows_paused_view(const Capture &c) {
+bool shows_paused_view(const Capture &c)
+{
     int mid = c.height / 2;
     if (c.empty() || c.at(1, mid).luma() > 90)
         return false;
@@ -1219,7 +1295,8 @@ bool shows_paused_view(const Capture &c) {
     return bright > 10;
 }
 
-long paused_view_mismatches(const Capture &paused, const Capture &frame) {
+long paused_view_mismatches(const Capture &paused, const Capture &frame)
+{
     if (paused.width != frame.width || paused.height != frame.height)
         return -1;
     long wrong = 0;
@@ -1228,14 +1305,16 @@ long paused_view_mismatches(const Capture &paused, const Capture &frame) {
             continue;
         for (int x = 0; x < frame.width; ++x) {
             Rgb p = paused.at(x, y), f = frame.at(x, y);
-            if (std::abs(p.r - f.r / 2) > 2 || std::abs(p.g - f.g / 2) > 2 || std::abs(p.b - f.b / 2) > 2)
+            if (std::abs(p.r - f.r / 2) > 2 || std::abs(p.g - f.g / 2) > 2 ||
+                std::abs(p.b - f.b / 2) > 2)
                 ++wrong;
         }
     }
     return wrong;
 }
 
-Capture cursor_over_dark(const CursorImage &c) {
+Capture cursor_over_dark(const CursorImage &c)
+{
     Capture out;
     out.width = c.width;
     out.height = c.height;
@@ -1252,10 +1331,13 @@ Capture cursor_over_dark(const CursorImage &c) {
     return out;
 }
 
-bool black_shape_with_white_rim(const CursorImage &c) {
+bool black_shape_with_white_rim(const CursorImage &c)
+{
     auto alpha = [&](int x, int y) { return c.at(x, y) >> 24; };
     auto black = [&](int x, int y) { return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0; };
-    auto white = [&](int x, int y) { return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0xFFFFFF; };
+    auto white = [&](int x, int y) {
+        return alpha(x, y) == 0xFF && (c.at(x, y) & 0xFFFFFF) == 0xFFFFFF;
+    };
     int blacks = 0, whites = 0;
     for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x) {
@@ -1274,7 +1356,8 @@ bool black_shape_with_white_rim(const CursorImage &c) {
     return blacks > 0 && whites > 0;
 }
 
-void send_delete_window(Window w) {
+void send_delete_window(Window w)
+{
     XEvent ev{};
     ev.xclient.type = ClientMessage;
     ev.xclient.window = w;
@@ -1286,14 +1369,16 @@ void send_delete_window(Window w) {
     XSync(x_display, False);
 }
 
-void to_root(Window w, int x, int y, int *root_x, int *root_y) {
+void to_root(Window w, int x, int y, int *root_x, int *root_y)
+{
     Window child;
     XTranslateCoordinates(x_display, w, DefaultRootWindow(x_display), x, y, root_x, root_y, &child);
 }
 
 // ---------------------------------------------------------------- the game's window
 
-Game::Game(const std::vector<std::string> &args, int size, int scale) : size_(size), scale_(scale) {
+Game::Game(const std::vector<std::string> &args, int size, int scale) : size_(size), scale_(scale)
+{
     if (!x_display) {
         error_ = "no X server";
         return;
@@ -1318,7 +1403,8 @@ Game::~Game() { process_.kill_and_reap(); }
 
 Rect Game::window_area() const { return window_rect(window_); }
 
-Rect Game::canvas_area() const {
+Rect Game::canvas_area() const
+{
     Rect w = window_area();
     int side = size_ * scale_;
     return Rect{w.x, w.y + w.h - side, side, side};
@@ -1336,19 +1422,23 @@ void Game::move_to_canvas(int cx, int cy) { move_pointer(canvas_root_x(cx), canv
 // on the canvas: the game shows it at once, and its next tick is a whole period away. The
 // pointer leaves again right after. Should a tick slip in (the frame is then not the one the
 // paused view dimmed, or the field moved before the pointer was off again), it is tried again.
-Capture Game::still_field() {
+Capture Game::still_field()
+{
     for (int attempt = 0; attempt < 10; ++attempt) {
         move_pointer_away();
         Capture paused;
-        if (!wait_until([&] { return shows_paused_view(paused = logical_canvas()); }, UI_TIMEOUT_MS, 10))
+        if (!wait_until([&] { return shows_paused_view(paused = logical_canvas()); }, UI_TIMEOUT_MS,
+                        10))
             return Capture{};
         move_to_canvas(size_ - 3, 2);
         Capture frame;
-        if (!wait_until([&] { return !shows_paused_view(frame = logical_canvas()); }, UI_TIMEOUT_MS, 2))
+        if (!wait_until([&] { return !shows_paused_view(frame = logical_canvas()); }, UI_TIMEOUT_MS,
+                        2))
             return Capture{};
         move_pointer_away();
         Capture again;
-        if (!wait_until([&] { return shows_paused_view(again = logical_canvas()); }, UI_TIMEOUT_MS, 10))
+        if (!wait_until([&] { return shows_paused_view(again = logical_canvas()); }, UI_TIMEOUT_MS,
+                        10))
             return Capture{};
         if (paused_view_mismatches(paused, frame) == 0 && again.differences(paused) == 0)
             return frame;
@@ -1356,11 +1446,13 @@ Capture Game::still_field() {
     return Capture{};
 }
 
-void Game::click_canvas(int cx, int cy, int button) {
+void Game::click_canvas(int cx, int cy, int button)
+{
     click_at(canvas_root_x(cx), canvas_root_y(cy), button);
 }
 
-void Game::burst_clicks(const std::vector<Point> &points, int button) {
+void Game::burst_clicks(const std::vector<Point> &points, int button)
+{
     Rect canvas = canvas_area();
     for (const Point &p : points) {
         XTestFakeMotionEvent(x_display, DefaultScreen(x_display), canvas.x + p.x * scale_,
@@ -1371,7 +1463,8 @@ void Game::burst_clicks(const std::vector<Point> &points, int button) {
     XSync(x_display, False);
 }
 
-Capture Game::wait_canvas_change(const Capture &before, int timeout_ms, long min_pixels) {
+Capture Game::wait_canvas_change(const Capture &before, int timeout_ms, long min_pixels)
+{
     Capture now;
     bool changed = wait_until(
         [&] {
@@ -1385,7 +1478,8 @@ Capture Game::wait_canvas_change(const Capture &before, int timeout_ms, long min
 
 namespace {
 
-bool uniform(const Capture &c) {
+bool uniform(const Capture &c)
+{
     for (size_t i = 3; i < c.rgb.size(); ++i)
         if (c.rgb[i] != c.rgb[i % 3])
             return false;
@@ -1394,7 +1488,8 @@ bool uniform(const Capture &c) {
 
 // A capture of the window once it shows something and two looks in a row agree: it has
 // finished drawing.
-Capture stable_capture(Window w, int timeout_ms = UI_TIMEOUT_MS) {
+Capture stable_capture(Window w, int timeout_ms = UI_TIMEOUT_MS)
+{
     Capture previous = capture_window(w), now;
     wait_until(
         [&] {
@@ -1409,7 +1504,8 @@ Capture stable_capture(Window w, int timeout_ms = UI_TIMEOUT_MS) {
 
 } // namespace
 
-Window Game::open_menu(int menu_index) {
+Window Game::open_menu(int menu_index)
+{
     Rect w = window_area();
     int bar = menu_bar_height();
     if (bar <= 0) {
@@ -1438,7 +1534,8 @@ Window Game::open_menu(int menu_index) {
     }
     auto known = viewable_ids();
     int x = w.x + (titles[static_cast<size_t>(menu_index)].top +
-                   titles[static_cast<size_t>(menu_index)].bottom) / 2;
+                   titles[static_cast<size_t>(menu_index)].bottom) /
+                      2;
     click_at(x, w.y + bar / 2);
     Window popup = 0;
     wait_until(
@@ -1452,7 +1549,8 @@ Window Game::open_menu(int menu_index) {
     return popup;
 }
 
-bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact) {
+bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact)
+{
     Window popup = open_menu(menu_index);
     if (!popup)
         return false;
@@ -1489,7 +1587,8 @@ bool Game::click_entry(int menu_index, int entry_index, const std::string &artif
     return true;
 }
 
-Window Game::choose(int menu_index, int entry_index, const std::string &artifact) {
+Window Game::choose(int menu_index, int entry_index, const std::string &artifact)
+{
     auto known = std::set<Window>{window_};
     for (Window d : dialogs())
         known.insert(d);
@@ -1508,11 +1607,13 @@ Window Game::choose(int menu_index, int entry_index, const std::string &artifact
     return dialog;
 }
 
-std::vector<Window> Game::dialogs() const {
+std::vector<Window> Game::dialogs() const
+{
     return other_windows(process_.pid(), std::set<Window>{window_});
 }
 
-Window Game::wait_for_dialog(int timeout_ms) {
+Window Game::wait_for_dialog(int timeout_ms)
+{
     Window dialog = 0;
     wait_until(
         [&] {
@@ -1524,7 +1625,8 @@ Window Game::wait_for_dialog(int timeout_ms) {
     return dialog;
 }
 
-std::vector<Rect> Game::dialog_buttons(Window dialog) const {
+std::vector<Rect> Game::dialog_buttons(Window dialog) const
+{
     std::vector<Rect> buttons;
     Capture c = stable_capture(dialog);
     if (c.empty())
@@ -1539,11 +1641,13 @@ std::vector<Rect> Game::dialog_buttons(Window dialog) const {
     const Band &row = rows.back();
     for (auto &run : dark_columns(inner, row.top, row.bottom, edge_luma, 2))
         if (run.height() >= 30)
-            buttons.push_back(Rect{inner.x + run.top, inner.y + row.top, run.height(), row.height()});
+            buttons.push_back(
+                Rect{inner.x + run.top, inner.y + row.top, run.height(), row.height()});
     return buttons;
 }
 
-bool Game::click_dialog_button(Window dialog, int index) {
+bool Game::click_dialog_button(Window dialog, int index)
+{
     // A dialog that has just been mapped may not have drawn all of its buttons yet.
     std::vector<Rect> buttons;
     wait_until(
@@ -1561,11 +1665,13 @@ bool Game::click_dialog_button(Window dialog, int index) {
     return true;
 }
 
-bool Game::wait_dialog_gone(Window dialog, int timeout_ms) {
+bool Game::wait_dialog_gone(Window dialog, int timeout_ms)
+{
     return wait_until([&] { return !window_viewable(dialog); }, timeout_ms, 30);
 }
 
-bool Game::close_and_wait(int timeout_ms) {
+bool Game::close_and_wait(int timeout_ms)
+{
     send_delete_window(window_);
     return process_.wait_exit(timeout_ms);
 }

@@ -43,13 +43,13 @@ class XServerEnvironment {
 public:
     static void start();
     static void stop();
-    static _XDisplay *display();        // the tests' own connection
-    static const std::string &name();   // ":N"
+    static _XDisplay *display();      // the tests' own connection
+    static const std::string &name(); // ":N"
 };
 
 // ---------------------------------------------------------------- files
 
-std::string source_dir();   // the project's source tree
+std::string source_dir(); // the project's source tree
 // The pictures the game is run with (the project's pixmaps/; GLIMPWATCH_E2E_PIXMAPS overrides).
 std::string pixmaps_dir();
 // One picture of pixmaps_dir() by name, e.g. "logo".
@@ -57,7 +57,7 @@ std::string pixmap_path(const std::string &name);
 // The project's sound effects (sounds/*.wav).
 std::string sounds_dir();
 std::string artifacts_dir(); // TEST_BINARY_DIR/artifacts, created on demand
-std::string score_file();   // the high-score file the test build writes
+std::string score_file();    // the high-score file the test build writes
 std::string read_file(const std::string &path, bool *exists = nullptr);
 void write_file(const std::string &path, const std::string &content);
 
@@ -100,8 +100,8 @@ private:
 // ---------------------------------------------------------------- the game process
 
 struct ExitStatus {
-    bool exited = false;  // ended through exit()
-    int code = -1;        // exit status when exited
+    bool exited = false; // ended through exit()
+    int code = -1;       // exit status when exited
     bool signalled = false;
     int signal = 0;
 };
@@ -355,8 +355,8 @@ public:
     int size() const { return size_; }
     int scale() const { return scale_; }
 
-    Rect window_area() const;  // root coordinates
-    Rect canvas_area() const;  // root coordinates, size * scale pixels square
+    Rect window_area() const; // root coordinates
+    Rect canvas_area() const; // root coordinates, size * scale pixels square
     int menu_bar_height() const;
     Capture capture_canvas() const; // screen pixels
     // The canvas in the game's own (logical) pixels: each scale x scale block of the screen

@@ -15,7 +15,8 @@ using namespace e2e;
 namespace {
 
 // Starts a game at level 1 and waits for its first frames; scale is GDK_SCALE's.
-std::unique_ptr<Game> start_playing(int scale = 1) {
+std::unique_ptr<Game> start_playing(int scale = 1)
+{
     std::unique_ptr<Game> game(new Game({"-l", "1"}, 400, scale));
     if (game->ok()) {
         game->move_to_canvas(200, 200);
@@ -26,7 +27,8 @@ std::unique_ptr<Game> start_playing(int scale = 1) {
 
 // A click on a walking Glimp kills it: at the very place it stood the dying pictures play.
 // With a scale factor the click lands at scale times the Glimp's logical position.
-void click_kills_a_walking_glimp(int scale) {
+void click_kills_a_walking_glimp(int scale)
+{
     auto game = start_playing(scale);
     ASSERT_TRUE(game->ok()) << game->error();
     bool killed = false;
@@ -77,8 +79,9 @@ void click_kills_a_walking_glimp(int scale) {
     EXPECT_TRUE(killed) << log;
     // One Glimp killed by the first click scores 5.
     if (killed && clicks == 1) {
-        EXPECT_TRUE(wait_until([&] { return status_says(game->capture_canvas(), "Score:5 ", scale); },
-                               UI_TIMEOUT_MS, 50))
+        EXPECT_TRUE(
+            wait_until([&] { return status_says(game->capture_canvas(), "Score:5 ", scale); },
+                       UI_TIMEOUT_MS, 50))
             << "the status line does not show Score:5 after one kill";
     }
 }
@@ -88,19 +91,23 @@ void click_kills_a_walking_glimp(int scale) {
 TEST(Play, ClickOnAWalkingGlimpKillsIt) { click_kills_a_walking_glimp(1); }
 
 // On a 2x screen the field is drawn twice as large and the pointer still hits what it shows.
-TEST(Scale, AClickAtTwiceAGlimpsPlaceKillsItOnA2xScreen) {
+TEST(Scale, AClickAtTwiceAGlimpsPlaceKillsItOnA2xScreen)
+{
     if (!toolkit_is_gtk3())
         GTEST_SKIP() << "the GTK 2 program has no scale factor";
     click_kills_a_walking_glimp(2);
 }
 
 // The bucket leaves its corner while the button holds it and is back after the release.
-TEST(Play, BucketIsPickedUpByAPressAndPutBackByTheRelease) {
+TEST(Play, BucketIsPickedUpByAPressAndPutBackByTheRelease)
+{
     auto game = start_playing();
     ASSERT_TRUE(game->ok()) << game->error();
     const XpmPicture &bucket = field_picture("bucket");
     ASSERT_TRUE(bucket.ok()) << "cannot read pixmaps/bucket.xpm";
-    auto bucket_in_corner = [&] { return covered_share(game->capture_canvas(), "bucket", 0, 0) < 0.2; };
+    auto bucket_in_corner = [&] {
+        return covered_share(game->capture_canvas(), "bucket", 0, 0) < 0.2;
+    };
     ASSERT_TRUE(wait_until(bucket_in_corner, UI_TIMEOUT_MS, 50)) << "no bucket in the corner";
 
     game->move_to_canvas(bucket.width / 2, bucket.height / 2);
@@ -124,8 +131,10 @@ namespace {
 // The real distros by index 1..10, and the computer kind that can run each.
 const std::vector<std::string> DISTROS = {"arch",     "bsd",     "centos",    "debian", "gentoo",
                                           "mandriva", "openbsd", "slackware", "suse",   "ubuntu"};
-std::string computer_for(const std::string &distro) {
-    static const std::vector<std::string> kinds = {"maccpu", "nextcpu", "sgicpu", "suncpu", "os2cpu"};
+std::string computer_for(const std::string &distro)
+{
+    static const std::vector<std::string> kinds = {"maccpu", "nextcpu", "sgicpu", "suncpu",
+                                                   "os2cpu"};
     for (size_t i = 0; i < kinds.size(); ++i)
         if (DISTROS[i] == distro)
             return kinds[i];
@@ -137,7 +146,8 @@ struct Carrier {
     Sighting glimp;
     std::string distro;
 };
-std::vector<Carrier> carriers(const Capture &canvas) {
+std::vector<Carrier> carriers(const Capture &canvas)
+{
     std::vector<Carrier> result;
     for (const auto &g : walking_glimps(canvas))
         for (const auto &d : DISTROS)
@@ -150,12 +160,14 @@ std::vector<Carrier> carriers(const Capture &canvas) {
     return result;
 }
 
-bool lies_at(const Capture &canvas, const std::string &distro, int x, int y) {
+bool lies_at(const Capture &canvas, const std::string &distro, int x, int y)
+{
     return covered_share(canvas, distro, x, y) < 0.15;
 }
 
 // A point of the field with nothing drawn around it, far enough from (x, y).
-bool empty_spot(const Capture &canvas, int x, int y, int *ex, int *ey) {
+bool empty_spot(const Capture &canvas, int x, int y, int *ex, int *ey)
+{
     for (int cy = 60; cy + 30 < canvas.height - 30; cy += 16)
         for (int cx = 40; cx + 30 < canvas.width; cx += 16) {
             if (std::abs(cx - x) < 80 && std::abs(cy - y) < 80)
@@ -174,7 +186,8 @@ bool empty_spot(const Capture &canvas, int x, int y, int *ex, int *ey) {
 // A killed Glimp drops the distro it stole; dragged off every computer the distro goes back
 // where it lay, dragged onto a computer that runs initfail or nothing and can run it, it is
 // installed there.
-TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
+TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled)
+{
     auto game = start_playing();
     ASSERT_TRUE(game->ok()) << game->error();
     std::string log;
@@ -198,7 +211,10 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
         game->click_canvas(victim.glimp.cx(), victim.glimp.cy());
         // Dying takes six ticks; then the distro lies where the Glimp stood.
         dropped = wait_until(
-            [&] { return lies_at(game->capture_canvas(), victim.distro, victim.glimp.x, victim.glimp.y); },
+            [&] {
+                return lies_at(game->capture_canvas(), victim.distro, victim.glimp.x,
+                               victim.glimp.y);
+            },
             5000, 30);
     }
     ASSERT_TRUE(dropped) << "no stolen distro could be knocked off a Glimp\n" << log;
@@ -225,7 +241,8 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
     EXPECT_TRUE(taken) << "the distro stayed on the field while it was dragged";
     EXPECT_EQ(cursor.width, 28) << "the pointer did not show the distro while it was dragged";
     EXPECT_TRUE(black_shape_with_white_rim(cursor)) << "the " << d << " cursor has no white rim";
-    EXPECT_TRUE(wait_until([&] { return lies_at(game->capture_canvas(), d, lx, ly); }, UI_TIMEOUT_MS, 30))
+    EXPECT_TRUE(
+        wait_until([&] { return lies_at(game->capture_canvas(), d, lx, ly); }, UI_TIMEOUT_MS, 30))
         << "a distro dropped on an empty place did not go back where it lay";
 
     // Onto a computer that can run it and runs initfail or nothing: installed there. Computers
@@ -253,16 +270,18 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
                          covered_share(field, kind, c.x, c.y) < 0.05;
             log += "look " + std::to_string(look) + ": " + kind + " at " + std::to_string(c.x) +
                    "," + std::to_string(c.y) +
-                   (runs_real ? " runs a real distro\n" : plain ? " runs initfail or nothing\n"
-                                                                : " hidden\n");
+                   (runs_real ? " runs a real distro\n"
+                    : plain   ? " runs initfail or nothing\n"
+                              : " hidden\n");
             if (!runs_real)
                 candidates.emplace_back(plain ? 0 : 1, c);
         }
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
-    ASSERT_FALSE(candidates.empty()) << "no " << kind << " without a real distro, though one lost its "
-                                     << d << "\n" << log;
+    ASSERT_FALSE(candidates.empty())
+        << "no " << kind << " without a real distro, though one lost its " << d << "\n"
+        << log;
     bool installed = false;
     for (size_t i = 0; i < candidates.size() && i < 4 && !installed; ++i) {
         const Sighting &target = candidates[i].second;
@@ -288,7 +307,10 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
             UI_TIMEOUT_MS, 30);
         save_artifact(test_artifact_name("drop-" + std::to_string(i)), after);
         log += "dropped on the " + kind + " at " + std::to_string(target.x) + "," +
-               std::to_string(target.y) + (installed ? ": installed\n" : back ? ": refused\n" : ": ?\n");
+               std::to_string(target.y) +
+               (installed ? ": installed\n"
+                : back    ? ": refused\n"
+                          : ": ?\n");
         if (candidates[i].first == 0) {
             EXPECT_TRUE(installed) << "a " << kind << " showing initfail or nothing refused " << d;
         }
@@ -302,7 +324,8 @@ TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled) {
 
 // Every Glimp of level 1 killed: the score dialog comes up between the levels, and its "OK"
 // starts level 2 with the score kept.
-TEST(Play, KillingEveryGlimpOfALevelLeadsToTheNextLevel) {
+TEST(Play, KillingEveryGlimpOfALevelLeadsToTheNextLevel)
+{
     auto game = start_playing();
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = 0;

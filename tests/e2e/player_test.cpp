@@ -24,7 +24,8 @@ namespace {
 // of their own) below the build tree, never in the home of whoever runs the tests.
 class PrivateHome : public ::testing::Environment {
 public:
-    void SetUp() override {
+    void SetUp() override
+    {
         home_ = std::string(TEST_BINARY_DIR) + "/e2e-home";
         std::error_code ec;
         fs::remove_all(home_, ec);
@@ -41,11 +42,13 @@ private:
 
 // ---------------------------------------------------------------- the paused field
 
-TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnchanged) {
+TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnchanged)
+{
     Game game({"-l", "1"});
     ASSERT_TRUE(game.ok()) << game.error();
     game.move_to_canvas(200, 200);
-    ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+    ASSERT_TRUE(
+        wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
 
     // The frame comes back on the pointer's return before the next tick draws: the ticker
     // restarts with a whole period to go. On a machine slow enough to let a tick in before
@@ -56,19 +59,22 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
         game.move_to_canvas(200, 200);
         settle(300);
         move_pointer_away();
-        ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); }, UI_TIMEOUT_MS, 20))
+        ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); },
+                               UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
         // Held: nothing moves while the pointer is away.
         settle(600);
         EXPECT_EQ(game.capture_canvas().differences(paused), 0) << "the paused field changed";
         game.move_to_canvas(200, 200);
-        ASSERT_TRUE(wait_until([&] { return !shows_paused_view(back = game.capture_canvas()); }, UI_TIMEOUT_MS, 5))
+        ASSERT_TRUE(wait_until([&] { return !shows_paused_view(back = game.capture_canvas()); },
+                               UI_TIMEOUT_MS, 5))
             << "the paused view stayed after the pointer came back";
         undimmed = paused_view_mismatches(paused, back);
     }
     save_artifact(test_artifact_name("paused"), paused);
     save_artifact(test_artifact_name("back"), back);
-    EXPECT_EQ(undimmed, 0) << "outside its message, the paused view is not the frame at half brightness";
+    EXPECT_EQ(undimmed, 0)
+        << "outside its message, the paused view is not the frame at half brightness";
     // Where the message is, the paused view is more than the dimmed frame.
     long text = 0;
     for (int y = back.height / 2 - 8; y <= back.height / 2 + 8; ++y)
@@ -79,29 +85,33 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
     EXPECT_FALSE(game.wait_canvas_change(back).empty()) << "the game did not resume";
 }
 
-TEST(PausedField, TitleScreenNeverLooksPaused) {
+TEST(PausedField, TitleScreenNeverLooksPaused)
+{
     Game game({});
     ASSERT_TRUE(game.ok()) << game.error();
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
     move_pointer_away();
     settle(500);
-    EXPECT_TRUE(shows_logo(game.capture_canvas())) << "the title screen changed with the pointer off it";
+    EXPECT_TRUE(shows_logo(game.capture_canvas()))
+        << "the title screen changed with the pointer off it";
 }
 
 // ---------------------------------------------------------------- the end of a game
 
 // Left alone, level 40 is lost within seconds.
 constexpr int GAME_OVER_TIMEOUT_MS = 120000;
-const std::string ZHE = "\xD0\x96";   // a Cyrillic letter, two bytes
+const std::string ZHE = "\xD0\x96"; // a Cyrillic letter, two bytes
 
-std::string table_line(const std::string &name, int level, int score) {
+std::string table_line(const std::string &name, int level, int score)
+{
     char text[96];
     snprintf(text, sizeof text, "%-*s %d %d\n", 20, name.c_str(), level, score);
     return text;
 }
 
-std::string repeat(const std::string &s, int n) {
+std::string repeat(const std::string &s, int n)
+{
     std::string out;
     for (int i = 0; i < n; ++i)
         out += s;
@@ -109,7 +119,8 @@ std::string repeat(const std::string &s, int n) {
 }
 
 // The rows of text in a dialog above its buttons.
-int text_rows_above_buttons(Game &game, WindowId dialog) {
+int text_rows_above_buttons(Game &game, WindowId dialog)
+{
     std::vector<Rect> buttons = game.dialog_buttons(dialog);
     if (buttons.empty())
         return -1;
@@ -124,7 +135,9 @@ int text_rows_above_buttons(Game &game, WindowId dialog) {
 // Plays a game to its end and enters a name: typed (replacing what the entry offers) when
 // given, else the offered one kept with Enter. Saves captures of the dialogs under tag and
 // leaves the high-score dialog up, in *table.
-std::string play_to_the_end(Game &game, const std::string &typed, const std::string &tag, WindowId *table) {
+std::string play_to_the_end(Game &game, const std::string &typed, const std::string &tag,
+                            WindowId *table)
+{
     WindowId end = game.wait_for_dialog(GAME_OVER_TIMEOUT_MS);
     if (!end || title_of(end) != "End Game")
         return "no End Game dialog";
@@ -133,7 +146,8 @@ std::string play_to_the_end(Game &game, const std::string &typed, const std::str
     // The End Game text, an empty line, and the final result below it.
     int rows = text_rows_above_buttons(game, end);
     if (rows != 4)
-        return "the End Game dialog shows " + std::to_string(rows) + " rows of text, not 4 with the result";
+        return "the End Game dialog shows " + std::to_string(rows) +
+               " rows of text, not 4 with the result";
     if (!game.click_dialog_button(end, 0) || !game.wait_dialog_gone(end))
         return "\"Nuts!\" did not close the End Game dialog";
     WindowId name = game.wait_for_dialog();
@@ -141,7 +155,7 @@ std::string play_to_the_end(Game &game, const std::string &typed, const std::str
         return "no Enter Name dialog";
     wait_until([&] { return game.dialog_buttons(name).size() == 1; }, UI_TIMEOUT_MS, 100);
     Rect d = window_rect(name);
-    move_pointer(d.cx(), d.cy());   // without a window manager the keyboard follows the pointer
+    move_pointer(d.cx(), d.cy()); // without a window manager the keyboard follows the pointer
     save_artifact(test_artifact_name(tag + "-offered"), capture_window(name));
     type_text(typed);
     save_artifact(test_artifact_name(tag + "-typed"), capture_window(name));
@@ -158,7 +172,8 @@ std::string play_to_the_end(Game &game, const std::string &typed, const std::str
 
 // Where the level and the score of each row of the high-score dialog end (their right
 // edges, in dialog pixels), for the rows of the table below its header.
-std::vector<std::pair<int, int>> column_ends(Game &game, WindowId table) {
+std::vector<std::pair<int, int>> column_ends(Game &game, WindowId table)
+{
     std::vector<std::pair<int, int>> ends;
     std::vector<Rect> buttons = game.dialog_buttons(table);
     Capture c = capture_window(table);
@@ -179,11 +194,13 @@ std::vector<std::pair<int, int>> column_ends(Game &game, WindowId table) {
 // guard declared ahead of it restores the file there).
 class DirectoryAway {
 public:
-    explicit DirectoryAway(const std::string &dir) : dir_(dir) {
+    explicit DirectoryAway(const std::string &dir) : dir_(dir)
+    {
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    ~DirectoryAway() {
+    ~DirectoryAway()
+    {
         std::error_code ec;
         fs::create_directories(dir_, ec);
     }
@@ -195,7 +212,8 @@ private:
 // Played from the checkout with no system table: the scores go to the player's own data
 // directory and are there for the next run; a Cyrillic name is cut at a whole character,
 // offered again by the next run, kept whole, and lined up in the table.
-TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped) {
+TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
+{
     ScoreFileGuard guard;
     DirectoryAway away(fs::path(score_file()).parent_path().string());
     std::string data_home = std::string(TEST_BINARY_DIR) + "/e2e-home/scores-test";
@@ -226,7 +244,8 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped) {
         ASSERT_TRUE(first.wait_dialog_gone(table));
         ASSERT_TRUE(first.close_and_wait());
     }
-    EXPECT_EQ(read_file(own_table), table_line(kept, 40, 0) + repeat(table_line("Anonymous", 0, -1), 9))
+    EXPECT_EQ(read_file(own_table),
+              table_line(kept, 40, 0) + repeat(table_line("Anonymous", 0, -1), 9))
         << "the score is not in " << own_table;
     EXPECT_FALSE(fs::exists(score_file())) << "a system table was made";
 
@@ -248,8 +267,8 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped) {
     ASSERT_TRUE(second.click_dialog_button(table, 0));
     ASSERT_TRUE(second.wait_dialog_gone(table));
     ASSERT_TRUE(second.close_and_wait());
-    EXPECT_EQ(read_file(own_table),
-              table_line(kept, 40, 0) + table_line(kept, 40, 0) + repeat(table_line("Anonymous", 0, -1), 8));
+    EXPECT_EQ(read_file(own_table), table_line(kept, 40, 0) + table_line(kept, 40, 0) +
+                                        repeat(table_line("Anonymous", 0, -1), 8));
     setenv("XDG_DATA_HOME", restore.c_str(), 1);
 }
 
@@ -258,13 +277,14 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped) {
 // What the window carried when it was first mapped.
 struct FirstMap {
     bool mapped = false;
-    bool icon = false;             // _NET_WM_ICON there at the map
-    bool icon_after_map = false;   // _NET_WM_ICON (re)set after the map
+    bool icon = false;           // _NET_WM_ICON there at the map
+    bool icon_after_map = false; // _NET_WM_ICON (re)set after the map
     int icon_width = 0, icon_height = 0;
 };
-FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args);   // with Xlib, below
+FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args); // with Xlib, below
 
-TEST(WindowIcon, MainWindowHasItsIconWhenFirstMapped) {
+TEST(WindowIcon, MainWindowHasItsIconWhenFirstMapped)
+{
     Game *game = nullptr;
     FirstMap seen = watch_first_map(game, {});
     std::unique_ptr<Game> owned(game);
@@ -278,19 +298,23 @@ TEST(WindowIcon, MainWindowHasItsIconWhenFirstMapped) {
     EXPECT_EQ(seen.icon_height, height);
 }
 
-TEST(Cursors, BucketCursorHasAWhiteRim) {
+TEST(Cursors, BucketCursorHasAWhiteRim)
+{
     Game game({"-l", "1"});
     ASSERT_TRUE(game.ok()) << game.error();
     game.move_to_canvas(200, 200);
-    ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+    ASSERT_TRUE(
+        wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
     game.move_to_canvas(15, 15);
     settle(60);
     press_button(1);
     CursorImage cursor;
-    bool bucket = wait_until([&] {
-        cursor = current_cursor();
-        return cursor.width == 24 && cursor.height == 24;
-    }, UI_TIMEOUT_MS, 30);
+    bool bucket = wait_until(
+        [&] {
+            cursor = current_cursor();
+            return cursor.width == 24 && cursor.height == 24;
+        },
+        UI_TIMEOUT_MS, 30);
     release_button(1);
     ASSERT_TRUE(bucket) << "the pointer did not become the bucket";
     save_artifact(test_artifact_name("bucket"), cursor_over_dark(cursor));
@@ -305,7 +329,8 @@ TEST(Cursors, BucketCursorHasAWhiteRim) {
 
 namespace {
 
-FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args) {
+FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args)
+{
     FirstMap seen;
     Display *d = XOpenDisplay(XServerEnvironment::name().c_str());
     if (!d)
@@ -324,8 +349,8 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args) {
         unsigned long count = 0, after = 0;
         unsigned char *data = nullptr;
         long result = -1;
-        if (XGetWindowProperty(d, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-                Success &&
+        if (XGetWindowProperty(d, w, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                               &after, &data) == Success &&
             data && count == 1)
             result = *reinterpret_cast<long *>(data);
         if (data)
@@ -347,7 +372,8 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args) {
         if (ev.type != MapNotify || ev.xmap.event != root || window_pid(ev.xmap.window) != pid)
             continue;
         char *name = nullptr;
-        bool is_main = XFetchName(d, ev.xmap.window, &name) && name && std::string(name) == MAIN_TITLE;
+        bool is_main =
+            XFetchName(d, ev.xmap.window, &name) && name && std::string(name) == MAIN_TITLE;
         if (name)
             XFree(name);
         if (!is_main)
@@ -360,8 +386,8 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args) {
         int format;
         unsigned long count = 0, after = 0;
         unsigned char *data = nullptr;
-        if (XGetWindowProperty(d, main_window, icon_atom, 0, 2, False, XA_CARDINAL, &type, &format, &count, &after,
-                               &data) == Success &&
+        if (XGetWindowProperty(d, main_window, icon_atom, 0, 2, False, XA_CARDINAL, &type, &format,
+                               &count, &after, &data) == Success &&
             data && count == 2) {
             seen.icon = true;
             seen.icon_width = static_cast<int>(reinterpret_cast<long *>(data)[0]);
@@ -376,7 +402,8 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args) {
     while (XPending(d)) {
         XEvent ev;
         XNextEvent(d, &ev);
-        if (ev.type == PropertyNotify && ev.xproperty.window == main_window && ev.xproperty.atom == icon_atom)
+        if (ev.type == PropertyNotify && ev.xproperty.window == main_window &&
+            ev.xproperty.atom == icon_atom)
             seen.icon_after_map = true;
     }
     XCloseDisplay(d);

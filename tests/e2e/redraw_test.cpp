@@ -33,8 +33,8 @@ private:
 };
 
 // One replay of the seeded game; returns its capture lines ("index state S level L pixels H").
-std::vector<std::string> replay(int size, int scale, int ticks, bool full_redraw, const WorkDir &dir,
-                                long dump = -1, const std::string &ppm = "")
+std::vector<std::string> replay(int size, int scale, int ticks, bool full_redraw,
+                                const WorkDir &dir, long dump = -1, const std::string &ppm = "")
 {
     EnvSetting binary("GLIMPWATCH_E2E_BINARY", GLIMPWATCH_REPLAY_BINARY);
     EnvSetting screen_scale("GDK_SCALE", std::to_string(scale));
@@ -72,7 +72,8 @@ TEST(Redraw, OnlyWhatChangedShowsTheSamePixelsAsAFullRedrawAfterEveryTick)
     };
     // GTK 3 draws at the screen's scale factor: a 2x screen too.
     if (toolkit_is_gtk3())
-        runs.push_back({400, 2, 450, {"state 1", "state 2", "state 3", "state 4", "level 3", "level 40"}});
+        runs.push_back(
+            {400, 2, 450, {"state 1", "state 2", "state 3", "state 4", "level 3", "level 40"}});
     for (const Run &run : runs) {
         int size = run.size, scale = run.scale;
         SCOPED_TRACE("field " + std::to_string(size) + " at scale " + std::to_string(scale));
@@ -98,10 +99,12 @@ TEST(Redraw, OnlyWhatChangedShowsTheSamePixelsAsAFullRedrawAfterEveryTick)
         for (size_t i = 0; i < full.size(); i++) {
             if (damage[i] == full[i])
                 continue;
-            std::string name = test_artifact_name() + "-" + std::to_string(size) + "x" + std::to_string(scale) +
-                               "-capture-" + std::to_string(i);
-            replay(size, scale, run.ticks, false, dir, static_cast<long>(i), artifacts_dir() + "/" + name + "-damage.ppm");
-            replay(size, scale, run.ticks, true, dir, static_cast<long>(i), artifacts_dir() + "/" + name + "-full.ppm");
+            std::string name = test_artifact_name() + "-" + std::to_string(size) + "x" +
+                               std::to_string(scale) + "-capture-" + std::to_string(i);
+            replay(size, scale, run.ticks, false, dir, static_cast<long>(i),
+                   artifacts_dir() + "/" + name + "-damage.ppm");
+            replay(size, scale, run.ticks, true, dir, static_cast<long>(i),
+                   artifacts_dir() + "/" + name + "-full.ppm");
             FAIL() << "capture " << i << " differs: " << damage[i] << " against " << full[i]
                    << "; both are saved as " << name << "-*.ppm";
         }

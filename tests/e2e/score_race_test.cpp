@@ -17,16 +17,18 @@ namespace {
 constexpr int GAME_OVER_TIMEOUT_MS = 240000;
 constexpr int GAME_MENU = 0;
 
-void move_window(WindowId w, int x, int y);   // with Xlib, at the end of the file
+void move_window(WindowId w, int x, int y); // with Xlib, at the end of the file
 
-std::string line(const char *name, int level, int score) {
+std::string line(const char *name, int level, int score)
+{
     char text[64];
     snprintf(text, sizeof text, "%-*s %d %d\n", 20, name, level, score);
     return text;
 }
 
 // Ten entries below zero, so that a game lost without a point gets in; returns the text.
-std::string seed_losing_table(ScoreFileGuard &guard) {
+std::string seed_losing_table(ScoreFileGuard &guard)
+{
     guard.remove();
     std::string seeded;
     for (int i = 0; i < 10; ++i)
@@ -37,7 +39,8 @@ std::string seed_losing_table(ScoreFileGuard &guard) {
 
 // Game over, "Nuts!", the name typed into the Enter Name dialog, then the high scores' "OK".
 // Returns what went wrong, or an empty text; the table's dialog is measured into *table.
-std::string enter_name(Game &game, const std::string &name, Rect *table = nullptr) {
+std::string enter_name(Game &game, const std::string &name, Rect *table = nullptr)
+{
     WindowId nuts = game.wait_for_dialog(GAME_OVER_TIMEOUT_MS);
     if (!nuts)
         return "the game did not end";
@@ -68,7 +71,8 @@ std::string enter_name(Game &game, const std::string &name, Rect *table = nullpt
     return "";
 }
 
-TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores) {
+TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores)
+{
     ScoreFileGuard guard;
     std::string seeded = seed_losing_table(guard);
 
@@ -103,7 +107,8 @@ TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores) {
 
 // Another player made the table read-only: the game says, under the table, that the score
 // was not saved (it used to show it as if it were), and once on stderr.
-TEST(ScoreRace, ReadOnlyTableShowsNotSavedUnderTheHighScores) {
+TEST(ScoreRace, ReadOnlyTableShowsNotSavedUnderTheHighScores)
+{
     ScoreFileGuard guard;
     std::string seeded = seed_losing_table(guard);
     if (geteuid() == 0) {
@@ -152,7 +157,8 @@ namespace {
 
 // Without a window manager both games' windows come up at the same place, and so would
 // their dialogs, each centred over its own window.
-void move_window(WindowId w, int x, int y) {
+void move_window(WindowId w, int x, int y)
+{
     Display *display = XServerEnvironment::display();
     XMoveWindow(display, w, x, y);
     XSync(display, False);

@@ -29,7 +29,8 @@ public:
     ScopedEnv() = default;
     ScopedEnv(const ScopedEnv &) = delete;
     ScopedEnv &operator=(const ScopedEnv &) = delete;
-    ~ScopedEnv() {
+    ~ScopedEnv()
+    {
         for (auto &entry : saved) {
             if (entry.second.first)
                 setenv(entry.first.c_str(), entry.second.second.c_str(), 1);
@@ -37,13 +38,15 @@ public:
                 unsetenv(entry.first.c_str());
         }
     }
-    void set(const std::string &name, const std::string &value) {
+    void set(const std::string &name, const std::string &value)
+    {
         remember(name);
         setenv(name.c_str(), value.c_str(), 1);
     }
 
 private:
-    void remember(const std::string &name) {
+    void remember(const std::string &name)
+    {
         if (saved.count(name))
             return;
         const char *old = getenv(name.c_str());
@@ -52,15 +55,18 @@ private:
     std::map<std::string, std::pair<bool, std::string>> saved;
 };
 
-long file_size(const std::string &path) {
+long file_size(const std::string &path)
+{
     struct stat info;
     return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 
 // The largest sample value in the device output between two byte offsets (to the end for -1).
-int peak(const std::string &path, long from, long to = -1) {
+int peak(const std::string &path, long from, long to = -1)
+{
     std::string bytes = read_file(path);
-    long end = to < 0 ? static_cast<long>(bytes.size()) : std::min<long>(to, static_cast<long>(bytes.size()));
+    long end = to < 0 ? static_cast<long>(bytes.size())
+                      : std::min<long>(to, static_cast<long>(bytes.size()));
     int top = 0;
     for (long i = std::max(0L, from) & ~1L; i + 1 < end; i += 2) {
         int v = static_cast<int16_t>(static_cast<uint8_t>(bytes[static_cast<size_t>(i)]) |
@@ -71,7 +77,8 @@ int peak(const std::string &path, long from, long to = -1) {
 }
 
 // Kills one walking Glimp where the screen shows it; false when no try got one.
-bool whack_a_glimp(Game &game, std::string &log) {
+bool whack_a_glimp(Game &game, std::string &log)
+{
     for (int attempt = 0; attempt < 8; ++attempt) {
         Capture still = pause_and_look(game);
         auto glimps = walking_glimps(still);
@@ -83,9 +90,8 @@ bool whack_a_glimp(Game &game, std::string &log) {
         }
         Sighting g = glimps.front();
         game.click_canvas(g.cx(), g.cy());
-        bool killed = wait_until(
-            [&] { return shows_dying_glimp(game.capture_canvas(), g.x, g.y); },
-            3000, 20);
+        bool killed = wait_until([&] { return shows_dying_glimp(game.capture_canvas(), g.x, g.y); },
+                                 3000, 20);
         log += "clicked " + g.name + (killed ? ": dying\n" : ": missed\n");
         if (killed)
             return true;
@@ -99,7 +105,9 @@ struct HeardGame {
     std::string audio;
     std::unique_ptr<Game> game;
 
-    HeardGame(const std::string &name, const std::vector<std::string> &args, const std::string &data_home) {
+    HeardGame(const std::string &name, const std::vector<std::string> &args,
+              const std::string &data_home)
+    {
         audio = artifacts_dir() + "/" + name + ".raw";
         fs::remove(audio);
         env.set("SDL_AUDIODRIVER", "disk");
@@ -108,13 +116,18 @@ struct HeardGame {
         game.reset(new Game(args));
     }
     // Waits until the device output has grown by the given time past the offset.
-    bool wait_output(long from, double seconds) {
-        return wait_until([&] { return file_size(audio) >= from + static_cast<long>(seconds * BYTES_PER_SECOND); },
-                          UI_TIMEOUT_MS, 50);
+    bool wait_output(long from, double seconds)
+    {
+        return wait_until(
+            [&] {
+                return file_size(audio) >= from + static_cast<long>(seconds * BYTES_PER_SECOND);
+            },
+            UI_TIMEOUT_MS, 50);
     }
 };
 
-std::string fresh_data_home(const std::string &name) {
+std::string fresh_data_home(const std::string &name)
+{
     std::string dir = artifacts_dir() + "/" + name + "-data";
     fs::remove_all(dir);
     return dir;
@@ -124,7 +137,8 @@ std::string fresh_data_home(const std::string &name) {
 
 // A whacked Glimp is heard: silence while the game stands paused, then the samples of the
 // whack. With --mute the device is never even opened.
-TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute) {
+TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute)
+{
     for (bool mute : {false, true}) {
         SCOPED_TRACE(mute ? "--mute" : "sound on");
         std::string name = test_artifact_name(mute ? "muted" : "heard");
@@ -135,7 +149,8 @@ TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute) {
         Game &game = *heard.game;
         ASSERT_TRUE(game.ok()) << game.error();
         game.move_to_canvas(200, 200);
-        ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+        ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); },
+                               UI_TIMEOUT_MS, 50));
         // Paused long enough for the start of the game to have died away.
         pause_and_look(game);
         settle(1200);
@@ -143,7 +158,8 @@ TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute) {
         std::string log;
         ASSERT_TRUE(whack_a_glimp(game, log)) << log;
         if (!mute) {
-            ASSERT_GT(before, BYTES_PER_SECOND) << "the device output should have begun at the start";
+            ASSERT_GT(before, BYTES_PER_SECOND)
+                << "the device output should have begun at the start";
             EXPECT_EQ(peak(heard.audio, before - BYTES_PER_SECOND / 4, before), 0)
                 << "a paused game is silent";
             ASSERT_TRUE(heard.wait_output(before, 0.6));
@@ -159,7 +175,8 @@ TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute) {
 
 // The S key turns sound off and the choice outlives the run; the Sound entry of the Game
 // menu turns it on again in a game that started silent, and the game is heard from then on.
-TEST(Sound, KeyAndMenuEntryTurnSoundOffAndOnAndTheChoiceIsKept) {
+TEST(Sound, KeyAndMenuEntryTurnSoundOffAndOnAndTheChoiceIsKept)
+{
     std::string data_home = fresh_data_home(test_artifact_name());
     std::string setting = data_home + "/glimpwatch/sound";
     {
@@ -176,9 +193,11 @@ TEST(Sound, KeyAndMenuEntryTurnSoundOffAndOnAndTheChoiceIsKept) {
     Game &game = *second.game;
     ASSERT_TRUE(game.ok()) << game.error();
     game.move_to_canvas(200, 200);
-    ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+    ASSERT_TRUE(
+        wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
     settle(500);
-    EXPECT_EQ(file_size(second.audio), -1) << "sound turned off in the last run, yet the device was opened";
+    EXPECT_EQ(file_size(second.audio), -1)
+        << "sound turned off in the last run, yet the device was opened";
 
     // The sixth entry of the Game menu, after the five that open dialogs.
     ASSERT_TRUE(game.click_entry(0, 5, test_artifact_name("menu"))) << game.error();
@@ -197,13 +216,15 @@ TEST(Sound, KeyAndMenuEntryTurnSoundOffAndOnAndTheChoiceIsKept) {
 
 // Without a working audio system the game starts, plays and ends as usual, with at most one
 // line on standard error.
-TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently) {
+TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently)
+{
     struct Case {
         const char *what;
         std::vector<std::pair<std::string, std::string>> env;
     } cases[] = {
         {"an audio library that cannot start", {{"SDL_AUDIODRIVER", "nosuch"}}},
-        {"no sound server", {{"SDL_AUDIODRIVER", "pulseaudio"}, {"PULSE_SERVER", "unix:/nonexistent/pulse"}}},
+        {"no sound server",
+         {{"SDL_AUDIODRIVER", "pulseaudio"}, {"PULSE_SERVER", "unix:/nonexistent/pulse"}}},
         {"no sound card", {{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97,0"}}},
     };
     for (const Case &c : cases) {
@@ -218,7 +239,8 @@ TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently) {
         }
         ASSERT_TRUE(game->ok()) << game->error();
         game->move_to_canvas(200, 200);
-        ASSERT_TRUE(wait_until([&] { return status_line_shown(game->capture_canvas()); }, UI_TIMEOUT_MS, 50));
+        ASSERT_TRUE(wait_until([&] { return status_line_shown(game->capture_canvas()); },
+                               UI_TIMEOUT_MS, 50));
         Capture frame = game->capture_canvas();
         EXPECT_FALSE(game->wait_canvas_change(frame).empty()) << "the game does not go on";
         std::string err = game->process().err();
@@ -230,7 +252,8 @@ TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently) {
 
 // Sound files that are cut short, spoilt, missing or no file at all: one line names them at
 // start-up, the rest of the sounds and the game go on.
-TEST(Sound, BadSoundFilesAreSkippedWithOneLine) {
+TEST(Sound, BadSoundFilesAreSkippedWithOneLine)
+{
     WorkDir dir;
     dir.link_pixmaps();
     dir.copy_sounds();
@@ -248,9 +271,11 @@ TEST(Sound, BadSoundFilesAreSkippedWithOneLine) {
         process.start({"-l", "1"}, dir);
     }
     ASSERT_NE(wait_for_window(MAIN_TITLE, process.pid()), 0UL) << process.err();
-    const std::string line = "sounds skipped: whack.wav (damaged), douse.wav (damaged), "
-                             "infected.wav (missing), game_start.wav (not a regular file)\n";
-    EXPECT_TRUE(wait_until([&] { return process.err() == line; }, UI_TIMEOUT_MS, 50)) << process.err();
+    const std::string line =
+        "sounds skipped: whack.wav (damaged), douse.wav (damaged), "
+        "infected.wav (missing), game_start.wav (not a regular file)\n";
+    EXPECT_TRUE(wait_until([&] { return process.err() == line; }, UI_TIMEOUT_MS, 50))
+        << process.err();
     settle(500);
     EXPECT_EQ(process.err(), line) << "one line, once";
     EXPECT_TRUE(process.running());

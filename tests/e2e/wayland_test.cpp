@@ -23,7 +23,8 @@ namespace {
 // A headless weston with its own runtime directory and socket, stopped when destroyed.
 class Compositor {
 public:
-    Compositor() {
+    Compositor()
+    {
         char dir_template[] = "/tmp/glimpwatch-wayland-XXXXXX";
         if (!mkdtemp(dir_template))
             return;
@@ -49,9 +50,11 @@ public:
         std::string socket_path = runtime_dir_ + "/" + socket_;
         struct stat info;
         ready_ = pid_ > 0 &&
-                 wait_until([&] { return stat(socket_path.c_str(), &info) == 0 && running(); }, WINDOW_TIMEOUT_MS);
+                 wait_until([&] { return stat(socket_path.c_str(), &info) == 0 && running(); },
+                            WINDOW_TIMEOUT_MS);
     }
-    ~Compositor() {
+    ~Compositor()
+    {
         stop();
         std::string command = "rm -rf '" + runtime_dir_ + "'";
         if (!runtime_dir_.empty() && system(command.c_str()) != 0)
@@ -63,18 +66,21 @@ public:
     bool ready() const { return ready_; }
     std::string log() const { return read_file(log_); }
     // The settings that send a program to this compositor, and nowhere else.
-    std::vector<std::string> client_env() const {
-        return {"XDG_RUNTIME_DIR=" + runtime_dir_, "WAYLAND_DISPLAY=" + socket_, "GDK_BACKEND=wayland",
-                "WAYLAND_DEBUG=client"};
+    std::vector<std::string> client_env() const
+    {
+        return {"XDG_RUNTIME_DIR=" + runtime_dir_, "WAYLAND_DISPLAY=" + socket_,
+                "GDK_BACKEND=wayland", "WAYLAND_DEBUG=client"};
     }
-    bool running() {
+    bool running()
+    {
         if (pid_ <= 0)
             return false;
         if (waitpid(pid_, nullptr, WNOHANG) == pid_)
             pid_ = -1;
         return pid_ > 0;
     }
-    void stop() {
+    void stop()
+    {
         if (!running())
             return;
         kill(pid_, SIGTERM);
@@ -94,12 +100,14 @@ private:
 
 // Whether the program's protocol log shows a top-level with the game's title that got a
 // picture: a buffer attached to a surface and committed.
-bool shows_main_window(const std::string &protocol) {
+bool shows_main_window(const std::string &protocol)
+{
     size_t titled = protocol.find(std::string(".set_title(\"") + MAIN_TITLE + "\")");
     if (titled == std::string::npos)
         return false;
     size_t attached = protocol.find(".attach(wl_buffer@", titled);
-    return attached != std::string::npos && protocol.find("wl_surface@", attached) != std::string::npos &&
+    return attached != std::string::npos &&
+           protocol.find("wl_surface@", attached) != std::string::npos &&
            protocol.find(".commit()", attached) != std::string::npos;
 }
 
@@ -112,7 +120,8 @@ struct WaylandCase {
 
 // Started natively under the compositor, the program shows its window; SIGTERM ends it at
 // once, and a compositor that goes away ends it with an error status, never a crash or a hang.
-TEST(Wayland, StartsNativelyShowsItsWindowAndEndsCleanly) {
+TEST(Wayland, StartsNativelyShowsItsWindowAndEndsCleanly)
+{
     if (!toolkit_is_gtk3())
         GTEST_SKIP() << "the GTK 2 program runs only on X11";
     const WaylandCase cases[] = {{"sigterm", false}, {"compositor-goes", true}};
@@ -128,7 +137,8 @@ TEST(Wayland, StartsNativelyShowsItsWindowAndEndsCleanly) {
                                 WINDOW_TIMEOUT_MS, 100) &&
                      shows_main_window(game.err());
         ASSERT_TRUE(shown) << "no titled window with a picture; the program's log ends:\n"
-                           << game.err().substr(game.err().size() > 3000 ? game.err().size() - 3000 : 0);
+                           << game.err().substr(game.err().size() > 3000 ? game.err().size() - 3000
+                                                                         : 0);
         EXPECT_TRUE(game.running()) << "the program ended by itself";
         if (c.compositor_goes)
             compositor.stop();

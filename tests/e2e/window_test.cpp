@@ -19,10 +19,12 @@ namespace {
 // A run that only reads its options ends at once; the deadline is for a slow machine.
 constexpr int OPTIONS_TIMEOUT_MS = 10000;
 
-std::string describe(const RunResult &r) {
+std::string describe(const RunResult &r)
+{
     return "exited=" + std::to_string(r.status.exited) + " code=" + std::to_string(r.status.code) +
            " signalled=" + std::to_string(r.status.signalled) +
-           (r.timed_out ? " (timed out)" : "") + "\nstdout: [" + r.out + "]\nstderr: [" + r.err + "]";
+           (r.timed_out ? " (timed out)" : "") + "\nstdout: [" + r.out + "]\nstderr: [" + r.err +
+           "]";
 }
 
 struct OptionCase {
@@ -33,7 +35,8 @@ struct OptionCase {
 };
 
 // Runs the program once per case and checks its exit status and both outputs exactly.
-void expect_runs(const std::vector<OptionCase> &cases) {
+void expect_runs(const std::vector<OptionCase> &cases)
+{
     for (const auto &c : cases) {
         std::string line;
         for (auto &a : c.args)
@@ -50,7 +53,8 @@ void expect_runs(const std::vector<OptionCase> &cases) {
 
 // What a canvas showing the start-up logo must look like: white, with the logo picture
 // drawn at the centre of the field.
-void expect_logo_centred(const Capture &canvas, int size) {
+void expect_logo_centred(const Capture &canvas, int size)
+{
     XpmPicture logo = read_xpm(pixmap_path("logo"));
     ASSERT_TRUE(logo.ok()) << "cannot read pixmaps/logo.xpm";
     ASSERT_EQ(canvas.width, size);
@@ -82,7 +86,8 @@ void expect_logo_centred(const Capture &canvas, int size) {
 
 // ---------------------------------------------------------------- command line
 
-TEST(CommandLine, OptionErrorsPrintOneLineAndExitWithStatus1) {
+TEST(CommandLine, OptionErrorsPrintOneLineAndExitWithStatus1)
+{
     const std::vector<OptionCase> cases = {
         {{"-l"}, 1, "", "-l takes an argument\n"},
         {{"-l", "0"}, 1, "", "invalid level '0'\n"},
@@ -103,7 +108,8 @@ TEST(CommandLine, OptionErrorsPrintOneLineAndExitWithStatus1) {
     expect_runs(cases);
 }
 
-TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0) {
+TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0)
+{
     const std::vector<OptionCase> cases = {
         {{"-v"}, 0, ExpectedTexts::VERSION, ""},
         {{"--version"}, 0, ExpectedTexts::VERSION, ""},
@@ -118,7 +124,8 @@ TEST(CommandLine, VersionAndHelpGoToStdoutAndExitWithStatus0) {
     expect_runs(cases);
 }
 
-TEST(CommandLine, WithoutDisplayTheToolkitRefusesToStart) {
+TEST(CommandLine, WithoutDisplayTheToolkitRefusesToStart)
+{
     WorkDir dir;
     dir.link_pixmaps();
     RunResult r = run_game({}, dir, {"DISPLAY"});
@@ -129,7 +136,8 @@ TEST(CommandLine, WithoutDisplayTheToolkitRefusesToStart) {
 
 // ---------------------------------------------------------------- pictures
 
-TEST(Pictures, MissingPictureIsAFatalErrorNamingItsPath) {
+TEST(Pictures, MissingPictureIsAFatalErrorNamingItsPath)
+{
     WorkDir dir;
     dir.copy_pixmaps();
     ASSERT_EQ(std::remove(dir.pixmap("about").c_str()), 0) << "pixmaps/about.xpm is missing";
@@ -138,7 +146,8 @@ TEST(Pictures, MissingPictureIsAFatalErrorNamingItsPath) {
     EXPECT_EQ(r.err, "error reading ./pixmaps/about.xpm\n");
 }
 
-TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPath) {
+TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPath)
+{
     WorkDir dir;
     dir.copy_pixmaps();
     write_file(dir.pixmap("icon"), std::string("\x89garbage\x00\xff not a picture\n", 28));
@@ -149,13 +158,15 @@ TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPath) {
 
 // A FIFO as a picture once hung start-up for ever, blocked in open; a link to /dev/zero read
 // zeros at full speed. Each ends start-up at once with the usual line.
-TEST(Pictures, SpecialOrOversizedPictureEndsStartUpAtOnce) {
+TEST(Pictures, SpecialOrOversizedPictureEndsStartUpAtOnce)
+{
     struct Case {
         const char *what, *name;
         std::function<void(const std::string &path)> spoil;
     } cases[] = {
         {"a FIFO", "logo", [](const std::string &p) { mkfifo(p.c_str(), 0644); }},
-        {"a link to /dev/zero", "icon", [](const std::string &p) { symlink("/dev/zero", p.c_str()); }},
+        {"a link to /dev/zero", "icon",
+         [](const std::string &p) { symlink("/dev/zero", p.c_str()); }},
         {"a link to a FIFO", "about",
          [](const std::string &p) {
              mkfifo((p + ".fifo").c_str(), 0644);
@@ -173,14 +184,17 @@ TEST(Pictures, SpecialOrOversizedPictureEndsStartUpAtOnce) {
         k.spoil(dir.pixmap(k.name));
         auto start = std::chrono::steady_clock::now();
         RunResult r = run_game({}, dir);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
         EXPECT_EQ(r.err, std::string("error reading ./pixmaps/") + k.name + ".xpm\n");
-        printf("[ figures  ] %s as pixmaps/%s.xpm: start-up ended in %.2f s\n", k.what, k.name, seconds);
+        printf("[ figures  ] %s as pixmaps/%s.xpm: start-up ended in %.2f s\n", k.what, k.name,
+               seconds);
     }
 }
 
-TEST(Pictures, MissingPlayFieldPictureIsFatalToo) {
+TEST(Pictures, MissingPlayFieldPictureIsFatalToo)
+{
     // The play-field pictures are loaded at start-up as well, after the logo is shown.
     WorkDir dir;
     dir.copy_pixmaps();
@@ -192,7 +206,8 @@ TEST(Pictures, MissingPlayFieldPictureIsFatalToo) {
 
 // ---------------------------------------------------------------- the main window
 
-TEST(MainWindow, OpensWithTitleAndShowsTheLogoCentredOnA400PixelCanvas) {
+TEST(MainWindow, OpensWithTitleAndShowsTheLogoCentredOnA400PixelCanvas)
+{
     Game game({});
     ASSERT_TRUE(game.ok()) << game.error();
     Rect w = game.window_area();
@@ -212,7 +227,8 @@ TEST(MainWindow, OpensWithTitleAndShowsTheLogoCentredOnA400PixelCanvas) {
     expect_logo_centred(canvas, 400);
 }
 
-TEST(MainWindow, SizeOptionGivesALargerCanvas) {
+TEST(MainWindow, SizeOptionGivesALargerCanvas)
+{
     Game game({"--size", "600"}, 600);
     ASSERT_TRUE(game.ok()) << game.error();
     Rect w = game.window_area();
@@ -233,7 +249,8 @@ TEST(MainWindow, SizeOptionGivesALargerCanvas) {
 
 // On a 2x screen (GDK_SCALE=2) the window is twice its logical size and every pixel of a
 // picture is a 2 x 2 block of one colour: enlarged, not blurred.
-TEST(Scale, At2xTheWindowIsTwiceAsLargeAndThePicturesAreCrisp) {
+TEST(Scale, At2xTheWindowIsTwiceAsLargeAndThePicturesAreCrisp)
+{
     if (!toolkit_is_gtk3())
         GTEST_SKIP() << "the GTK 2 program has no scale factor";
     Game game({}, 400, 2);
@@ -252,15 +269,17 @@ TEST(Scale, At2xTheWindowIsTwiceAsLargeAndThePicturesAreCrisp) {
         WINDOW_TIMEOUT_MS, 50);
     save_artifact(test_artifact_name(), game.capture_window());
     EXPECT_TRUE(shown) << "the canvas, taken 2 x 2 pixels at a time, does not show the logo";
-    EXPECT_TRUE(crisp) << "some 2 x 2 block of the canvas is not of one colour: the logo is blurred";
+    EXPECT_TRUE(crisp)
+        << "some 2 x 2 block of the canvas is not of one colour: the logo is blurred";
 }
 
-TEST(MainWindow, LogoStaysUntilAGameStarts) {
+TEST(MainWindow, LogoStaysUntilAGameStarts)
+{
     // Waiting: no ticker runs, so the logo is not replaced by a play field.
     Game game({});
     ASSERT_TRUE(game.ok()) << game.error();
-    ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas(), 400); },
-                           WINDOW_TIMEOUT_MS, 50));
+    ASSERT_TRUE(
+        wait_until([&] { return shows_logo(game.capture_canvas(), 400); }, WINDOW_TIMEOUT_MS, 50));
     game.move_to_canvas(200, 200);
     Capture before = game.capture_canvas();
     // Several ticker periods: a running ticker would have redrawn the field by then.
@@ -270,7 +289,8 @@ TEST(MainWindow, LogoStaysUntilAGameStarts) {
 
 // Quitting at once used to rewrite the table, and a line the reader did not take became an
 // empty entry: another player's score was gone.
-TEST(MainWindow, CloseRequestEndsTheProgramWithStatus0LeavingTheTableByteForByte) {
+TEST(MainWindow, CloseRequestEndsTheProgramWithStatus0LeavingTheTableByteForByte)
+{
     ScoreFileGuard guard;
     guard.remove();
     std::string table = "An_Extremely_Long_Player 9 5000\nAnn 1 400\nnot an entry\n";

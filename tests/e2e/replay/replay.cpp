@@ -25,10 +25,10 @@
 #include "gui/gtk/gtk_gui.h"
 #endif
 
-#include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -41,14 +41,14 @@ constexpr unsigned SEED = 20261210;
 
 GuiMethods methods;
 bool running = false;
-Display *input = nullptr;      // our own connection for XTest and the covering window
+Display *input = nullptr; // our own connection for XTest and the covering window
 FILE *out = nullptr;
 long captures = 0;
 long dump_at = -1;
 const char *dump_path = nullptr;
-int origin_x = 0, origin_y = 0;   // the canvas on the screen, in screen pixels
-int size = 0;                     // of the field, in the game's pixels
-int scale = 1;                    // screen pixels per game pixel
+int origin_x = 0, origin_y = 0; // the canvas on the screen, in screen pixels
+int size = 0;                   // of the field, in the game's pixels
+int scale = 1;                  // screen pixels per game pixel
 GtkWidget *canvas = nullptr;
 
 // The canvas is the window's drawing area.
@@ -61,7 +61,7 @@ void find_canvas(GtkWidget *widget, gpointer)
 }
 
 #ifdef REPLAY_GTK3
-long paints = 0;                  // frames GTK 3 has painted
+long paints = 0; // frames GTK 3 has painted
 void count_paint(GdkFrameClock *, gpointer) { paints++; }
 #endif
 
@@ -94,8 +94,9 @@ void capture()
     pump();
     // The canvas's square of the screen (what the window shows there, the canvas included).
     int side = size * scale;
-    XImage *image = XGetImage(input, DefaultRootWindow(input), origin_x, origin_y, static_cast<unsigned>(side),
-                              static_cast<unsigned>(side), AllPlanes, ZPixmap);
+    XImage *image =
+        XGetImage(input, DefaultRootWindow(input), origin_x, origin_y, static_cast<unsigned>(side),
+                  static_cast<unsigned>(side), AllPlanes, ZPixmap);
     if (!image) {
         fprintf(stderr, "capture %ld failed\n", captures);
         exit(2);
@@ -121,7 +122,8 @@ void capture()
             hash = (hash ^ p) * 1099511628211ULL;
             if (ppm) {
                 unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16),
-                                        static_cast<unsigned char>(p >> 8), static_cast<unsigned char>(p)};
+                                        static_cast<unsigned char>(p >> 8),
+                                        static_cast<unsigned char>(p)};
                 fwrite(rgb, 1, 3, ppm);
             }
         }
@@ -161,7 +163,8 @@ void cover_and_uncover(int tick)
     a.override_redirect = True;
     a.background_pixel = BlackPixel(input, DefaultScreen(input));
     int w = size / 2 * scale, h = size / 3 * scale;
-    int x = origin_x + (tick * 37) % (size * scale - w), y = origin_y + (tick * 53) % (size * scale - h);
+    int x = origin_x + (tick * 37) % (size * scale - w),
+        y = origin_y + (tick * 53) % (size * scale - h);
     Window cover = XCreateWindow(input, DefaultRootWindow(input), x, y, static_cast<unsigned>(w),
                                  static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
                                  CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
@@ -180,9 +183,9 @@ void play(int tick, bool active)
         return;
     int phase = tick % 23;
     if (phase == 5)
-        click(10, 10, true, false);            // picks the bucket up
+        click(10, 10, true, false); // picks the bucket up
     else if (phase == 9)
-        click(clamp(size / 2 + tick % 50), clamp(size / 2), false, true);   // lets it go
+        click(clamp(size / 2 + tick % 50), clamp(size / 2), false, true); // lets it go
     if (phase >= 5 && phase <= 9)
         return;
     int k = 0;
@@ -230,19 +233,21 @@ void run_replay()
     }
 #ifdef REPLAY_GTK3
     scale = gtk_widget_get_scale_factor(top);
-    g_signal_connect(gtk_widget_get_frame_clock(canvas), "after-paint", G_CALLBACK(count_paint), nullptr);
+    g_signal_connect(gtk_widget_get_frame_clock(canvas), "after-paint", G_CALLBACK(count_paint),
+                     nullptr);
 #endif
     pump();
     int top_x, top_y, canvas_x, canvas_y;
     gdk_window_get_origin(gtk_widget_get_window(top), &top_x, &top_y);
     gtk_widget_translate_coordinates(canvas, top, 0, 0, &canvas_x, &canvas_y);
-    gdk_window_move(gtk_widget_get_window(top), top_x - (top_x + canvas_x), top_y - (top_y + canvas_y));
+    gdk_window_move(gtk_widget_get_window(top), top_x - (top_x + canvas_x),
+                    top_y - (top_y + canvas_y));
     pump();
     gdk_window_get_origin(gtk_widget_get_window(top), &top_x, &top_y);
     origin_x = (top_x + canvas_x) * scale;
     origin_y = (top_y + canvas_y) * scale;
 
-    capture();   // the title screen
+    capture(); // the title screen
     move_to(size / 2, size / 2);
     srand(SEED);
     Game::start(1);
@@ -258,7 +263,7 @@ void run_replay()
         if (tick % 31 == 17)
             cover_and_uncover(tick);
         if (!running && Game::state() == WAITING) {
-            capture();   // the title screen after a lost game
+            capture(); // the title screen after a lost game
             Game::start(1);
         }
         if (running)

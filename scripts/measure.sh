@@ -62,6 +62,7 @@ cleanup() {
     kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 for _ in $(seq 100); do
     xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1
@@ -86,6 +87,8 @@ echo "cores: $(nproc); CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 
 play_round() {
     size=$1 mode=$2
     played=0 game_ns=0 x_ns=0 hwm=0
+    # A round runs in a subshell of its own: a game it leaves behind, it ends itself.
+    trap 'if [ -n "$game_pid" ]; then kill "$game_pid" 2>/dev/null || true; fi' EXIT
     while [ "$(calc '%d' "$played < $play_seconds")" = 1 ]; do
         if [ "$mode" = full ]; then
             GLIMPWATCH_FULL_REDRAW=1 "$game" "${game_options[@]}" --size "$size" -l 40 &
@@ -94,6 +97,10 @@ play_round() {
         fi
         game_pid=$!
         wid=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
+        if [ -z "$wid" ]; then
+            echo "no game window on $DISPLAY (has the X server gone away?)" >&2
+            exit 1
+        fi
         eval "$(xdotool getwindowgeometry --shell "$wid")"
         # The canvas is the bottom size x size square of the window.
         xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - size / 2))

@@ -3,6 +3,10 @@
 // The field is laid out in logical pixels. The off-screen canvas holds scale x scale device
 // pixels for each of them (the window's scale factor: 2 on a 2x screen) and pictures are
 // copied onto it with nearest-neighbour filtering, so pixel art stays crisp at any scale.
+//
+// The canvas and the pictures live where the window does: on X11 they are pixmaps in the X
+// server, so a frame is composed and shown by the server alone and nothing the size of the
+// field crosses the connection; on Wayland they are images in our memory.
 #include "gui/gtk3/gtk3_gui.h"
 #include "gui/gtk3/gtk3_private.h"
 
@@ -12,6 +16,8 @@
 #include "gui/gtk_common/shared.h"
 
 #ifdef GDK_WINDOWING_X11
+#include <X11/Xlib.h>
+#include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #endif
 #ifdef GDK_WINDOWING_WAYLAND
@@ -28,18 +34,32 @@ GtkWidget *toplevel = nullptr;
 GtkWidget *canvas = nullptr;
 int canvas_size = 0;                        // logical pixels
 int scale = 1;                              // device pixels per logical pixel
-cairo_surface_t *offscreen = nullptr;       // every frame is composed here, then copied whole
+cairo_surface_t *offscreen = nullptr;       // every frame is composed here, then shown
 cairo_pattern_t *offscreen_pattern = nullptr;
 cairo_t *offscreen_cr = nullptr;            // lines 2 pixels wide with round ends
+cairo_t *draw_cr = nullptr;                 // offscreen_cr, or at first window_cr
 PangoLayout *status_layout = nullptr;       // the status line's font, reused every frame
 std::string status_text;                    // the text the layout holds
 bool paused = false;                        // the field shows as paused (see on_draw)
 
 // Redrawing only what changed, as the GTK 2 back end does (see gui/README): the calls of a
 // frame are recorded; at present time only the rectangles where they differ from the
-// frame offscreen holds are cleared, redrawn and handed to GTK to paint.
+// frame offscreen holds are cleared, redrawn and shown.
 bool full_redraw = false;
 Damage::Canvas damage;
+#ifdef GDK_WINDOWING_X11
+// On X11 the canvas is a pixmap in the X server and each changed rectangle is copied from it
+// straight to the window: a paint through GTK would first copy the box around all of them
+// (on a busy level, nearly the whole field) into a buffer of its own. Exposes still go
+// through GTK.
+GC copy_gc = nullptr;                       // no exposure events for these copies
+// On a large field making the canvas costs the X server more than everything else at
+// start-up (a 4000 field's is 64 MB, and each page is the kernel's to clear). So it is made
+// once the first frame shows; until then frames are drawn straight onto the window, through
+// window_cr, clipped to the field's part of it.
+cairo_surface_t *window_surface = nullptr;
+cairo_t *window_cr = nullptr;
+#endif
 
 // A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends and
 // its centre line; one more keeps the box safe from rounding.
@@ -78,24 +98,151 @@ bool display_error_since_trap()
     return false;
 }
 
-// The off-screen canvas at the given scale factor; the pattern presents it pixel for pixel.
-void make_offscreen(int factor)
+// The layout holds text (laid out again only when the text changes).
+void set_status_text(const char *text, size_t length)
 {
-    std::int64_t side = static_cast<std::int64_t>(canvas_size) * factor;
-    if (side > MAX_SURFACE_SIDE)
-        field_too_large();
-    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(side),
-                                                          static_cast<int>(side));
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        field_too_large();
-    cairo_surface_set_device_scale(surface, factor, factor);
-    cairo_t *cr = cairo_create(surface);
+    if (status_text.size() != length || status_text.compare(0, length, text, length) != 0) {
+        status_text.assign(text, length);
+        pango_layout_set_text(status_layout, status_text.c_str(), static_cast<int>(length));
+    }
+}
+
+void paint_image(const Image *image, int x, int y)
+{
+    cairo_matrix_t place;
+    cairo_matrix_init_translate(&place, -x, -y);
+    cairo_pattern_set_matrix(image->pattern, &place);
+    cairo_set_source(draw_cr, image->pattern);
+    cairo_rectangle(draw_cr, x, y, image->width, image->height);
+    cairo_fill(draw_cr);
+}
+
+void paint_line(int x1, int y1, int x2, int y2)
+{
+    cairo_set_source_rgb(draw_cr, 0, 0, 0);
+    cairo_move_to(draw_cr, x1, y1);
+    cairo_line_to(draw_cr, x2, y2);
+    cairo_stroke(draw_cr);
+}
+
+// The status text with its baseline at (x, y); the layout already holds it.
+void paint_text(int x, int y)
+{
+    cairo_set_source_rgb(draw_cr, 0, 0, 0);
+    cairo_move_to(draw_cr, x, y - StatusText::baseline(status_layout));
+    pango_cairo_show_layout(draw_cr, status_layout);
+}
+
+// One recorded call drawn by draw_cr, only inside the changed rectangle r.
+void draw_clipped(const Damage::Call &call, const Damage::Box &r)
+{
+    cairo_save(draw_cr);
+    cairo_rectangle(draw_cr, r.x, r.y, r.w, r.h);
+    cairo_clip(draw_cr);
+    if (call.kind == Damage::PICTURE) {
+        paint_image(call.image, call.x1, call.y1);
+    } else if (call.kind == Damage::LINE) {
+        paint_line(call.x1, call.y1, call.x2, call.y2);
+    } else {
+        set_status_text(Damage::text_of(damage.composing, call), static_cast<size_t>(call.text_len));
+        paint_text(call.x1, call.y1);
+    }
+    cairo_restore(draw_cr);
+}
+
+// Brings what draw_cr draws on from the frame it shows to the one composed, redrawing only
+// the changed rectangles (all of it when what it shows is not known).
+void redraw_changes()
+{
+    Damage::redraw(
+        damage,
+        [](const Damage::Box &r) {
+            cairo_set_source_rgb(draw_cr, 1, 1, 1);
+            cairo_rectangle(draw_cr, r.x, r.y, r.w, r.h);
+            cairo_fill(draw_cr);
+        },
+        draw_clipped);
+}
+
+#ifdef GDK_WINDOWING_X11
+// The X window the canvas is drawn by, and the canvas's place in it in logical pixels.
+GdkWindow *native_window(int *ox, int *oy)
+{
+    GdkWindow *window = gtk_widget_get_window(canvas);
+    double dx = 0, dy = 0;
+    while (!gdk_window_has_native(window)) {
+        gdk_window_coords_to_parent(window, dx, dy, &dx, &dy);
+        window = gdk_window_get_parent(window);
+    }
+    *ox = static_cast<int>(dx);
+    *oy = static_cast<int>(dy);
+    return window;
+}
+#endif
+
+void set_line_style(cairo_t *cr)
+{
     cairo_set_line_width(cr, 2);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     // Wires are drawn hard-edged, as the pixel art around them is (and as GTK 2 draws them):
     // a pixel is the line's or not, so a wire redrawn inside a changed rectangle gives
     // exactly the pixels it gives drawn whole.
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+}
+
+// Until the canvas is made, frames are drawn on the window itself (X11 only); false where
+// that cannot be done, and the canvas is to be made at once.
+bool make_window_cr()
+{
+#ifdef GDK_WINDOWING_X11
+    if (!GDK_IS_X11_DISPLAY(gtk_widget_get_display(canvas)))
+        return false;
+    int ox = 0, oy = 0;
+    GdkWindow *window = native_window(&ox, &oy);
+    window_surface = cairo_xlib_surface_create(GDK_WINDOW_XDISPLAY(window), GDK_WINDOW_XID(window),
+                                               GDK_VISUAL_XVISUAL(gdk_window_get_visual(window)),
+                                               (ox + canvas_size) * scale, (oy + canvas_size) * scale);
+    cairo_surface_set_device_scale(window_surface, scale, scale);
+    window_cr = cairo_create(window_surface);
+    cairo_translate(window_cr, ox, oy);
+    cairo_rectangle(window_cr, 0, 0, canvas_size, canvas_size);
+    cairo_clip(window_cr);
+    set_line_style(window_cr);
+    draw_cr = window_cr;
+    return true;
+#else
+    return false;
+#endif
+}
+
+void forget_window_cr()
+{
+#ifdef GDK_WINDOWING_X11
+    if (window_cr) {
+        cairo_destroy(window_cr);
+        cairo_surface_destroy(window_surface);
+        window_cr = nullptr;
+        window_surface = nullptr;
+    }
+#endif
+}
+
+// The off-screen canvas at the given scale factor; the pattern presents it pixel for pixel.
+void make_offscreen(int factor)
+{
+    std::int64_t side = static_cast<std::int64_t>(canvas_size) * factor;
+    if (side > MAX_SURFACE_SIDE)
+        field_too_large();
+    // Made like the window, at the window's scale factor (which is the one asked for: a
+    // new scale factor is reported once the window has it).
+    trap_display_errors();
+    cairo_surface_t *surface = gdk_window_create_similar_surface(gtk_widget_get_window(canvas),
+                                                                 CAIRO_CONTENT_COLOR, canvas_size, canvas_size);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+        field_too_large();
+    cairo_surface_set_device_scale(surface, factor, factor);
+    cairo_t *cr = cairo_create(surface);
+    set_line_style(cr);
     cairo_pattern_t *pattern = cairo_pattern_create_for_surface(surface);
     cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
     if (offscreen) {
@@ -107,19 +254,32 @@ void make_offscreen(int factor)
         cairo_destroy(offscreen_cr);
         cairo_surface_destroy(offscreen);
     }
+    cairo_surface_flush(surface);
+    if (display_error_since_trap())
+        field_too_large();
+    bool first = !offscreen;
     offscreen = surface;
     offscreen_cr = cr;
+    draw_cr = cr;
     offscreen_pattern = pattern;
     scale = factor;
     if (status_layout)
         pango_cairo_update_layout(offscreen_cr, status_layout);
-    // The canvas now holds the last frame enlarged, not drawn: the next one is drawn whole.
+    // A new canvas holds the last frame enlarged, not drawn: the next one is drawn whole.
+    // The first one is given the frame the window shows at once (the window may have been
+    // drawn on directly until now), so that a paint of the window can copy it from here.
     Damage::forget(damage);
+    if (first && !full_redraw)
+        redraw_changes();
+    forget_window_cr();
 }
 
 gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
 {
-    // A draw can be asked for before the off-screen canvas exists; there is nothing to show yet.
+    // GTK's first paint may come before the idle time the canvas waits for.
+    if (!offscreen && draw_cr)
+        make_offscreen(gtk_widget_get_scale_factor(canvas));
+    // A draw can be asked for before the canvas is prepared; there is nothing to show yet.
     if (offscreen) {
         cairo_set_source(cr, offscreen_pattern);
         cairo_paint(cr);
@@ -134,7 +294,7 @@ gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
 void on_scale_changed(GObject *, GParamSpec *, gpointer)
 {
     int factor = gtk_widget_get_scale_factor(canvas);
-    if (offscreen && factor != scale) {
+    if ((offscreen || draw_cr) && factor != scale) {
         make_offscreen(factor);
         gtk_widget_queue_draw(canvas);
     }
@@ -186,16 +346,30 @@ void build_main_window(int size)
     gdk_window_set_background_rgba(gtk_widget_get_window(toplevel), &white);
     trap_display_errors();
     gtk_widget_show_all(toplevel);
+    // The sizes are settled now rather than when the event loop first runs, so that the
+    // first frame can be drawn in its place on the window before that.
+    gtk_container_check_resize(GTK_CONTAINER(toplevel));
     if (display_error_since_trap())
         field_too_large();
+}
+
+gboolean make_offscreen_when_idle(gpointer)
+{
+    if (!offscreen)
+        make_offscreen(gtk_widget_get_scale_factor(canvas));
+    return G_SOURCE_REMOVE;
 }
 
 void prepare_canvas()
 {
     full_redraw = Damage::full_redraw_requested();
     Damage::prepare(damage, canvas_size, canvas_size);
-    make_offscreen(gtk_widget_get_scale_factor(canvas));
-    status_layout = StatusText::new_layout(offscreen_cr);
+    scale = gtk_widget_get_scale_factor(canvas);
+    if (full_redraw || !make_window_cr())
+        make_offscreen(scale);
+    else
+        g_idle_add_full(G_PRIORITY_LOW, make_offscreen_when_idle, nullptr, nullptr);
+    status_layout = StatusText::new_layout(draw_cr);
 }
 
 void load_image(const char *name, int, Image **out)
@@ -217,7 +391,21 @@ void load_image(const char *name, int, Image **out)
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_destroy(cr);
-    image->pattern = cairo_pattern_create_for_surface(image->surface);
+    // The copy the canvas is drawn from, enlarged once to the window's scale factor (and
+    // enlarged or reduced as it is drawn, should the factor change later).
+    trap_display_errors();
+    image->copy = gdk_window_create_similar_surface(gtk_widget_get_window(toplevel), CAIRO_CONTENT_COLOR_ALPHA,
+                                                    image->width, image->height);
+    cr = cairo_create(image->copy);
+    cairo_set_source_surface(cr, image->surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(image->copy);
+    if (cairo_surface_status(image->copy) != CAIRO_STATUS_SUCCESS || display_error_since_trap())
+        unreadable(path);
+    image->pattern = cairo_pattern_create_for_surface(image->copy);
     cairo_pattern_set_filter(image->pattern, CAIRO_FILTER_NEAREST);
     *out = image;
 }
@@ -239,56 +427,34 @@ void set_cursor(PointerCursor *cursor)
     gdk_window_set_cursor(gtk_widget_get_window(canvas), cursor->cursor);
 }
 
-// The layout holds text (laid out again only when the text changes).
-void set_status_text(const char *text, size_t length)
+// Copies the changed rectangles from the canvas to the window inside the X server; false
+// when the canvas is not an X pixmap (on Wayland), and GTK is to paint them.
+bool copy_changes_to_window()
 {
-    if (status_text.size() != length || status_text.compare(0, length, text, length) != 0) {
-        status_text.assign(text, length);
-        pango_layout_set_text(status_layout, status_text.c_str(), static_cast<int>(length));
+#ifdef GDK_WINDOWING_X11
+    if (cairo_surface_get_type(offscreen) != CAIRO_SURFACE_TYPE_XLIB)
+        return false;
+    int ox = 0, oy = 0;
+    GdkWindow *window = native_window(&ox, &oy);
+    ox *= scale;
+    oy *= scale;
+    cairo_surface_flush(offscreen);
+    Display *x = GDK_WINDOW_XDISPLAY(window);
+    Window xid = GDK_WINDOW_XID(window);
+    if (!copy_gc) {
+        XGCValues values;
+        values.graphics_exposures = False;
+        copy_gc = XCreateGC(x, xid, GCGraphicsExposures, &values);
     }
-}
-
-void paint_image(const Image *image, int x, int y)
-{
-    cairo_matrix_t place;
-    cairo_matrix_init_translate(&place, -x, -y);
-    cairo_pattern_set_matrix(image->pattern, &place);
-    cairo_set_source(offscreen_cr, image->pattern);
-    cairo_rectangle(offscreen_cr, x, y, image->width, image->height);
-    cairo_fill(offscreen_cr);
-}
-
-void paint_line(int x1, int y1, int x2, int y2)
-{
-    cairo_set_source_rgb(offscreen_cr, 0, 0, 0);
-    cairo_move_to(offscreen_cr, x1, y1);
-    cairo_line_to(offscreen_cr, x2, y2);
-    cairo_stroke(offscreen_cr);
-}
-
-// The status text with its baseline at (x, y); the layout already holds it.
-void paint_text(int x, int y)
-{
-    cairo_set_source_rgb(offscreen_cr, 0, 0, 0);
-    cairo_move_to(offscreen_cr, x, y - StatusText::baseline(status_layout));
-    pango_cairo_show_layout(offscreen_cr, status_layout);
-}
-
-// One recorded call drawn into offscreen, only inside the changed rectangle r.
-void draw_clipped(const Damage::Call &call, const Damage::Box &r)
-{
-    cairo_save(offscreen_cr);
-    cairo_rectangle(offscreen_cr, r.x, r.y, r.w, r.h);
-    cairo_clip(offscreen_cr);
-    if (call.kind == Damage::PICTURE) {
-        paint_image(call.image, call.x1, call.y1);
-    } else if (call.kind == Damage::LINE) {
-        paint_line(call.x1, call.y1, call.x2, call.y2);
-    } else {
-        set_status_text(Damage::text_of(damage.composing, call), static_cast<size_t>(call.text_len));
-        paint_text(call.x1, call.y1);
-    }
-    cairo_restore(offscreen_cr);
+    Drawable pixmap = cairo_xlib_surface_get_drawable(offscreen);
+    for (const Damage::Box &r : damage.changes.rects)
+        XCopyArea(x, pixmap, xid, copy_gc, r.x * scale, r.y * scale, static_cast<unsigned>(r.w * scale),
+                  static_cast<unsigned>(r.h * scale), ox + r.x * scale, oy + r.y * scale);
+    XFlush(x);
+    return true;
+#else
+    return false;
+#endif
 }
 
 void clear_canvas()
@@ -303,22 +469,26 @@ void clear_canvas()
 
 void present_canvas()
 {
-    // A redraw can be asked for before the off-screen canvas exists; there is nothing to show yet.
-    if (!offscreen)
+    // A redraw can be asked for before the canvas is prepared; there is nothing to show yet.
+    if (!draw_cr)
         return;
+    // The paused view is painted from the off-screen canvas.
+    if (!offscreen && paused)
+        make_offscreen(scale);
+    if (!offscreen) {
+        redraw_changes();
+        cairo_surface_flush(cairo_get_target(draw_cr));
+        gdk_display_flush(gtk_widget_get_display(canvas));
+        return;
+    }
     if (full_redraw) {
         gtk_widget_queue_draw(canvas);
         return;
     }
-    Damage::redraw(
-        damage,
-        [](const Damage::Box &r) {
-            cairo_set_source_rgb(offscreen_cr, 1, 1, 1);
-            cairo_rectangle(offscreen_cr, r.x, r.y, r.w, r.h);
-            cairo_fill(offscreen_cr);
-        },
-        draw_clipped);
-    // GTK paints only these parts of the window again; the rest already shows this frame.
+    redraw_changes();
+    // Only these parts of the window are painted again; the rest already shows this frame.
+    if (!paused && copy_changes_to_window())
+        return;
     for (const Damage::Box &r : damage.changes.rects)
         gtk_widget_queue_draw_area(canvas, r.x, r.y, r.w, r.h);
 }
@@ -414,10 +584,8 @@ GtkWidget *picture(Image *image)
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image->width * factor, image->height * factor);
     cairo_surface_set_device_scale(surface, factor, factor);
     cairo_t *cr = cairo_create(surface);
-    cairo_matrix_t identity;
-    cairo_matrix_init_identity(&identity);
-    cairo_pattern_set_matrix(image->pattern, &identity);
-    cairo_set_source(cr, image->pattern);
+    cairo_set_source_surface(cr, image->surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_paint(cr);
     cairo_destroy(cr);
     GtkWidget *widget = gtk_image_new_from_surface(surface);

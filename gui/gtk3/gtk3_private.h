@@ -5,14 +5,16 @@
 
 #include <gtk/gtk.h>
 
-// A picture as a client-side image in logical pixels, with the pattern that copies it
-// pixel for pixel (nearest neighbour) at any scale factor.
+// A picture in logical pixels: a client-side image, and a copy beside the canvas (in the X
+// server on X11) with the pattern that copies it pixel for pixel (nearest neighbour) at any
+// scale factor.
 struct Image {
     int width;
     int height;
     GdkPixbuf *pixbuf;          // for the window icon
     cairo_surface_t *surface;   // ARGB, transparent where the file says "None"
-    cairo_pattern_t *pattern;   // over surface, nearest-neighbour filter
+    cairo_surface_t *copy;      // surface, where the canvas is
+    cairo_pattern_t *pattern;   // over copy, nearest-neighbour filter
 };
 
 struct PointerCursor {

@@ -17,6 +17,7 @@ GtkWidget *toplevel = nullptr;
 GtkWidget *canvas = nullptr;
 int canvas_size = 0;
 GdkPixmap *offscreen = nullptr;      // every frame is composed here, then copied whole
+GdkDrawable *target = nullptr;       // where changes are redrawn: offscreen, or at first the window
 GdkGC *canvas_gc = nullptr;
 GdkFont *font = nullptr;
 GdkColor black, white;               // cursor colours only, never allocated
@@ -32,6 +33,7 @@ bool full_redraw = false;
 Damage::Canvas damage;               // the calls since the last clear, and what offscreen holds
 bool window_stale = true;            // the window needs the whole canvas at the next present
 GdkGC *clip_gc = nullptr;            // lines and text, clipped to one changed rectangle
+Damage::Box clip_box = {0, 0, 0, 0}; // the rectangle clip_gc is clipped to
 
 // A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends
 // and its centre line; one more keeps the box safe from rounding.
@@ -77,7 +79,7 @@ void set_line_style(GdkGC *gc)
 
 GdkRectangle rectangle(const Damage::Box &b) { return GdkRectangle{b.x, b.y, b.w, b.h}; }
 
-// One recorded call drawn into offscreen, only inside the changed rectangle r.
+// One recorded call drawn into target, only inside the changed rectangle r.
 void draw_clipped(const Damage::Call &call, const Damage::Box &r)
 {
     if (call.kind == Damage::PICTURE) {
@@ -89,26 +91,30 @@ void draw_clipped(const Damage::Call &call, const Damage::Box &r)
         if (x0 >= x1 || y0 >= y1)
             return;
         gdk_gc_set_clip_origin(image->gc, call.x1, call.y1);
-        gdk_draw_drawable(offscreen, image->gc, image->pixmap, x0 - call.x1, y0 - call.y1, x0, y0,
+        gdk_draw_drawable(target, image->gc, image->pixmap, x0 - call.x1, y0 - call.y1, x0, y0,
                           x1 - x0, y1 - y0);
         return;
     }
-    GdkRectangle clip = rectangle(r);
-    gdk_gc_set_clip_rectangle(clip_gc, &clip);
+    // The calls inside one rectangle come one after the other: its clip is set once.
+    if (r.x != clip_box.x || r.y != clip_box.y || r.w != clip_box.w || r.h != clip_box.h) {
+        GdkRectangle clip = rectangle(r);
+        gdk_gc_set_clip_rectangle(clip_gc, &clip);
+        clip_box = r;
+    }
     if (call.kind == Damage::LINE)
-        gdk_draw_line(offscreen, clip_gc, call.x1, call.y1, call.x2, call.y2);
+        gdk_draw_line(target, clip_gc, call.x1, call.y1, call.x2, call.y2);
     else
-        gdk_draw_text(offscreen, font, clip_gc, call.x1, call.y1, Damage::text_of(damage.composing, call),
+        gdk_draw_text(target, font, clip_gc, call.x1, call.y1, Damage::text_of(damage.composing, call),
                       call.text_len);
 }
 
-// Brings offscreen from the frame it shows to the one composed, redrawing only the
-// changed rectangles (all of it when what it shows is not known).
+// Brings target from the frame it shows to the one composed, redrawing only the changed
+// rectangles (all of it when what it shows is not known).
 void redraw_changes()
 {
     GdkGC *white_gc = gtk_widget_get_style(canvas)->white_gc;
     Damage::redraw(
-        damage, [&](const Damage::Box &r) { gdk_draw_rectangle(offscreen, white_gc, TRUE, r.x, r.y, r.w, r.h); },
+        damage, [&](const Damage::Box &r) { gdk_draw_rectangle(target, white_gc, TRUE, r.x, r.y, r.w, r.h); },
         draw_clipped);
 }
 
@@ -171,6 +177,11 @@ void build_main_window(int size)
     gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
     GtkShared::connect_canvas(canvas);
     g_signal_connect(canvas, "expose-event", G_CALLBACK(on_expose), nullptr);
+    // The canvas is its own buffer: an expose copies from it (or, before it exists, redraws
+    // the frame) over the whole window, so GTK need neither clear the window first nor
+    // paint through a buffer of the window's size.
+    gtk_widget_set_double_buffered(canvas, FALSE);
+    gtk_widget_set_app_paintable(canvas, TRUE);
 
     gdk_error_trap_push();
     gtk_widget_show_all(toplevel);
@@ -192,19 +203,47 @@ void build_main_window(int size)
     gdk_color_parse("black", &black);
 }
 
-void prepare_canvas()
+// The off-screen canvas: a pixmap the size of the field in the X server. On a large field
+// making it costs the server more than everything else at start-up (a 4000 field's is 64 MB,
+// and each page is the kernel's to clear), so when only what changed is redrawn it is made
+// once the first frame shows; until then frames are drawn straight onto the window.
+void make_offscreen()
 {
     gdk_error_trap_push();
     offscreen = gdk_pixmap_new(gtk_widget_get_window(canvas), canvas_size, canvas_size, -1);
     if (x_error_since_trap())
         fatal("the display cannot hold a %d x %d play field", canvas_size, canvas_size);
-    canvas_gc = gdk_gc_new(offscreen);
+    target = offscreen;
+    // The frame the window shows is drawn on it whole.
+    if (!full_redraw) {
+        Damage::forget(damage);
+        redraw_changes();
+    }
+}
+
+gboolean make_offscreen_when_idle(gpointer)
+{
+    if (!offscreen)
+        make_offscreen();
+    return G_SOURCE_REMOVE;
+}
+
+void prepare_canvas()
+{
+    GdkWindow *window = gtk_widget_get_window(canvas);
+    canvas_gc = gdk_gc_new(window);
     set_line_style(canvas_gc);
-    clip_gc = gdk_gc_new(offscreen);
+    clip_gc = gdk_gc_new(window);
     set_line_style(clip_gc);
     font = gdk_font_load("fixed");
     full_redraw = Damage::full_redraw_requested();
     Damage::prepare(damage, canvas_size, canvas_size);
+    if (full_redraw) {
+        make_offscreen();
+        return;
+    }
+    target = window;
+    g_idle_add_full(G_PRIORITY_LOW, make_offscreen_when_idle, nullptr, nullptr);
 }
 
 void load_image(const char *name, int, Image **out)
@@ -260,10 +299,22 @@ void clear_canvas()
 
 void present_canvas()
 {
-    // An expose can arrive before the off-screen canvas exists; there is nothing to show yet.
-    if (!offscreen)
+    // An expose can arrive before the canvas is prepared; there is nothing to show yet.
+    if (!target)
         return;
+    // The paused view is composed from the off-screen canvas.
+    if (paused && !offscreen)
+        make_offscreen();
     GdkWindow *window = gtk_widget_get_window(canvas);
+    if (!offscreen) {
+        // No off-screen canvas yet: the window itself is brought to this frame, whole when
+        // what it shows is not known (after an expose).
+        if (window_stale)
+            Damage::forget(damage);
+        redraw_changes();
+        window_stale = false;
+        return;
+    }
     if (!full_redraw)
         redraw_changes();
     if (paused) {

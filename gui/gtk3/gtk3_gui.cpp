@@ -47,6 +47,7 @@ bool paused = false;                        // the field shows as paused (see on
 // frame offscreen holds are cleared, redrawn and shown.
 bool full_redraw = false;
 Damage::Canvas damage;
+Damage::Box clip_box = {0, 0, 0, 0};        // the changed rectangle draw_cr is clipped to
 #ifdef GDK_WINDOWING_X11
 // On X11 the canvas is a pixmap in the X server and each changed rectangle is copied from it
 // straight to the window: a paint through GTK would first copy the box around all of them
@@ -133,12 +134,27 @@ void paint_text(int x, int y)
     pango_cairo_show_layout(draw_cr, status_layout);
 }
 
+// Limits draw_cr's drawing to the field (the window has a menu bar above it), and to r too
+// unless r is null.
+void clip_to(const Damage::Box *r)
+{
+    cairo_reset_clip(draw_cr);
+    cairo_rectangle(draw_cr, 0, 0, canvas_size, canvas_size);
+    cairo_clip(draw_cr);
+    if (r) {
+        cairo_rectangle(draw_cr, r->x, r->y, r->w, r->h);
+        cairo_clip(draw_cr);
+    }
+}
+
 // One recorded call drawn by draw_cr, only inside the changed rectangle r.
 void draw_clipped(const Damage::Call &call, const Damage::Box &r)
 {
-    cairo_save(draw_cr);
-    cairo_rectangle(draw_cr, r.x, r.y, r.w, r.h);
-    cairo_clip(draw_cr);
+    // The calls inside one rectangle come one after the other: its clip is set once.
+    if (r.x != clip_box.x || r.y != clip_box.y || r.w != clip_box.w || r.h != clip_box.h) {
+        clip_to(&r);
+        clip_box = r;
+    }
     if (call.kind == Damage::PICTURE) {
         paint_image(call.image, call.x1, call.y1);
     } else if (call.kind == Damage::LINE) {
@@ -147,13 +163,14 @@ void draw_clipped(const Damage::Call &call, const Damage::Box &r)
         set_status_text(Damage::text_of(damage.composing, call), static_cast<size_t>(call.text_len));
         paint_text(call.x1, call.y1);
     }
-    cairo_restore(draw_cr);
 }
 
 // Brings what draw_cr draws on from the frame it shows to the one composed, redrawing only
 // the changed rectangles (all of it when what it shows is not known).
 void redraw_changes()
 {
+    clip_to(nullptr);
+    clip_box = {0, 0, 0, 0};
     Damage::redraw(
         damage,
         [](const Damage::Box &r) {
@@ -162,6 +179,7 @@ void redraw_changes()
             cairo_fill(draw_cr);
         },
         draw_clipped);
+    clip_to(nullptr);
 }
 
 #ifdef GDK_WINDOWING_X11
@@ -205,8 +223,6 @@ bool make_window_cr()
     cairo_surface_set_device_scale(window_surface, scale, scale);
     window_cr = cairo_create(window_surface);
     cairo_translate(window_cr, ox, oy);
-    cairo_rectangle(window_cr, 0, 0, canvas_size, canvas_size);
-    cairo_clip(window_cr);
     set_line_style(window_cr);
     draw_cr = window_cr;
     return true;

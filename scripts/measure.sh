@@ -53,13 +53,19 @@ while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); d
 # A screen that holds the largest field whole, so that every copy to the window is paid.
 side=$(( $(printf '%s\n' $sizes $startup_sizes | sort -n | tail -n 1) + 200 ))
 [ "$side" -lt 1280 ] && side=1280
-Xvfb ":$n" -screen 0 "${side}x${side}x24" -nolisten tcp >/dev/null 2>&1 &
+# -noreset: like a desktop's X server, it does not start afresh each time its last client
+# (here, each game) goes; Xvfb was seen to vanish when a game connected during such a reset.
+xvfb_log=$(mktemp /tmp/glimpwatch-measure-xvfb.XXXXXX)
+Xvfb ":$n" -screen 0 "${side}x${side}x24" -nolisten tcp -noreset >"$xvfb_log" 2>&1 &
 xvfb=$!
 export DISPLAY=":$n"
 game_pid=""
 cleanup() {
+    status=$?
     if [ -n "$game_pid" ]; then kill "$game_pid" 2>/dev/null || true; fi
     kill "$xvfb" 2>/dev/null || true
+    # The X server's log is kept only when something went wrong.
+    [ "$status" -eq 0 ] && rm -f "$xvfb_log"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -98,7 +104,7 @@ play_round() {
         game_pid=$!
         wid=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
         if [ -z "$wid" ]; then
-            echo "no game window on $DISPLAY (has the X server gone away?)" >&2
+            echo "no game window on $DISPLAY (has the X server gone away? its log: $xvfb_log)" >&2
             exit 1
         fi
         eval "$(xdotool getwindowgeometry --shell "$wid")"

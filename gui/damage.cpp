@@ -15,9 +15,8 @@ constexpr int LOOKAHEAD = 8;
 bool same_call(const Damage::Frame &fa, const Damage::Call &a, const Damage::Frame &fb,
                const Damage::Call &b)
 {
-    if (a.kind != b.kind || a.image != b.image || a.x1 != b.x1 || a.y1 != b.y1 ||
-        a.x2 != b.x2 || a.y2 != b.y2 || a.box.x != b.box.x || a.box.y != b.box.y ||
-        a.box.w != b.box.w || a.box.h != b.box.h || a.text_len != b.text_len)
+    if (a.kind != b.kind || a.image != b.image || a.x1 != b.x1 || a.y1 != b.y1 || a.x2 != b.x2 ||
+        a.y2 != b.y2 || !Damage::same_box(a.box, b.box) || a.text_len != b.text_len)
         return false;
     return a.kind != Damage::TEXT ||
            std::memcmp(fa.text.data() + a.text_at, fb.text.data() + b.text_at,

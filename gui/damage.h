@@ -21,6 +21,11 @@ struct Box {
     int x, y, w, h;
 };
 
+inline bool same_box(const Box &a, const Box &b)
+{
+    return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+}
+
 enum CallKind { PICTURE = 1, LINE = 2, TEXT = 3 };
 
 // One draw call as the back end received it. Two calls are the same when every field is

@@ -96,7 +96,7 @@ void draw_clipped(const Damage::Call &call, const Damage::Box &r)
         return;
     }
     // The calls inside one rectangle come one after the other: its clip is set once.
-    if (r.x != clip_box.x || r.y != clip_box.y || r.w != clip_box.w || r.h != clip_box.h) {
+    if (!Damage::same_box(r, clip_box)) {
         GdkRectangle clip = rectangle(r);
         gdk_gc_set_clip_rectangle(clip_gc, &clip);
         clip_box = r;

@@ -151,7 +151,7 @@ void clip_to(const Damage::Box *r)
 void draw_clipped(const Damage::Call &call, const Damage::Box &r)
 {
     // The calls inside one rectangle come one after the other: its clip is set once.
-    if (r.x != clip_box.x || r.y != clip_box.y || r.w != clip_box.w || r.h != clip_box.h) {
+    if (!Damage::same_box(r, clip_box)) {
         clip_to(&r);
         clip_box = r;
     }
@@ -310,7 +310,8 @@ gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
 void on_scale_changed(GObject *, GParamSpec *, gpointer)
 {
     int factor = gtk_widget_get_scale_factor(canvas);
-    if ((offscreen || draw_cr) && factor != scale) {
+    // draw_cr exists once the canvas is prepared, whether or not offscreen is made yet.
+    if (draw_cr && factor != scale) {
         make_offscreen(factor);
         gtk_widget_queue_draw(canvas);
     }

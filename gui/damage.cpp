@@ -12,11 +12,16 @@ namespace {
 // added (a Glimp that died, one that entered). Beyond it the calls count as replaced.
 constexpr int LOOKAHEAD = 8;
 
+bool same_box(const Damage::Box &a, const Damage::Box &b)
+{
+    return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+}
+
 bool same_call(const Damage::Frame &fa, const Damage::Call &a, const Damage::Frame &fb,
                const Damage::Call &b)
 {
     if (a.kind != b.kind || a.image != b.image || a.x1 != b.x1 || a.y1 != b.y1 || a.x2 != b.x2 ||
-        a.y2 != b.y2 || !Damage::same_box(a.box, b.box) || a.text_len != b.text_len)
+        a.y2 != b.y2 || !same_box(a.box, b.box) || a.text_len != b.text_len)
         return false;
     return a.kind != Damage::TEXT ||
            std::memcmp(fa.text.data() + a.text_at, fb.text.data() + b.text_at,
@@ -274,5 +279,40 @@ void prepare(Canvas &canvas, int width, int height)
 }
 
 void forget(Canvas &canvas) { canvas.shown_known = false; }
+
+void find_changes(Canvas &canvas)
+{
+    if (canvas.shown_known) {
+        compare(canvas.shown, canvas.composing, canvas.changes);
+    } else {
+        everything(canvas.changes);
+        canvas.shown_known = true;
+    }
+    // Each call's rectangles are noted as (rectangle, call) pairs and counted per rectangle;
+    // the pairs are then placed by rectangle, in the order they came, which is drawing order.
+    size_t rects = canvas.changes.rects.size();
+    canvas.starts.assign(rects + 1, 0);
+    canvas.hits.clear();
+    if (rects == 0)
+        return;
+    const std::vector<Call> &calls = canvas.composing.calls;
+    for (size_t c = 0; c < calls.size(); c++) {
+        rects_under(canvas.changes, calls[c].box, canvas.ids);
+        for (int id : canvas.ids) {
+            canvas.hits.push_back(id);
+            canvas.hits.push_back(static_cast<int>(c));
+            canvas.starts[static_cast<size_t>(id) + 1]++;
+        }
+    }
+    for (size_t r = 0; r < rects; r++)
+        canvas.starts[r + 1] += canvas.starts[r];
+    canvas.order.resize(canvas.hits.size() / 2);
+    // starts[r] serves as rectangle r's next free place, then is put back.
+    for (size_t h = 0; h < canvas.hits.size(); h += 2)
+        canvas.order[static_cast<size_t>(canvas.starts[static_cast<size_t>(canvas.hits[h])]++)] = canvas.hits[h + 1];
+    for (size_t r = rects; r > 0; r--)
+        canvas.starts[r] = canvas.starts[r - 1];
+    canvas.starts[0] = 0;
+}
 
 } // namespace Damage

@@ -21,11 +21,6 @@ struct Box {
     int x, y, w, h;
 };
 
-inline bool same_box(const Box &a, const Box &b)
-{
-    return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
-}
-
 enum CallKind { PICTURE = 1, LINE = 2, TEXT = 3 };
 
 // One draw call as the back end received it. Two calls are the same when every field is
@@ -90,7 +85,11 @@ struct Canvas {
     Frame shown;
     bool shown_known = false;   // false until the first frame is drawn, and after forget
     Changes changes;
-    std::vector<int> ids;
+    // The calls meeting each changed rectangle, rectangle after rectangle, each in drawing
+    // order: rectangle r's are order[starts[r]] up to order[starts[r + 1]].
+    std::vector<int> order;
+    std::vector<int> starts;
+    std::vector<int> ids, hits;
 };
 
 // The canvas's size, once it is made (and again when it is made anew).
@@ -98,26 +97,24 @@ void prepare(Canvas &canvas, int width, int height);
 // The canvas no longer holds a known frame: the next present redraws it whole.
 void forget(Canvas &canvas);
 
-// Brings the canvas from the frame it holds to the composed one: `fill(box)` clears each
-// changed rectangle to the background, then `draw(call, box)` draws every call of the new
-// frame that meets it, in order, clipped to that rectangle. canvas.changes.rects are then
-// the rectangles to copy to the screen (none when nothing changed).
-template <class Fill, class Draw> void redraw(Canvas &canvas, Fill fill, Draw draw)
+// Finds the changes between the frame the canvas holds and the composed one, and the calls
+// meeting each changed rectangle (canvas.order and canvas.starts).
+void find_changes(Canvas &canvas);
+
+// Brings the canvas from the frame it holds to the composed one, one changed rectangle after
+// the other: `begin(box)` limits drawing to the rectangle and clears it to the background,
+// then `draw(call, box)` draws each call of the new frame that meets it, in drawing order.
+// The rectangles do not overlap, so one clip per rectangle gives the pixels of the whole
+// frame. canvas.changes.rects are then the rectangles to copy to the screen (none when
+// nothing changed).
+template <class Begin, class Draw> void redraw(Canvas &canvas, Begin begin, Draw draw)
 {
-    if (canvas.shown_known) {
-        compare(canvas.shown, canvas.composing, canvas.changes);
-    } else {
-        everything(canvas.changes);
-        canvas.shown_known = true;
-    }
-    if (canvas.changes.rects.empty())
-        return;
-    for (const Box &r : canvas.changes.rects)
-        fill(r);
-    for (const Call &call : canvas.composing.calls) {
-        rects_under(canvas.changes, call.box, canvas.ids);
-        for (int id : canvas.ids)
-            draw(call, canvas.changes.rects[static_cast<size_t>(id)]);
+    find_changes(canvas);
+    const std::vector<Box> &rects = canvas.changes.rects;
+    for (size_t r = 0; r < rects.size(); r++) {
+        begin(rects[r]);
+        for (int k = canvas.starts[r]; k < canvas.starts[r + 1]; k++)
+            draw(canvas.composing.calls[static_cast<size_t>(canvas.order[static_cast<size_t>(k)])], rects[r]);
     }
     copy(canvas.composing, canvas.shown);
 }

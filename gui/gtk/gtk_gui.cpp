@@ -33,7 +33,6 @@ bool full_redraw = false;
 Damage::Canvas damage;               // the calls since the last clear, and what offscreen holds
 bool window_stale = true;            // the window needs the whole canvas at the next present
 GdkGC *clip_gc = nullptr;            // lines and text, clipped to one changed rectangle
-Damage::Box clip_box = {0, 0, 0, 0}; // the rectangle clip_gc is clipped to
 
 // A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends
 // and its centre line; one more keeps the box safe from rounding.
@@ -95,12 +94,6 @@ void draw_clipped(const Damage::Call &call, const Damage::Box &r)
                           x1 - x0, y1 - y0);
         return;
     }
-    // The calls inside one rectangle come one after the other: its clip is set once.
-    if (!Damage::same_box(r, clip_box)) {
-        GdkRectangle clip = rectangle(r);
-        gdk_gc_set_clip_rectangle(clip_gc, &clip);
-        clip_box = r;
-    }
     if (call.kind == Damage::LINE)
         gdk_draw_line(target, clip_gc, call.x1, call.y1, call.x2, call.y2);
     else
@@ -114,7 +107,12 @@ void redraw_changes()
 {
     GdkGC *white_gc = gtk_widget_get_style(canvas)->white_gc;
     Damage::redraw(
-        damage, [&](const Damage::Box &r) { gdk_draw_rectangle(target, white_gc, TRUE, r.x, r.y, r.w, r.h); },
+        damage,
+        [&](const Damage::Box &r) {
+            GdkRectangle clip = rectangle(r);
+            gdk_gc_set_clip_rectangle(clip_gc, &clip);
+            gdk_draw_rectangle(target, white_gc, TRUE, r.x, r.y, r.w, r.h);
+        },
         draw_clipped);
 }
 

@@ -40,6 +40,14 @@ cairo_t *offscreen_cr = nullptr;            // lines 2 pixels wide with round en
 cairo_t *draw_cr = nullptr;                 // offscreen_cr, or at first window_cr
 PangoLayout *status_layout = nullptr;       // the status line's font, reused every frame
 std::string status_text;                    // the text the layout holds
+// Where the layout's text draws, relative to its baseline start: measured once per text (the
+// text changes every few ticks; measuring it costs more than the rest of a frame).
+struct TextPlace {
+    bool known;
+    int baseline;                           // from the layout's top
+    Damage::Box box;                        // every pixel it can colour
+};
+TextPlace status_place = {false, 0, {0, 0, 0, 0}};
 bool paused = false;                        // the field shows as paused (see on_draw)
 
 // Redrawing only what changed, as the GTK 2 back end does (see gui/README): the calls of a
@@ -47,7 +55,6 @@ bool paused = false;                        // the field shows as paused (see on
 // frame offscreen holds are cleared, redrawn and shown.
 bool full_redraw = false;
 Damage::Canvas damage;
-Damage::Box clip_box = {0, 0, 0, 0};        // the changed rectangle draw_cr is clipped to
 #ifdef GDK_WINDOWING_X11
 // On X11 the canvas is a pixmap in the X server and each changed rectangle is copied from it
 // straight to the window: a paint through GTK would first copy the box around all of them
@@ -105,17 +112,35 @@ void set_status_text(const char *text, size_t length)
     if (status_text.size() != length || status_text.compare(0, length, text, length) != 0) {
         status_text.assign(text, length);
         pango_layout_set_text(status_layout, status_text.c_str(), static_cast<int>(length));
+        status_place.known = false;
     }
+}
+
+const TextPlace &text_place()
+{
+    if (!status_place.known) {
+        // The box of the ink and of the line's full height, one pixel wider for antialiasing.
+        PangoRectangle ink, logical;
+        pango_layout_get_pixel_extents(status_layout, &ink, &logical);
+        int left = std::min(ink.x, logical.x) - 1;
+        int right = std::max(ink.x + ink.width, logical.x + logical.width) + 1;
+        int top = std::min(ink.y, logical.y) - 1;
+        int bottom = std::max(ink.y + ink.height, logical.y + logical.height) + 1;
+        status_place.baseline = StatusText::baseline(status_layout);
+        status_place.box = {left, top - status_place.baseline, right - left, bottom - top};
+        status_place.known = true;
+    }
+    return status_place;
 }
 
 void paint_image(const Image *image, int x, int y)
 {
+    // Nothing is painted beyond the picture's edges: the pattern is clear there.
     cairo_matrix_t place;
     cairo_matrix_init_translate(&place, -x, -y);
     cairo_pattern_set_matrix(image->pattern, &place);
     cairo_set_source(draw_cr, image->pattern);
-    cairo_rectangle(draw_cr, x, y, image->width, image->height);
-    cairo_fill(draw_cr);
+    cairo_paint(draw_cr);
 }
 
 void paint_line(int x1, int y1, int x2, int y2)
@@ -130,31 +155,21 @@ void paint_line(int x1, int y1, int x2, int y2)
 void paint_text(int x, int y)
 {
     cairo_set_source_rgb(draw_cr, 0, 0, 0);
-    cairo_move_to(draw_cr, x, y - StatusText::baseline(status_layout));
+    cairo_move_to(draw_cr, x, y - text_place().baseline);
     pango_cairo_show_layout(draw_cr, status_layout);
 }
 
-// Limits draw_cr's drawing to the field (the window has a menu bar above it), and to r too
-// unless r is null.
-void clip_to(const Damage::Box *r)
+// Limits draw_cr's drawing to r, a part of the field (the window has a menu bar above it).
+void clip_to(const Damage::Box &r)
 {
     cairo_reset_clip(draw_cr);
-    cairo_rectangle(draw_cr, 0, 0, canvas_size, canvas_size);
+    cairo_rectangle(draw_cr, r.x, r.y, r.w, r.h);
     cairo_clip(draw_cr);
-    if (r) {
-        cairo_rectangle(draw_cr, r->x, r->y, r->w, r->h);
-        cairo_clip(draw_cr);
-    }
 }
 
-// One recorded call drawn by draw_cr, only inside the changed rectangle r.
-void draw_clipped(const Damage::Call &call, const Damage::Box &r)
+// One recorded call drawn by draw_cr, which is clipped to a changed rectangle.
+void draw_clipped(const Damage::Call &call, const Damage::Box &)
 {
-    // The calls inside one rectangle come one after the other: its clip is set once.
-    if (!Damage::same_box(r, clip_box)) {
-        clip_to(&r);
-        clip_box = r;
-    }
     if (call.kind == Damage::PICTURE) {
         paint_image(call.image, call.x1, call.y1);
     } else if (call.kind == Damage::LINE) {
@@ -169,17 +184,15 @@ void draw_clipped(const Damage::Call &call, const Damage::Box &r)
 // the changed rectangles (all of it when what it shows is not known).
 void redraw_changes()
 {
-    clip_to(nullptr);
-    clip_box = {0, 0, 0, 0};
     Damage::redraw(
         damage,
         [](const Damage::Box &r) {
+            clip_to(r);
             cairo_set_source_rgb(draw_cr, 1, 1, 1);
-            cairo_rectangle(draw_cr, r.x, r.y, r.w, r.h);
-            cairo_fill(draw_cr);
+            cairo_paint(draw_cr);
         },
         draw_clipped);
-    clip_to(nullptr);
+    cairo_reset_clip(draw_cr);
 }
 
 #ifdef GDK_WINDOWING_X11
@@ -279,8 +292,11 @@ void make_offscreen(int factor)
     draw_cr = cr;
     offscreen_pattern = pattern;
     scale = factor;
-    if (status_layout)
+    if (status_layout) {
+        // The text is measured anew at the new scale factor.
         pango_cairo_update_layout(offscreen_cr, status_layout);
+        status_place.known = false;
+    }
     // A new canvas holds the last frame enlarged, not drawn: the next one is drawn whole.
     // The first one is given the frame the window shows at once (the window may have been
     // drawn on directly until now), so that a paint of the window can copy it from here.
@@ -542,15 +558,8 @@ void draw_text(const char *text, int x, int y)
         paint_text(x, y);
         return;
     }
-    // The box of the ink and of the line's full height, one pixel wider for antialiasing.
-    PangoRectangle ink, logical;
-    pango_layout_get_pixel_extents(status_layout, &ink, &logical);
-    int left = std::min(ink.x, logical.x) - 1;
-    int right = std::max(ink.x + ink.width, logical.x + logical.width) + 1;
-    int top = std::min(ink.y, logical.y) - 1;
-    int bottom = std::max(ink.y + ink.height, logical.y + logical.height) + 1;
-    int y0 = y - StatusText::baseline(status_layout);
-    Damage::add_text(damage.composing, text, x, y, {x + left, y0 + top, right - left, bottom - top});
+    Damage::Box box = text_place().box;
+    Damage::add_text(damage.composing, text, x, y, {x + box.x, y + box.y, box.w, box.h});
 }
 
 constexpr GuiMethods make_methods()

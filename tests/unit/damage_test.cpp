@@ -20,24 +20,31 @@ constexpr int REACH = 2;
 // A stand-in for a back end: each call colours its whole box with a value that depends on
 // the call and on what was under it, so any change of a call or of the order of two calls
 // over a pixel changes that pixel.
+void paint_call(std::vector<uint64_t> &pixels, const Damage::Frame &frame, const Damage::Call &call,
+                const Damage::Box &clip)
+{
+    uint64_t h = 1469598103934665603ULL;
+    auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ULL; };
+    mix(static_cast<uint64_t>(call.kind));
+    mix(reinterpret_cast<uintptr_t>(call.image));
+    for (int v : {call.x1, call.y1, call.x2, call.y2, call.box.x, call.box.y, call.box.w, call.box.h})
+        mix(static_cast<uint64_t>(static_cast<int64_t>(v)));
+    for (int k = 0; k < call.text_len; k++)
+        mix(static_cast<unsigned char>(Damage::text_of(frame, call)[k]));
+    for (int y = std::max(call.box.y, clip.y); y < std::min(call.box.y + call.box.h, clip.y + clip.h); y++)
+        for (int x = std::max(call.box.x, clip.x); x < std::min(call.box.x + call.box.w, clip.x + clip.w); x++) {
+            uint64_t &p = pixels[static_cast<size_t>(y * SIDE + x)];
+            p = (p * 31) ^ h;
+        }
+}
+
+constexpr uint64_t BACKGROUND = 1;
+
 std::vector<uint64_t> paint(const Damage::Frame &frame)
 {
-    std::vector<uint64_t> pixels(SIDE * SIDE, 1);
-    for (const Damage::Call &call : frame.calls) {
-        uint64_t h = 1469598103934665603ULL;
-        auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ULL; };
-        mix(static_cast<uint64_t>(call.kind));
-        mix(reinterpret_cast<uintptr_t>(call.image));
-        for (int v : {call.x1, call.y1, call.x2, call.y2, call.box.x, call.box.y, call.box.w, call.box.h})
-            mix(static_cast<uint64_t>(static_cast<int64_t>(v)));
-        for (int k = 0; k < call.text_len; k++)
-            mix(static_cast<unsigned char>(Damage::text_of(frame, call)[k]));
-        for (int y = std::max(call.box.y, 0); y < std::min(call.box.y + call.box.h, SIDE); y++)
-            for (int x = std::max(call.box.x, 0); x < std::min(call.box.x + call.box.w, SIDE); x++) {
-                uint64_t &p = pixels[static_cast<size_t>(y * SIDE + x)];
-                p = (p * 31) ^ h;
-            }
-    }
+    std::vector<uint64_t> pixels(SIDE * SIDE, BACKGROUND);
+    for (const Damage::Call &call : frame.calls)
+        paint_call(pixels, frame, call, {0, 0, SIDE, SIDE});
     return pixels;
 }
 
@@ -99,9 +106,9 @@ Build computers(int skip)
     };
 }
 
-TEST(Damage, OnlyTheChangedPixelsAreInTheChangedRectangles)
+std::vector<Case> cases()
 {
-    const std::vector<Case> cases = {
+    return {
         {"identical frames give no rectangle", pictures({{"glimp", GLIMP}, {"bucket", FAR_AWAY}}),
          pictures({{"glimp", GLIMP}, {"bucket", FAR_AWAY}}), {}, {{0, 0, SIDE, SIDE}}},
         {"a picture moved by one pixel", pictures({{"glimp", GLIMP}, {"bucket", FAR_AWAY}}),
@@ -133,11 +140,20 @@ TEST(Damage, OnlyTheChangedPixelsAreInTheChangedRectangles)
          {{48, 12, 20, 10}}, {{0, 0, 20, 10}, {72, 36, 20, 10}}},
         {"everything drawn over a cleared canvas", [](Damage::Frame &) {}, computers(-1),
          {{0, 0, 92, 58}}, {{0, 80, 100, 20}}},
+        {"a long line over moving pictures",
+         both(computers(-1), [](Damage::Frame &f) { Damage::add_line(f, 0, 99, 99, 0, REACH); }),
+         both(both(computers(3), pictures({{"glimp", {30, 20, 20, 20}}})),
+              [](Damage::Frame &f) { Damage::add_line(f, 0, 99, 99, 0, REACH); }),
+         {{30, 20, 20, 20}}, {{0, 80, 10, 10}}},
     };
+}
+
+TEST(Damage, OnlyTheChangedPixelsAreInTheChangedRectangles)
+{
     Damage::Frame before, after;
     Damage::Changes changes;
     Damage::prepare(changes, SIDE, SIDE);
-    for (const Case &c : cases) {
+    for (const Case &c : cases()) {
         SCOPED_TRACE(c.name);
         Damage::clear(before);
         Damage::clear(after);
@@ -195,6 +211,47 @@ TEST(Damage, EveryCallMeetingARectangleIsFoundUnderIt)
             bool found = std::count(ids.begin(), ids.end(), static_cast<int>(r)) == 1;
             EXPECT_EQ(meets, found) << "rectangle " << r;
         }
+    }
+}
+
+// The first pixel where two pictures differ, or "" where they are the same.
+std::string first_difference(const std::vector<uint64_t> &a, const std::vector<uint64_t> &b)
+{
+    for (int y = 0; y < SIDE; y++)
+        for (int x = 0; x < SIDE; x++)
+            if (a[static_cast<size_t>(y * SIDE + x)] != b[static_cast<size_t>(y * SIDE + x)])
+                return "pixel " + std::to_string(x) + "," + std::to_string(y);
+    return "";
+}
+
+// A back end clips to one rectangle at a time and draws the calls handed to it there: the
+// screen must then hold, pixel for pixel, the new frame drawn whole.
+TEST(Damage, RedrawingRectangleByRectangleGivesTheWholeFrame)
+{
+    Damage::Canvas canvas;
+    Damage::prepare(canvas, SIDE, SIDE);
+    std::vector<uint64_t> screen(SIDE * SIDE, 0);
+    Damage::Box clip = {0, 0, 0, 0};
+    auto begin = [&](const Damage::Box &r) {
+        clip = r;
+        for (int y = r.y; y < r.y + r.h; y++)
+            std::fill_n(screen.begin() + y * SIDE + r.x, r.w, BACKGROUND);
+    };
+    auto draw = [&](const Damage::Call &call, const Damage::Box &r) {
+        EXPECT_TRUE(r.x == clip.x && r.y == clip.y && r.w == clip.w && r.h == clip.h)
+            << "a call handed with another rectangle than the one begun";
+        paint_call(screen, canvas.composing, call, clip);
+    };
+    for (const Case &c : cases()) {
+        SCOPED_TRACE(c.name);
+        Damage::clear(canvas.composing);
+        c.before(canvas.composing);
+        Damage::redraw(canvas, begin, draw);
+        ASSERT_EQ(first_difference(screen, paint(canvas.composing)), "") << "the frame before";
+        Damage::clear(canvas.composing);
+        c.after(canvas.composing);
+        Damage::redraw(canvas, begin, draw);
+        ASSERT_EQ(first_difference(screen, paint(canvas.composing)), "");
     }
 }
 

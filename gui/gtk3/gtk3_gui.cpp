@@ -67,6 +67,14 @@ GC copy_gc = nullptr;                       // no exposure events for these copi
 // window_cr, clipped to the field's part of it.
 cairo_surface_t *window_surface = nullptr;
 cairo_t *window_cr = nullptr;
+int window_ox = 0, window_oy = 0;           // the canvas's place on that window, logical pixels
+// Wires on an X11 canvas are drawn by the X server, as the GTK 2 back end draws them (2
+// pixels wide, round ends): cairo would first turn each into trapezoids, and a frame's few
+// wires would cost more than all its pictures. On Wayland cairo strokes them.
+GC line_gc = nullptr;
+int line_gc_scale = 0;                      // the scale factor its line width is set for
+Damage::Box line_clip = {0, 0, 0, 0};       // the changed rectangle being redrawn; w 0: none
+XRectangle line_gc_clip = {0, 0, 0, 0};     // line_gc's clip on its drawable; width 0: none
 #endif
 
 // A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends and
@@ -143,8 +151,52 @@ void paint_image(const Image *image, int x, int y)
     cairo_paint(draw_cr);
 }
 
+#ifdef GDK_WINDOWING_X11
+// The line drawn by the X server on draw_cr's target; false when that is not an X drawable.
+// The window holds the canvas and its offset, so every coordinate fits X's 16 bits.
+bool draw_x_line(int x1, int y1, int x2, int y2)
+{
+    cairo_surface_t *target = cairo_get_target(draw_cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_XLIB)
+        return false;
+    Display *x = cairo_xlib_surface_get_display(target);
+    Drawable drawable = cairo_xlib_surface_get_drawable(target);
+    int ox = draw_cr == window_cr ? window_ox : 0, oy = draw_cr == window_cr ? window_oy : 0;
+    if (!line_gc) {
+        XGCValues values;
+        values.foreground = BlackPixelOfScreen(cairo_xlib_surface_get_screen(target));
+        values.graphics_exposures = False;
+        line_gc = XCreateGC(x, drawable, GCForeground | GCGraphicsExposures, &values);
+    }
+    if (line_gc_scale != scale) {
+        XSetLineAttributes(x, line_gc, static_cast<unsigned>(2 * scale), LineSolid, CapRound, JoinMiter);
+        line_gc_scale = scale;
+    }
+    XRectangle clip = {0, 0, 0, 0};
+    if (line_clip.w > 0)
+        clip = {static_cast<short>((ox + line_clip.x) * scale), static_cast<short>((oy + line_clip.y) * scale),
+                static_cast<unsigned short>(line_clip.w * scale), static_cast<unsigned short>(line_clip.h * scale)};
+    if (clip.x != line_gc_clip.x || clip.y != line_gc_clip.y || clip.width != line_gc_clip.width ||
+        clip.height != line_gc_clip.height) {
+        if (clip.width > 0)
+            XSetClipRectangles(x, line_gc, 0, 0, &clip, 1, YXBanded);
+        else
+            XSetClipMask(x, line_gc, None);
+        line_gc_clip = clip;
+    }
+    cairo_surface_flush(target);
+    XDrawLine(x, drawable, line_gc, (ox + x1) * scale, (oy + y1) * scale, (ox + x2) * scale, (oy + y2) * scale);
+    cairo_surface_mark_dirty(target);
+    return true;
+}
+#endif
+
 void paint_line(int x1, int y1, int x2, int y2)
 {
+#ifdef GDK_WINDOWING_X11
+    if (draw_x_line(x1, y1, x2, y2))
+        return;
+#endif
     cairo_set_source_rgb(draw_cr, 0, 0, 0);
     cairo_move_to(draw_cr, x1, y1);
     cairo_line_to(draw_cr, x2, y2);
@@ -188,11 +240,17 @@ void redraw_changes()
         damage,
         [](const Damage::Box &r) {
             clip_to(r);
+#ifdef GDK_WINDOWING_X11
+            line_clip = r;
+#endif
             cairo_set_source_rgb(draw_cr, 1, 1, 1);
             cairo_paint(draw_cr);
         },
         draw_clipped);
     cairo_reset_clip(draw_cr);
+#ifdef GDK_WINDOWING_X11
+    line_clip = {0, 0, 0, 0};
+#endif
 }
 
 #ifdef GDK_WINDOWING_X11
@@ -236,6 +294,8 @@ bool make_window_cr()
     cairo_surface_set_device_scale(window_surface, scale, scale);
     window_cr = cairo_create(window_surface);
     cairo_translate(window_cr, ox, oy);
+    window_ox = ox;
+    window_oy = oy;
     set_line_style(window_cr);
     draw_cr = window_cr;
     return true;

@@ -17,6 +17,8 @@
 
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+#include <cairo-xlib-xrender.h>
 #include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #endif
@@ -68,13 +70,17 @@ GC copy_gc = nullptr;                       // no exposure events for these copi
 cairo_surface_t *window_surface = nullptr;
 cairo_t *window_cr = nullptr;
 int window_ox = 0, window_oy = 0;           // the canvas's place on that window, logical pixels
-// Wires on an X11 canvas are drawn by the X server, as the GTK 2 back end draws them (2
-// pixels wide, round ends): cairo would first turn each into trapezoids, and a frame's few
-// wires would cost more than all its pictures. On Wayland cairo strokes them.
+// On an X11 canvas the pictures and wires are drawn with X requests made here: cairo's way
+// to each costs the game several times the request itself (a wire, turned into trapezoids,
+// more than all of a frame's pictures). Wires are drawn as the GTK 2 back end draws them (2
+// pixels wide, round ends); pictures are composited as cairo would. On Wayland cairo draws.
 GC line_gc = nullptr;
 int line_gc_scale = 0;                      // the scale factor its line width is set for
-Damage::Box line_clip = {0, 0, 0, 0};       // the changed rectangle being redrawn; w 0: none
-XRectangle line_gc_clip = {0, 0, 0, 0};     // line_gc's clip on its drawable; width 0: none
+Picture target_picture = None;              // over target_drawable, for the pictures
+Drawable target_drawable = None;
+Damage::Box x_clip = {0, 0, 0, 0};          // the changed rectangle being redrawn; w 0: none
+XRectangle line_gc_clip = {0, 0, 0, 0};     // the clips line_gc and target_picture have,
+XRectangle picture_clip = {0, 0, 0, 0};     // on their drawable; width 0: none
 #endif
 
 // A line 2 pixels wide with round ends colours pixels up to one pixel beyond its ends and
@@ -141,8 +147,89 @@ const TextPlace &text_place()
     return status_place;
 }
 
+#ifdef GDK_WINDOWING_X11
+// Where draw_cr draws, for X requests: the drawable, and the canvas's place on it in device
+// pixels; false when it is not an X drawable. The window holds the canvas and its offset, so
+// every coordinate on it fits X's 16 bits.
+struct XTarget {
+    cairo_surface_t *surface;
+    Display *display;
+    Drawable drawable;
+    int ox, oy;
+};
+
+bool x_target(XTarget &t)
+{
+    t.surface = cairo_get_target(draw_cr);
+    if (cairo_surface_get_type(t.surface) != CAIRO_SURFACE_TYPE_XLIB)
+        return false;
+    t.display = cairo_xlib_surface_get_display(t.surface);
+    t.drawable = cairo_xlib_surface_get_drawable(t.surface);
+    t.ox = draw_cr == window_cr ? window_ox * scale : 0;
+    t.oy = draw_cr == window_cr ? window_oy * scale : 0;
+    // What cairo has still to send goes first.
+    cairo_surface_flush(t.surface);
+    return true;
+}
+
+// The changed rectangle being redrawn, on t's drawable.
+XRectangle x_clip_on(const XTarget &t)
+{
+    if (x_clip.w <= 0)
+        return {0, 0, 0, 0};
+    return {static_cast<short>(t.ox + x_clip.x * scale), static_cast<short>(t.oy + x_clip.y * scale),
+            static_cast<unsigned short>(x_clip.w * scale), static_cast<unsigned short>(x_clip.h * scale)};
+}
+
+bool same_rectangle(const XRectangle &a, const XRectangle &b)
+{
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+// The picture drawn by the X server; false when it cannot be (not an X drawable, or a copy
+// made at another scale factor, which cairo enlarges or reduces as it draws).
+bool draw_x_picture(const Image *image, int x, int y)
+{
+    XTarget t;
+    if (!image->picture || !x_target(t))
+        return false;
+    double sx = 0, sy = 0;
+    cairo_surface_get_device_scale(image->copy, &sx, &sy);
+    if (sx != scale || sy != scale)
+        return false;
+    if (t.drawable != target_drawable) {
+        if (target_picture)
+            XRenderFreePicture(t.display, target_picture);
+        target_picture = XRenderCreatePicture(t.display, t.drawable, cairo_xlib_surface_get_xrender_format(t.surface), 0,
+                                              nullptr);
+        target_drawable = t.drawable;
+        picture_clip = {0, 0, 0, 0};
+    }
+    XRectangle clip = x_clip_on(t);
+    if (!same_rectangle(clip, picture_clip)) {
+        if (clip.width > 0) {
+            XRenderSetPictureClipRectangles(t.display, target_picture, 0, 0, &clip, 1);
+        } else {
+            XRenderPictureAttributes none;
+            none.clip_mask = None;
+            XRenderChangePicture(t.display, target_picture, CPClipMask, &none);
+        }
+        picture_clip = clip;
+    }
+    XRenderComposite(t.display, PictOpOver, image->picture, None, target_picture, 0, 0, 0, 0, t.ox + x * scale,
+                     t.oy + y * scale, static_cast<unsigned>(image->width * scale),
+                     static_cast<unsigned>(image->height * scale));
+    cairo_surface_mark_dirty(t.surface);
+    return true;
+}
+#endif
+
 void paint_image(const Image *image, int x, int y)
 {
+#ifdef GDK_WINDOWING_X11
+    if (draw_x_picture(image, x, y))
+        return;
+#endif
     // Nothing is painted beyond the picture's edges: the pattern is clear there.
     cairo_matrix_t place;
     cairo_matrix_init_translate(&place, -x, -y);
@@ -152,41 +239,33 @@ void paint_image(const Image *image, int x, int y)
 }
 
 #ifdef GDK_WINDOWING_X11
-// The line drawn by the X server on draw_cr's target; false when that is not an X drawable.
-// The window holds the canvas and its offset, so every coordinate fits X's 16 bits.
+// The line drawn by the X server; false when draw_cr's target is not an X drawable.
 bool draw_x_line(int x1, int y1, int x2, int y2)
 {
-    cairo_surface_t *target = cairo_get_target(draw_cr);
-    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_XLIB)
+    XTarget t;
+    if (!x_target(t))
         return false;
-    Display *x = cairo_xlib_surface_get_display(target);
-    Drawable drawable = cairo_xlib_surface_get_drawable(target);
-    int ox = draw_cr == window_cr ? window_ox : 0, oy = draw_cr == window_cr ? window_oy : 0;
     if (!line_gc) {
         XGCValues values;
-        values.foreground = BlackPixelOfScreen(cairo_xlib_surface_get_screen(target));
+        values.foreground = BlackPixelOfScreen(cairo_xlib_surface_get_screen(t.surface));
         values.graphics_exposures = False;
-        line_gc = XCreateGC(x, drawable, GCForeground | GCGraphicsExposures, &values);
+        line_gc = XCreateGC(t.display, t.drawable, GCForeground | GCGraphicsExposures, &values);
     }
     if (line_gc_scale != scale) {
-        XSetLineAttributes(x, line_gc, static_cast<unsigned>(2 * scale), LineSolid, CapRound, JoinMiter);
+        XSetLineAttributes(t.display, line_gc, static_cast<unsigned>(2 * scale), LineSolid, CapRound, JoinMiter);
         line_gc_scale = scale;
     }
-    XRectangle clip = {0, 0, 0, 0};
-    if (line_clip.w > 0)
-        clip = {static_cast<short>((ox + line_clip.x) * scale), static_cast<short>((oy + line_clip.y) * scale),
-                static_cast<unsigned short>(line_clip.w * scale), static_cast<unsigned short>(line_clip.h * scale)};
-    if (clip.x != line_gc_clip.x || clip.y != line_gc_clip.y || clip.width != line_gc_clip.width ||
-        clip.height != line_gc_clip.height) {
+    XRectangle clip = x_clip_on(t);
+    if (!same_rectangle(clip, line_gc_clip)) {
         if (clip.width > 0)
-            XSetClipRectangles(x, line_gc, 0, 0, &clip, 1, YXBanded);
+            XSetClipRectangles(t.display, line_gc, 0, 0, &clip, 1, YXBanded);
         else
-            XSetClipMask(x, line_gc, None);
+            XSetClipMask(t.display, line_gc, None);
         line_gc_clip = clip;
     }
-    cairo_surface_flush(target);
-    XDrawLine(x, drawable, line_gc, (ox + x1) * scale, (oy + y1) * scale, (ox + x2) * scale, (oy + y2) * scale);
-    cairo_surface_mark_dirty(target);
+    XDrawLine(t.display, t.drawable, line_gc, t.ox + x1 * scale, t.oy + y1 * scale, t.ox + x2 * scale,
+              t.oy + y2 * scale);
+    cairo_surface_mark_dirty(t.surface);
     return true;
 }
 #endif
@@ -241,7 +320,7 @@ void redraw_changes()
         [](const Damage::Box &r) {
             clip_to(r);
 #ifdef GDK_WINDOWING_X11
-            line_clip = r;
+            x_clip = r;
 #endif
             cairo_set_source_rgb(draw_cr, 1, 1, 1);
             cairo_paint(draw_cr);
@@ -249,7 +328,7 @@ void redraw_changes()
         draw_clipped);
     cairo_reset_clip(draw_cr);
 #ifdef GDK_WINDOWING_X11
-    line_clip = {0, 0, 0, 0};
+    x_clip = {0, 0, 0, 0};
 #endif
 }
 
@@ -500,6 +579,13 @@ void load_image(const char *name, int, Image **out)
         unreadable(path);
     image->pattern = cairo_pattern_create_for_surface(image->copy);
     cairo_pattern_set_filter(image->pattern, CAIRO_FILTER_NEAREST);
+    image->picture = 0;
+#ifdef GDK_WINDOWING_X11
+    if (cairo_surface_get_type(image->copy) == CAIRO_SURFACE_TYPE_XLIB)
+        image->picture = XRenderCreatePicture(cairo_xlib_surface_get_display(image->copy),
+                                              cairo_xlib_surface_get_drawable(image->copy),
+                                              cairo_xlib_surface_get_xrender_format(image->copy), 0, nullptr);
+#endif
     *out = image;
 }
 

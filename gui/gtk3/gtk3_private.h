@@ -15,6 +15,7 @@ struct Image {
     cairo_surface_t *surface;   // ARGB, transparent where the file says "None"
     cairo_surface_t *copy;      // surface, where the canvas is
     cairo_pattern_t *pattern;   // over copy, nearest-neighbour filter
+    unsigned long picture;      // on X11, copy's XRender picture (0 elsewhere)
 };
 
 struct PointerCursor {

@@ -50,6 +50,10 @@ struct TextPlace {
     Damage::Box box;                        // every pixel it can colour
 };
 TextPlace status_place = {false, 0, {0, 0, 0, 0}};
+// The text as drawn, on a clear background, beside the canvas: a frame copies it like a
+// picture, and Pango draws it again only when it changes.
+Image text_image = {0, 0, nullptr, nullptr, nullptr, nullptr, 0};
+bool text_image_current = false;
 bool paused = false;                        // the field shows as paused (see on_draw)
 
 // Redrawing only what changed, as the GTK 2 back end does (see gui/README): the calls of a
@@ -127,6 +131,7 @@ void set_status_text(const char *text, size_t length)
         status_text.assign(text, length);
         pango_layout_set_text(status_layout, status_text.c_str(), static_cast<int>(length));
         status_place.known = false;
+        text_image_current = false;
     }
 }
 
@@ -282,12 +287,63 @@ void paint_line(int x1, int y1, int x2, int y2)
     cairo_stroke(draw_cr);
 }
 
+void free_text_image()
+{
+#ifdef GDK_WINDOWING_X11
+    if (text_image.picture)
+        XRenderFreePicture(cairo_xlib_surface_get_display(text_image.copy), text_image.picture);
+#endif
+    if (text_image.copy) {
+        cairo_pattern_destroy(text_image.pattern);
+        cairo_surface_destroy(text_image.copy);
+    }
+    text_image = {0, 0, nullptr, nullptr, nullptr, nullptr, 0};
+}
+
+// text_image holds the layout's text, made like draw_cr's target (at its scale factor) or
+// reused when its size and scale factor are still right.
+void make_text_image(const TextPlace &place)
+{
+    double sx = 0, sy = 0;
+    if (text_image.copy)
+        cairo_surface_get_device_scale(text_image.copy, &sx, &sy);
+    if (!text_image.copy || text_image.width != place.box.w || text_image.height != place.box.h || sx != scale) {
+        free_text_image();
+        text_image.width = place.box.w;
+        text_image.height = place.box.h;
+        text_image.copy = cairo_surface_create_similar(cairo_get_target(draw_cr), CAIRO_CONTENT_COLOR_ALPHA,
+                                                       place.box.w, place.box.h);
+        text_image.pattern = cairo_pattern_create_for_surface(text_image.copy);
+        cairo_pattern_set_filter(text_image.pattern, CAIRO_FILTER_NEAREST);
+#ifdef GDK_WINDOWING_X11
+        if (cairo_surface_get_type(text_image.copy) == CAIRO_SURFACE_TYPE_XLIB)
+            text_image.picture = XRenderCreatePicture(cairo_xlib_surface_get_display(text_image.copy),
+                                                      cairo_xlib_surface_get_drawable(text_image.copy),
+                                                      cairo_xlib_surface_get_xrender_format(text_image.copy), 0, nullptr);
+#endif
+    }
+    cairo_t *cr = cairo_create(text_image.copy);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_move_to(cr, -place.box.x, -place.box.y - place.baseline);
+    pango_cairo_show_layout(cr, status_layout);
+    cairo_destroy(cr);
+    cairo_surface_flush(text_image.copy);
+}
+
 // The status text with its baseline at (x, y); the layout already holds it.
 void paint_text(int x, int y)
 {
-    cairo_set_source_rgb(draw_cr, 0, 0, 0);
-    cairo_move_to(draw_cr, x, y - text_place().baseline);
-    pango_cairo_show_layout(draw_cr, status_layout);
+    const TextPlace &place = text_place();
+    if (place.box.w <= 0 || place.box.h <= 0)
+        return;
+    if (!text_image_current) {
+        make_text_image(place);
+        text_image_current = true;
+    }
+    paint_image(&text_image, x + place.box.x, y + place.box.y);
 }
 
 // Limits draw_cr's drawing to r, a part of the field (the window has a menu bar above it).
@@ -435,6 +491,7 @@ void make_offscreen(int factor)
         // The text is measured anew at the new scale factor.
         pango_cairo_update_layout(offscreen_cr, status_layout);
         status_place.known = false;
+        text_image_current = false;
     }
     // A new canvas holds the last frame enlarged, not drawn: the next one is drawn whole.
     // The first one is given the frame the window shows at once (the window may have been

@@ -89,7 +89,7 @@ struct Canvas {
     // order: rectangle r's are order[starts[r]] up to order[starts[r + 1]].
     std::vector<int> order;
     std::vector<int> starts;
-    std::vector<int> ids, hits;
+    std::vector<int> ids, hits;   // find_changes' own, kept so that no frame allocates
 };
 
 // The canvas's size, once it is made (and again when it is made anew).

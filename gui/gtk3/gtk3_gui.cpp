@@ -152,6 +152,21 @@ const TextPlace &text_place()
     return status_place;
 }
 
+// The XRender picture over an X surface; 0 for any other surface, or where the X server
+// has no XRender.
+unsigned long x_picture_of(cairo_surface_t *surface)
+{
+#ifdef GDK_WINDOWING_X11
+    if (cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_XLIB) {
+        XRenderPictFormat *format = cairo_xlib_surface_get_xrender_format(surface);
+        if (format)
+            return XRenderCreatePicture(cairo_xlib_surface_get_display(surface),
+                                        cairo_xlib_surface_get_drawable(surface), format, 0, nullptr);
+    }
+#endif
+    return 0;
+}
+
 #ifdef GDK_WINDOWING_X11
 // Where draw_cr draws, for X requests: the drawable, and the canvas's place on it in device
 // pixels; false when it is not an X drawable. The window holds the canvas and its offset, so
@@ -205,11 +220,12 @@ bool draw_x_picture(const Image *image, int x, int y)
     if (t.drawable != target_drawable) {
         if (target_picture)
             XRenderFreePicture(t.display, target_picture);
-        target_picture = XRenderCreatePicture(t.display, t.drawable, cairo_xlib_surface_get_xrender_format(t.surface), 0,
-                                              nullptr);
+        target_picture = x_picture_of(t.surface);
         target_drawable = t.drawable;
         picture_clip = {0, 0, 0, 0};
     }
+    if (!target_picture)
+        return false;
     XRectangle clip = x_clip_on(t);
     if (!same_rectangle(clip, picture_clip)) {
         if (clip.width > 0) {
@@ -315,12 +331,7 @@ void make_text_image(const TextPlace &place)
                                                        place.box.w, place.box.h);
         text_image.pattern = cairo_pattern_create_for_surface(text_image.copy);
         cairo_pattern_set_filter(text_image.pattern, CAIRO_FILTER_NEAREST);
-#ifdef GDK_WINDOWING_X11
-        if (cairo_surface_get_type(text_image.copy) == CAIRO_SURFACE_TYPE_XLIB)
-            text_image.picture = XRenderCreatePicture(cairo_xlib_surface_get_display(text_image.copy),
-                                                      cairo_xlib_surface_get_drawable(text_image.copy),
-                                                      cairo_xlib_surface_get_xrender_format(text_image.copy), 0, nullptr);
-#endif
+        text_image.picture = x_picture_of(text_image.copy);
     }
     cairo_t *cr = cairo_create(text_image.copy);
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
@@ -636,13 +647,7 @@ void load_image(const char *name, int, Image **out)
         unreadable(path);
     image->pattern = cairo_pattern_create_for_surface(image->copy);
     cairo_pattern_set_filter(image->pattern, CAIRO_FILTER_NEAREST);
-    image->picture = 0;
-#ifdef GDK_WINDOWING_X11
-    if (cairo_surface_get_type(image->copy) == CAIRO_SURFACE_TYPE_XLIB)
-        image->picture = XRenderCreatePicture(cairo_xlib_surface_get_display(image->copy),
-                                              cairo_xlib_surface_get_drawable(image->copy),
-                                              cairo_xlib_surface_get_xrender_format(image->copy), 0, nullptr);
-#endif
+    image->picture = x_picture_of(image->copy);
     *out = image;
 }
 

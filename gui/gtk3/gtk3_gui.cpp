@@ -124,14 +124,20 @@ bool display_error_since_trap()
     return false;
 }
 
+// The text's measurements and its drawing no longer hold (a new text, a new scale factor).
+void forget_text_drawing()
+{
+    status_place.known = false;
+    text_image_current = false;
+}
+
 // The layout holds text (laid out again only when the text changes).
 void set_status_text(const char *text, size_t length)
 {
     if (status_text.size() != length || status_text.compare(0, length, text, length) != 0) {
         status_text.assign(text, length);
         pango_layout_set_text(status_layout, status_text.c_str(), static_cast<int>(length));
-        status_place.known = false;
-        text_image_current = false;
+        forget_text_drawing();
     }
 }
 
@@ -501,8 +507,7 @@ void make_offscreen(int factor)
     if (status_layout) {
         // The text is measured anew at the new scale factor.
         pango_cairo_update_layout(offscreen_cr, status_layout);
-        status_place.known = false;
-        text_image_current = false;
+        forget_text_drawing();
     }
     // A new canvas holds the last frame enlarged, not drawn: the next one is drawn whole.
     // The first one is given the frame the window shows at once (the window may have been

@@ -1,7 +1,7 @@
 // The null back end: nothing is drawn, so a benchmark times the game logic alone.
 #include "bench/null_gui.h"
 
-#include "game/fatal.h"
+#include "base/fatal.h"
 #include "gui/damage.h"
 #include "tests/xpm_file.h"
 

@@ -2,11 +2,11 @@
 #include "field/glimp.h"
 #include "field/glimp_testing.h"
 
+#include "base/support.h"
 #include "field/computer.h"
 #include "field/network.h"
 #include "field/swarm.h"
 #include "game/field_view.h"
-#include "game/support.h"
 #include "gui/gui.h"
 #include "sound/sound.h"
 

@@ -2,8 +2,8 @@
 #include "field/network.h"
 #include "field/network_testing.h"
 
+#include "base/support.h"
 #include "game/field_view.h"
-#include "game/support.h"
 #include "gui/gui.h"
 #include "sound/sound.h"
 

@@ -1,12 +1,12 @@
 // Game: the state machine, the tick, level set-up and the rules of winning and losing.
 #include "game/game.h"
 
+#include "base/support.h"
 #include "field/bucket.h"
 #include "field/network.h"
 #include "field/swarm.h"
 #include "game/game_internal.h"
 #include "game/game_testing.h"
-#include "game/support.h"
 #include "gui/gui.h"
 #include "scores/high_scores.h"
 #include "scores/player_name.h"

@@ -1,7 +1,7 @@
 // The command line: start level, back end, field size, version and help.
 #include "game/options.h"
 
-#include "game/support.h"
+#include "base/support.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 #include "gui/gui.h"
 #include "gui/gui_testing.h"
 
-#include "game/fatal.h"
+#include "base/fatal.h"
 #include "game/game_state.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 // XPM pictures read safely: the C strings of the file, checked against the values line.
 #include "gui/xpm_data.h"
 
-#include "game/safe_file.h"
+#include "base/safe_file.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // High scores: the table's rules, the reader of its two line layouts, and the dialog text.
 #include "scores/high_scores.h"
 
+#include "base/player_data.h"
 #include "scores/high_scores_testing.h"
-#include "scores/player_data.h"
 #include "scores/player_name.h"
 #include "scores/score_file.h"
 #include "scores/shared_table.h"

@@ -1,8 +1,8 @@
 // Player names: cleaning, fitting, display width, and the remembered name.
 #include "scores/player_name.h"
 
+#include "base/player_data.h"
 #include "scores/high_scores.h"
-#include "scores/player_data.h"
 
 #include <cstring>
 #include <pwd.h>

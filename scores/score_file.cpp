@@ -1,7 +1,7 @@
 // Score file storage: the lock, the fresh read, the replacement in one step, the permissions.
 #include "scores/score_file.h"
 
-#include "game/safe_file.h"
+#include "base/safe_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Sound: the on/off choice, remembered in the player's data, and the forwarding to the player.
 #include "sound/sound.h"
 
-#include "scores/player_data.h"
+#include "base/player_data.h"
 
 #include <string>
 

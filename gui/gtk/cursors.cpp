@@ -1,7 +1,7 @@
 // GtkGui cursors: pointer shapes made from the bitmaps built into the program.
 #include "gui/gtk/gtk_private.h"
 
-#include "game/support.h"
+#include "base/support.h"
 #include "gui/gtk_common/shared.h"
 
 #include <vector>

@@ -2,7 +2,7 @@
 #include "gui/gtk/gtk_gui.h"
 #include "gui/gtk/gtk_private.h"
 
-#include "game/support.h"
+#include "base/support.h"
 #include "gui/damage.h"
 #include "gui/gtk_common/shared.h"
 #include "gui/xpm_data.h"

@@ -2,7 +2,7 @@
 // window's scale factor so that they keep their size on a HiDPI screen.
 #include "gui/gtk3/gtk3_private.h"
 
-#include "game/support.h"
+#include "base/support.h"
 #include "gui/gtk_common/shared.h"
 
 #include <vector>

@@ -10,7 +10,7 @@
 #include "gui/gtk3/gtk3_gui.h"
 #include "gui/gtk3/gtk3_private.h"
 
-#include "game/support.h"
+#include "base/support.h"
 #include "gui/damage.h"
 #include "gui/gtk3/status_text.h"
 #include "gui/gtk_common/shared.h"

@@ -1,8 +1,8 @@
 // GtkShared dialogs: the eleven modal dialogs, their buttons and the wait for their dismissal.
 #include "gui/gtk_common/shared.h"
 
+#include "base/support.h"
 #include "game/game.h"
-#include "game/support.h"
 #include "scores/high_scores.h"
 #include "scores/player_name.h"
 

@@ -2,9 +2,9 @@
 // GTK back ends.
 #include "gui/gtk_common/shared.h"
 
-#include "game/data_dir.h"
+#include "base/data_dir.h"
+#include "base/support.h"
 #include "game/game.h"
-#include "game/support.h"
 #include "gui/cursor_outline.h"
 #include "gui/gtk/cursor_bits.h"
 #include "gui/xpm_data.h"

@@ -2,8 +2,8 @@
 // thread of their own, so the game's thread never waits for the audio system.
 #include "sound/sdl/sdl_player.h"
 
-#include "game/data_dir.h"
-#include "game/safe_file.h"
+#include "base/data_dir.h"
+#include "base/safe_file.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>

@@ -1,8 +1,8 @@
 // Player names: the byte-limited cut, what never reaches the file, the columns of the
 // high-score dialog, the name offered before one is typed, and where the table lives.
+#include "base/player_data.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
-#include "scores/player_data.h"
 #include "scores/player_name.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/scoped_env.h"

@@ -1,5 +1,5 @@
 // Reading files safely: a special file or an oversized one is an error at once, never a hang.
-#include "game/safe_file.h"
+#include "base/safe_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Sound: which events of the game are heard, that the game plays exactly the same with sound
 // on or off, and how the choice is remembered between runs.
-#include "scores/player_data.h"
+#include "base/player_data.h"
 #include "sound/sound.h"
 #include "tests/fake_sound.h"
 #include "tests/unit/game_test_fixture.h"

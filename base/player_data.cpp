@@ -1,7 +1,7 @@
 // PlayerData: the player's data directory and its small files.
-#include "scores/player_data.h"
+#include "base/player_data.h"
 
-#include "game/safe_file.h"
+#include "base/safe_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Safe file reading: only regular files, never blocking, never more than a cap.
-#include "game/safe_file.h"
+#include "base/safe_file.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 // fatal, xalloc and the whole-number helpers.
-#include "game/support.h"
+#include "base/support.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,5 +1,5 @@
 // DataDir: the installed data directory, or the working directory when it is not there.
-#include "game/data_dir.h"
+#include "base/data_dir.h"
 
 #include <sys/stat.h>
 

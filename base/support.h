@@ -1,7 +1,7 @@
 // Helpers every module uses: the fatal exit, the checked allocation and whole numbers.
 #pragma once
 
-#include "game/fatal.h"
+#include "base/fatal.h"
 
 // malloc that never returns null: a failed allocation is fatal ("out of memory").
 // A size below 1 allocates one byte, so the result is always a block the caller frees.

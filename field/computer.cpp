@@ -2,6 +2,7 @@
 #include "field/computer.h"
 #include "field/computer_testing.h"
 
+#include "base/boxes.h"
 #include "field/glimp.h"
 #include "field/network.h"
 #include "game/field_view.h"
@@ -74,7 +75,7 @@ Geometry geometry()
 int conflicts_with(int x, int y, const Geometry &g, int j)
 {
     const Computer &other = Network::computer(j);
-    return Gui::boxes_overlap(x, y, g.box_w, g.box_h, other.x, other.y, g.box_w, g.box_h);
+    return boxes_overlap(x, y, g.box_w, g.box_h, other.x, other.y, g.box_w, g.box_h);
 }
 
 // The reference test: every placed computer in index order, the first conflict rejects.

@@ -2,6 +2,7 @@
 #include "field/glimp.h"
 #include "field/glimp_testing.h"
 
+#include "base/boxes.h"
 #include "base/support.h"
 #include "field/computer.h"
 #include "field/network.h"
@@ -256,7 +257,7 @@ void work(Glimp *g)
 void walk_out(Glimp *g)
 {
     int s = Game::screen_size();
-    if (!Gui::boxes_overlap(g->x, g->y, glimp_w, glimp_h, 0, 0, s, s)) {
+    if (!boxes_overlap(g->x, g->y, glimp_w, glimp_h, 0, 0, s, s)) {
         // Escaped: back to the reserve, to come in again later in the level.
         Swarm::remove(g);
         Swarm::add_to_counter(ON_FIELD, -1);

@@ -1,6 +1,8 @@
 // Gui front: the game's only way to the toolkit, through one table of back-end operations.
 #pragma once
 
+#include "base/boxes.h"
+
 // Opaque handles made by the back end and kept for the life of the process.
 struct Image;
 struct PointerCursor;
@@ -109,7 +111,7 @@ void enable_pause_item(int enabled);
 void check_sound_item(int on);
 void run_event_loop();
 
-// Whether two boxes (corner, width, height) overlap; boxes that only touch do not.
-int boxes_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
+// The hit tests' overlap rule (base/boxes.h), under the front's name as well.
+using ::boxes_overlap;
 
 } // namespace Gui

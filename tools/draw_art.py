@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-# Draws every Glimpwatch picture into pixmaps/*.xpm and the cursor bitmaps into gui/gtk/cursor_bits.h.
+# Draws every Glimpwatch picture into pixmaps/*.xpm and the cursor bitmaps, with their names and
+# sizes, into gui/cursor_bitmaps.h.
 # The desktop icons (data/icons/hicolor/<n>x<n>/apps/glimpwatch.png) come from the same icon drawing.
 #
 # Run from anywhere with Debian's python (it has python3-cairo):
@@ -15,7 +16,7 @@ import cairo
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PIXMAPS = os.path.join(ROOT, 'pixmaps')
-HEADER = os.path.join(ROOT, 'gui', 'gtk', 'cursor_bits.h')
+HEADER = os.path.join(ROOT, 'gui', 'cursor_bitmaps.h')
 HICOLOR = os.path.join(ROOT, 'data', 'icons', 'hicolor')
 
 # Sizes the game measures from the pictures: keep them in step with the rules.
@@ -651,25 +652,38 @@ def c_array(name, data):
 
 
 def cursor_bitmaps():
-    """(array name, width, height, bits) for every built-in cursor bitmap."""
+    """(name, width, height, bits, mask or None) for every built-in cursor bitmap; the
+    game loads each by its name."""
     out = []
     for d in DISTROS:
-        out.append((d + '_bits', 28, 24, silhouette(EMBLEMS[d], 28, 24, DW, DH)))
-    out.append(('bucket_bits', 24, 24,
-                silhouette(draw_bucket, 24, 24, BUCKET_SIZE, BUCKET_SIZE)))
+        out.append((d, 28, 24, silhouette(EMBLEMS[d], 28, 24, DW, DH), None))
+    out.append(('bucket', 24, 24,
+                silhouette(draw_bucket, 24, 24, BUCKET_SIZE, BUCKET_SIZE), None))
     for name, art in (('hand_up', HAND_UP), ('hand_down', HAND_DOWN)):
         ink, mask = hand_bits(art)
-        out.append((name + '_bits', 16, 16, ink))
-        out.append((name + '_mask_bits', 16, 16, mask))
+        out.append((name, 16, 16, ink, mask))
     return out
 
 
 def write_cursor_header():
-    text = ['// Built-in cursor bitmaps in XBM layout; tools/draw_art.py writes this file, do not edit it.\n',
-            '#pragma once\n']
-    for name, w, h, bits in cursor_bitmaps():
+    text = ['// The built-in cursor bitmaps in XBM layout, with their names and sizes; tools/draw_art.py\n',
+            '// writes this file, do not edit it. The distro and bucket cursors are solid silhouettes;\n',
+            '// the hands have an outline mask.\n',
+            '#pragma once\n\n',
+            '#include "gui/cursors.h"\n']
+    rows = []
+    for name, w, h, bits, mask in cursor_bitmaps():
         text.append('\n')
-        text.append(c_array(name, xbm_bytes(bits, w, h)))
+        text.append(c_array(name + '_bits', xbm_bytes(bits, w, h)))
+        mask_name = 'nullptr'
+        if mask is not None:
+            mask_name = name + '_mask_bits'
+            text.append('\n')
+            text.append(c_array(mask_name, xbm_bytes(mask, w, h)))
+        rows.append('    {"%s", %d, %d, %s_bits, %s},\n' % (name, w, h, name, mask_name))
+    text.append('\nstatic const Cursors::Bitmap CURSOR_BITMAPS[] = {\n')
+    text.extend(rows)
+    text.append('};\n')
     with open(HEADER, 'w') as f:
         f.write(''.join(text))
 

@@ -2,7 +2,7 @@
 #include "gui/gtk/gtk_private.h"
 
 #include "base/support.h"
-#include "gui/gtk_common/shared.h"
+#include "gui/cursors.h"
 
 #include <vector>
 
@@ -21,9 +21,9 @@ namespace GtkGui {
 void load_cursor(const char *name, int self_masked, PointerCursor **out)
 {
     PointerCursor *pointer = static_cast<PointerCursor *>(xalloc(sizeof(PointerCursor)));
-    const GtkShared::CursorBitmap *row = &GtkShared::cursor_bitmap(name);
+    const Cursors::Bitmap *row = &Cursors::bitmap(name);
     GdkBitmap *source = bitmap(row->bits, row->width, row->height);
-    std::vector<unsigned char> mask_bits = GtkShared::cursor_mask(*row, self_masked);
+    std::vector<unsigned char> mask_bits = Cursors::mask(*row, self_masked);
     GdkBitmap *mask = bitmap(mask_bits.data(), row->width, row->height);
     pointer->cursor = gdk_cursor_new_from_pixmap(source, mask, cursor_foreground(), cursor_background(),
                                                  row->width / 2, row->height / 2);

@@ -3,7 +3,7 @@
 #include "gui/gtk3/gtk3_private.h"
 
 #include "base/support.h"
-#include "gui/gtk_common/shared.h"
+#include "gui/cursors.h"
 
 #include <vector>
 
@@ -12,8 +12,8 @@ namespace Gtk3Gui {
 void load_cursor(const char *name, int self_masked, PointerCursor **out)
 {
     PointerCursor *pointer = static_cast<PointerCursor *>(xalloc(sizeof(PointerCursor)));
-    const GtkShared::CursorBitmap &row = GtkShared::cursor_bitmap(name);
-    std::vector<unsigned char> mask = GtkShared::cursor_mask(row, self_masked);
+    const Cursors::Bitmap &row = Cursors::bitmap(name);
+    std::vector<unsigned char> mask = Cursors::mask(row, self_masked);
     int factor = scale_factor();
     cairo_surface_t *surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, row.width * factor, row.height * factor);
@@ -23,9 +23,9 @@ void load_cursor(const char *name, int self_masked, PointerCursor **out)
     // Shape pixels black, pixels only in the mask white, the rest transparent.
     for (int y = 0; y < row.height; y++) {
         for (int x = 0; x < row.width; x++) {
-            if (!GtkShared::xbm_bit(mask.data(), row.width, x, y))
+            if (!Cursors::xbm_bit(mask.data(), row.width, x, y))
                 continue;
-            double shade = GtkShared::xbm_bit(row.bits, row.width, x, y) ? 0 : 1;
+            double shade = Cursors::xbm_bit(row.bits, row.width, x, y) ? 0 : 1;
             cairo_set_source_rgb(cr, shade, shade, shade);
             cairo_rectangle(cr, x, y, 1, 1);
             cairo_fill(cr);

@@ -1,12 +1,9 @@
-// GtkShared: window, menus, canvas events, timer, cursor bitmaps and picture files of both
-// GTK back ends.
+// GtkShared: window, menus, canvas events, timer and picture files of both GTK back ends.
 #include "gui/gtk_common/shared.h"
 
 #include "base/data_dir.h"
 #include "base/support.h"
 #include "game/game.h"
-#include "gui/cursor_outline.h"
-#include "gui/gtk/cursor_bits.h"
 #include "gui/xpm_data.h"
 #include "sound/sound.h"
 
@@ -42,32 +39,6 @@ const MenuShortcut MENU_SHORTCUTS[] = {
 
 // The Sound entry's key, bare like the pause key: it only turns sound on or off.
 constexpr guint SOUND_KEY = GDK_KEY_s;
-
-// The distro and bucket cursors are solid silhouettes; the hands have an outline mask.
-const GtkShared::CursorBitmap CURSOR_BITMAPS[] = {
-    {"arch", 28, 24, arch_bits, nullptr},
-    {"bsd", 28, 24, bsd_bits, nullptr},
-    {"centos", 28, 24, centos_bits, nullptr},
-    {"debian", 28, 24, debian_bits, nullptr},
-    {"gentoo", 28, 24, gentoo_bits, nullptr},
-    {"mandriva", 28, 24, mandriva_bits, nullptr},
-    {"openbsd", 28, 24, openbsd_bits, nullptr},
-    {"slackware", 28, 24, slackware_bits, nullptr},
-    {"suse", 28, 24, suse_bits, nullptr},
-    {"ubuntu", 28, 24, ubuntu_bits, nullptr},
-    {"bucket", 24, 24, bucket_bits, nullptr},
-    {"hand_up", 16, 16, hand_up_bits, hand_up_mask_bits},
-    {"hand_down", 16, 16, hand_down_bits, hand_down_mask_bits},
-};
-
-// XBM rows are whole bytes; the arrays must hold every row of their bitmap.
-constexpr int xbm_bytes(int width, int height) { return (width + 7) / 8 * height; }
-static_assert(sizeof(arch_bits) == xbm_bytes(28, 24) && sizeof(ubuntu_bits) == xbm_bytes(28, 24),
-              "distro cursor bitmaps are 28 x 24");
-static_assert(sizeof(bucket_bits) == xbm_bytes(24, 24), "the bucket cursor is 24 x 24");
-static_assert(sizeof(hand_up_bits) == xbm_bytes(16, 16) && sizeof(hand_up_mask_bits) == xbm_bytes(16, 16) &&
-              sizeof(hand_down_bits) == xbm_bytes(16, 16) && sizeof(hand_down_mask_bits) == xbm_bytes(16, 16),
-              "the hand cursors are 16 x 16");
 
 gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
 {
@@ -221,26 +192,6 @@ void stop_timer()
 }
 
 int timer_running() { return timer_id != 0; }
-
-const CursorBitmap &cursor_bitmap(const char *name)
-{
-    for (const CursorBitmap &candidate : CURSOR_BITMAPS)
-        if (strcmp(candidate.name, name) == 0)
-            return candidate;
-    fatal("couldn't load cursor: %s", name);
-}
-
-std::vector<unsigned char> cursor_mask(const CursorBitmap &row, int self_masked)
-{
-    if (self_masked || !row.mask_bits)
-        return CursorOutline::grown_mask(row.bits, row.width, row.height);
-    return std::vector<unsigned char>(row.mask_bits, row.mask_bits + (row.width + 7) / 8 * row.height);
-}
-
-bool xbm_bit(const unsigned char *bits, int width, int x, int y)
-{
-    return (bits[y * ((width + 7) / 8) + x / 8] >> (x % 8)) & 1;
-}
 
 std::string picture_path(const char *name) { return std::string(DataDir::path()) + "/pixmaps/" + name + ".xpm"; }
 

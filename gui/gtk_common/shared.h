@@ -49,23 +49,6 @@ constexpr void fill_shared_slots(GuiMethods &m)
     m.run_event_loop = gtk_main;
 }
 
-// A built-in cursor bitmap in XBM layout (rows of whole bytes, least significant bit first).
-struct CursorBitmap {
-    const char *name;
-    int width;
-    int height;
-    const unsigned char *bits;
-    const unsigned char *mask_bits; // null: the cursor is only ever its own mask
-};
-// The bitmap called name (compared exactly); a name without one is fatal.
-const CursorBitmap &cursor_bitmap(const char *name);
-// The mask a cursor is made with: a self-masked silhouette (a row without a mask of its own
-// counts as one) gets its bitmap grown by a pixel, a white rim around the black shape that
-// keeps it visible over the dark screen of an infected computer; the others their own mask.
-std::vector<unsigned char> cursor_mask(const CursorBitmap &row, int self_masked);
-// Whether pixel (x, y) of an XBM bitmap of that width is set.
-bool xbm_bit(const unsigned char *bits, int width, int x, int y);
-
 // <data dir>/pixmaps/<name>.xpm
 std::string picture_path(const char *name);
 // The picture file at path as the toolkit's pixels, read and checked with XpmData first; a

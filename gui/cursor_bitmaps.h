@@ -1,5 +1,9 @@
-// Built-in cursor bitmaps in XBM layout; tools/draw_art.py writes this file, do not edit it.
+// The built-in cursor bitmaps in XBM layout, with their names and sizes; tools/draw_art.py
+// writes this file, do not edit it. The distro and bucket cursors are solid silhouettes;
+// the hands have an outline mask.
 #pragma once
+
+#include "gui/cursors.h"
 
 static const unsigned char arch_bits[96] = {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x60, 0x00, 0x00, 0x00, 0xf0, 0x00, 0x00,
@@ -128,3 +132,19 @@ static const unsigned char hand_down_mask_bits[32] = {
     0x80, 0x00, 0x82, 0x20, 0x84, 0x10, 0x00, 0x00, 0xf0, 0x0f, 0xf8, 0x1f,
     0xf8, 0x1f, 0xfb, 0xdf, 0xf8, 0x1f, 0xf8, 0x1f, 0xf8, 0x1f, 0xf0, 0x0f,
     0xe0, 0x07, 0xe0, 0x07, 0xe0, 0x07, 0xe0, 0x07};
+
+static const Cursors::Bitmap CURSOR_BITMAPS[] = {
+    {"arch", 28, 24, arch_bits, nullptr},
+    {"bsd", 28, 24, bsd_bits, nullptr},
+    {"centos", 28, 24, centos_bits, nullptr},
+    {"debian", 28, 24, debian_bits, nullptr},
+    {"gentoo", 28, 24, gentoo_bits, nullptr},
+    {"mandriva", 28, 24, mandriva_bits, nullptr},
+    {"openbsd", 28, 24, openbsd_bits, nullptr},
+    {"slackware", 28, 24, slackware_bits, nullptr},
+    {"suse", 28, 24, suse_bits, nullptr},
+    {"ubuntu", 28, 24, ubuntu_bits, nullptr},
+    {"bucket", 24, 24, bucket_bits, nullptr},
+    {"hand_up", 16, 16, hand_up_bits, hand_up_mask_bits},
+    {"hand_down", 16, 16, hand_down_bits, hand_down_mask_bits},
+};

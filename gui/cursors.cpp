@@ -1,0 +1,33 @@
+// Cursors: the table that tools/draw_art.py writes, looked up by name, and the masks.
+#include "gui/cursors.h"
+
+#include "base/fatal.h"
+#include "gui/cursor_bitmaps.h"
+#include "gui/cursor_outline.h"
+
+#include <cstring>
+
+namespace Cursors {
+
+const Bitmap &bitmap(const char *name)
+{
+    for (const Bitmap &candidate : CURSOR_BITMAPS)
+        if (strcmp(candidate.name, name) == 0)
+            return candidate;
+    fatal("couldn't load cursor: %s", name);
+}
+
+std::vector<unsigned char> mask(const Bitmap &row, int self_masked)
+{
+    if (self_masked || !row.mask_bits)
+        return CursorOutline::grown_mask(row.bits, row.width, row.height);
+    return std::vector<unsigned char>(row.mask_bits,
+                                      row.mask_bits + (row.width + 7) / 8 * row.height);
+}
+
+bool xbm_bit(const unsigned char *bits, int width, int x, int y)
+{
+    return (bits[y * ((width + 7) / 8) + x / 8] >> (x % 8)) & 1;
+}
+
+} // namespace Cursors

@@ -1,11 +1,9 @@
 // DataDir: the installed data directory, or the working directory when it is not there.
 #include "base/data_dir.h"
 
-#include <sys/stat.h>
+#include "base/install_paths.h"
 
-#ifndef GLIMPWATCH_DATA_DIR
-#define GLIMPWATCH_DATA_DIR "/usr/local/share/glimpwatch"
-#endif
+#include <sys/stat.h>
 
 namespace DataDir {
 
@@ -15,7 +13,7 @@ const char *path()
     // game comes from below the working directory.
     static const char *const dir = [] {
         struct stat info;
-        return stat(GLIMPWATCH_DATA_DIR, &info) == 0 ? GLIMPWATCH_DATA_DIR : ".";
+        return stat(InstallPaths::DATA_DIR, &info) == 0 ? InstallPaths::DATA_DIR : ".";
     }();
     return dir;
 }

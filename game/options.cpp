@@ -2,6 +2,7 @@
 #include "game/options.h"
 
 #include "base/support.h"
+#include "game/version.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +18,10 @@ constexpr int MAX_SCREEN_SIZE = 4000;
 
 } // namespace
 
-const char VERSION_TEXT[] = "Glimpwatch version 1.0\n\n";
+const char VERSION_TEXT[] = "Glimpwatch version " GLIMPWATCH_VERSION "\n\n";
 
 const char HELP_TEXT[] =
-    "Glimpwatch version 1.0\n"
+    "Glimpwatch version " GLIMPWATCH_VERSION "\n"
     "Options:\n"
     "-l <n>\tStart at level n.\n"
     "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"

@@ -1,6 +1,7 @@
 // High scores: the table's rules, the reader of its two line layouts, and the dialog text.
 #include "scores/high_scores.h"
 
+#include "base/install_paths.h"
 #include "base/player_data.h"
 #include "scores/high_scores_testing.h"
 #include "scores/player_name.h"
@@ -14,9 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#ifndef GLIMPWATCH_SCORE_FILE
-#define GLIMPWATCH_SCORE_FILE "/usr/local/share/glimpwatch/scores/games/glimpwatch.scores"
-#endif
 
 // How long a save waits for another game to finish its own; the game stands still
 // meanwhile. Quitting waits longer, as it is the run's last chance.
@@ -29,7 +27,7 @@ constexpr size_t REASON_MAX = 60;
 
 namespace {
 HighScoreEntry table[HIGH_SCORE_COUNT];
-const char *file_path = GLIMPWATCH_SCORE_FILE;
+const char *file_path = InstallPaths::SCORE_FILE;
 std::string test_path;   // a test's own file, kept here so that its text outlives the test's
 // The table of this run is chosen at its first read or save (or by a test), so that a run
 // never moves its scores from one table to another; own_path is the player's own table
@@ -460,7 +458,7 @@ const HighScoreEntry &entry(int index) { return table[index]; }
 const char *path() { return file_path; }
 void set_path_for_tests(const char *p)
 {
-    test_path = p ? p : GLIMPWATCH_SCORE_FILE;
+    test_path = p ? p : InstallPaths::SCORE_FILE;
     file_path = test_path.c_str();
     own_path.clear();
     path_chosen = p != nullptr;
@@ -481,7 +479,7 @@ void set_lock_wait_for_tests(int ms, int quit_ms)
 void reset_for_tests()
 {
     // The lock file a test's save left beside its own score file goes with it.
-    if (strcmp(file_path, GLIMPWATCH_SCORE_FILE) != 0)
+    if (strcmp(file_path, InstallPaths::SCORE_FILE) != 0)
         unlink(ScoreFile::lock_path(file_path).c_str());
     memset(table, 0, sizeof table);
     pending_count = 0;
@@ -489,7 +487,7 @@ void reset_for_tests()
     quit_lock_wait_ms = QUIT_LOCK_WAIT_MS;
     not_saved.clear();
     not_saved_told = false;
-    file_path = GLIMPWATCH_SCORE_FILE;
+    file_path = InstallPaths::SCORE_FILE;
     own_path.clear();
     path_chosen = false;
 }

@@ -2,8 +2,6 @@
 // high-score table, which it names itself.
 #include "scores/score_helper.h"
 
-#ifndef GLIMPWATCH_SCORE_FILE
-#define GLIMPWATCH_SCORE_FILE "/var/games/glimpwatch/glimpwatch.scores"
-#endif
+#include "base/install_paths.h"
 
-int main(int argc, char **argv) { return ScoreHelper::main(argc, argv, GLIMPWATCH_SCORE_FILE); }
+int main(int argc, char **argv) { return ScoreHelper::main(argc, argv, InstallPaths::SCORE_FILE); }

@@ -2,6 +2,7 @@
 // the table it prints and the one line it says when it refuses.
 #include "scores/shared_table.h"
 
+#include "base/install_paths.h"
 #include "scores/shared_table_testing.h"
 
 #include <cerrno>
@@ -16,12 +17,9 @@
 #include <unistd.h>
 #include <vector>
 
-#ifndef GLIMPWATCH_SCORE_HELPER
-#define GLIMPWATCH_SCORE_HELPER ""
-#endif
 
 namespace {
-std::string helper_path = GLIMPWATCH_SCORE_HELPER;
+std::string helper_path = InstallPaths::SCORE_HELPER;
 std::string helper_extra;   // a test helper's first argument
 } // namespace
 
@@ -196,7 +194,7 @@ bool add(const char *name, int level, int score, std::string &table, std::string
 
 void set_helper_for_tests(const char *path, const char *extra)
 {
-    helper_path = path ? path : GLIMPWATCH_SCORE_HELPER;
+    helper_path = path ? path : InstallPaths::SCORE_HELPER;
     helper_extra = path && extra ? extra : "";
 }
 

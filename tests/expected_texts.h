@@ -2,10 +2,12 @@
 // end-to-end checks hold it to these.
 #pragma once
 
+#include "game/version.h"
+
 namespace ExpectedTexts {
 
-inline constexpr const char VERSION[] = "Glimpwatch version 1.0\n\n";
-inline constexpr const char HELP[] = "Glimpwatch version 1.0\n"
+inline constexpr const char VERSION[] = "Glimpwatch version " GLIMPWATCH_VERSION "\n\n";
+inline constexpr const char HELP[] = "Glimpwatch version " GLIMPWATCH_VERSION "\n"
                                      "Options:\n"
                                      "-l <n>\tStart at level n.\n"
                                      "--gui <gui> \tUse a specific gui (athena, motif, gtk)\n"

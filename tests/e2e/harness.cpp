@@ -1,5 +1,7 @@
 // End-to-end harness: Xvfb, child processes, window lookup, captures and XTest input.
 #include "tests/e2e/harness.h"
+
+#include "base/install_paths.h"
 #include "tests/xpm_file.h"
 
 // GoogleTest before Xlib, whose macros would spoil its headers.
@@ -217,7 +219,7 @@ std::string artifacts_dir()
     return dir;
 }
 
-std::string score_file() { return GLIMPWATCH_SCORE_FILE; }
+std::string score_file() { return InstallPaths::SCORE_FILE; }
 
 std::string read_file(const std::string &path, bool *exists)
 {

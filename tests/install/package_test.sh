@@ -18,9 +18,16 @@ work=$(cd "$2" && pwd)
 logs=$work/logs
 
 package=glimpwatch
-helper=/usr/lib/games/glimpwatch/glimpwatch-score
-scores=/var/games/glimpwatch
-table=$scores/glimpwatch.scores
+# The package's places and group, as debian/rules gives them to the build and the
+# maintainer scripts.
+debian_path() { sed -n "s/^$1 *= *//p" "$source_dir/debian/paths.mk"; }
+program=$(debian_path bindir)/glimpwatch
+data_dir=$(debian_path data_dir)
+helper=$(debian_path score_helper)
+table=$(debian_path score_file)
+group=$(debian_path score_group)
+scores=$(dirname "$table")
+table_name=$(basename "$table")
 lock=$table.lock
 spare=$table.new
 users=(glimpwatch-test1 glimpwatch-test2)
@@ -148,14 +155,14 @@ obj=$(ls -d "$src"/obj-*)
 run_logged "$logs/cmake-install.log" cmake -S "$src" -B "$obj" -DGLIMPWATCH_INSTALL_SCORE_FILES=ON
 run_logged "$logs/cmake-install.log" env DESTDIR="$work/stage" cmake --install "$obj"
 stage=$work/stage
-expect_owner_mode "$stage$helper" "root:games 2755"
-expect_owner_mode "$stage$scores" "root:games 2775"
-expect_owner_mode "$stage$table" "root:games 664"
-expect_owner_mode "$stage$spare" "root:games 664"
-expect_owner_mode "$stage$lock" "root:games 660"
+expect_owner_mode "$stage$helper" "root:$group 2755"
+expect_owner_mode "$stage$scores" "root:$group 2775"
+expect_owner_mode "$stage$table" "root:$group 664"
+expect_owner_mode "$stage$spare" "root:$group 664"
+expect_owner_mode "$stage$lock" "root:$group 660"
 expect_table "$stage$table"
 [ ! -s "$stage$spare" ] && [ ! -s "$stage$lock" ] || fail "the spare or the lock is not empty"
-[ ! -e "$stage/usr/share/games/glimpwatch/glimpwatch.scores.empty" ] ||
+[ ! -e "$stage$data_dir/glimpwatch.scores.empty" ] ||
     fail "the install made the score files and installed the packagers' fresh table too"
 rm -rf "$stage"
 
@@ -172,20 +179,20 @@ echo "lintian: clean ($(grep -c '^[IPX]: ' "$logs/lintian.log" || true) informat
 step "install the package"
 installed=yes
 dpkg_retry dpkg -i "$deb"
-expect_owner_mode /usr/games/glimpwatch "root:root 755"
-expect_owner_mode "$helper" "root:games 2755"
-expect_owner_mode "$scores" "root:games 2775"
-expect_owner_mode "$table" "root:games 664"
-expect_owner_mode "$spare" "root:games 664"
+expect_owner_mode "$program" "root:root 755"
+expect_owner_mode "$helper" "root:$group 2755"
+expect_owner_mode "$scores" "root:$group 2775"
+expect_owner_mode "$table" "root:$group 664"
+expect_owner_mode "$spare" "root:$group 664"
 # Not even readable by others: a player who could open it could hold the lock for ever.
-expect_owner_mode "$lock" "root:games 660"
-for file in /usr/share/games/glimpwatch/pixmaps/logo.xpm /usr/share/games/glimpwatch/sounds/whack.wav \
+expect_owner_mode "$lock" "root:$group 660"
+for file in "$data_dir/pixmaps/logo.xpm" "$data_dir/sounds/whack.wav" \
     /usr/share/man/man6/glimpwatch.6.gz \
     /usr/share/applications/glimpwatch.desktop /usr/share/icons/hicolor/48x48/apps/glimpwatch.png \
     /usr/share/metainfo/io.github.glimpwatch.Glimpwatch.metainfo.xml; do
     expect_owner_mode "$file" "root:root 644"
 done
-[ "$(dpkg-statoverride --list "$helper")" = "root games 2755 $helper" ] || fail "no statoverride for $helper"
+[ "$(dpkg-statoverride --list "$helper")" = "root $group 2755 $helper" ] || fail "no statoverride for $helper"
 "$helper" --show >"$logs/show.out" || fail "the helper does not show the fresh table"
 expect_table "$logs/show.out"
 
@@ -209,7 +216,7 @@ step "each user plays a game and enters a score that persists"
 play_dir=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-play.XXXXXX")
 chmod 0755 "$play_dir"
 start_xvfb "$work/display" "$logs/xvfb.log"
-game_program=/usr/games/glimpwatch
+game_program=$program
 # Every other entry scores -1, so a lost game's score of 0 enters the table. Written in
 # place by root: the file stays root's.
 {
@@ -237,10 +244,10 @@ expect_table "$table" "Keeper 7 900" "Alice 1 0" "Bob 1 0" \
     "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1" \
     "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1"
 # The table is still root's: no player ever owns it, or they could edit it.
-expect_owner_mode "$table" "root:games 664"
-expect_owner_mode "$spare" "root:games 664"
-expect_owner_mode "$scores" "root:games 2775"
-[ "$(ls -A "$scores" | sort | tr '\n' ' ')" = "glimpwatch.scores glimpwatch.scores.lock glimpwatch.scores.new " ] ||
+expect_owner_mode "$table" "root:$group 664"
+expect_owner_mode "$spare" "root:$group 664"
+expect_owner_mode "$scores" "root:$group 2775"
+[ "$(ls -A "$scores" | sort | tr '\n' ' ')" = "$table_name $table_name.lock $table_name.new " ] ||
     fail "the score directory holds other files: $(ls -A "$scores")"
 stop_games_and_xvfb
 
@@ -325,7 +332,7 @@ swap_out() {
 }
 printf 'planted\n' >"$work/target"
 chmod 0666 "$work/target"
-for name in glimpwatch.scores glimpwatch.scores.lock glimpwatch.scores.new; do
+for name in "$table_name" "$table_name.lock" "$table_name.new"; do
     for kind in "link:$work/target" "dangling:$work/missing" directory; do
         swap_in "$name" "$kind"
         rm -f "$work/table.before"
@@ -348,8 +355,8 @@ done
 if mkdir -p "$work/full" && mount -t tmpfs -o size=64k,mode=2775 tmpfs "$work/full" 2>/dev/null; then
     mounted=$work/full
     cp -p "$table" "$lock" "$work/full/"
-    install -m 0664 -o root -g games /dev/null "$work/full/glimpwatch.scores.new"
-    chgrp games "$work/full"
+    install -m 0664 -o root -g "$group" /dev/null "$work/full/$table_name.new"
+    chgrp "$group" "$work/full"
     cp -p "$table" "$work/table.full"
     mount --bind "$work/full" "$scores"
     mounted="$scores $work/full"
@@ -421,7 +428,7 @@ done
 [ "$broken" -eq 0 ] || fail "$broken kills left a broken table"
 as_user "$user" "$helper" --add After 3 3000 </dev/null >/dev/null || fail "no save after the kills"
 head -n 1 "$table" | grep -q '^After  *3 3000$' || fail "the save after the kills is missing"
-expect_owner_mode "$table" "root:games 664"
+expect_owner_mode "$table" "root:$group 664"
 echo "40 helpers killed while saving: every table whole"
 
 # ----------------------------------------------------------------------------- upgrade, purge
@@ -429,10 +436,10 @@ step "reinstalling keeps the table; purging removes it"
 cp -p "$table" "$work/table.before"
 dpkg_retry dpkg -i "$deb"
 cmp -s "$table" "$work/table.before" || fail "reinstalling the package changed the table"
-expect_owner_mode "$helper" "root:games 2755"
+expect_owner_mode "$helper" "root:$group 2755"
 dpkg_retry dpkg --purge "$package"
 installed=""
-for path in "$scores" /usr/games/glimpwatch "$helper" /usr/share/games/glimpwatch; do
+for path in "$scores" "$program" "$helper" "$data_dir"; do
     [ ! -e "$path" ] || fail "the purge left $path"
 done
 dpkg-statoverride --list | grep -q glimpwatch && fail "the purge left a statoverride"

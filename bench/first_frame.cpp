@@ -6,6 +6,8 @@
 // becomes viewable, "first frame" the moment its canvas is cleared white with the logo in the
 // middle. The game is then ended with SIGTERM. Needs DISPLAY; prints one line per run and the
 // medians.
+#include "gui/title.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -29,7 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char MAIN_TITLE[] = "Glimpwatch - An Ombrax Modification";
 constexpr int POLL_US = 1000;
 constexpr double TIMEOUT_MS = 20000;
 
@@ -48,8 +49,8 @@ bool has_main_title(Window w)
     if (XGetWindowProperty(display, w, XA_WM_NAME, 0, 256, False, AnyPropertyType, &type,
                            &format, &count, &after, &data) != Success || !data)
         return false;
-    bool same = format == 8 && count == strlen(MAIN_TITLE) &&
-                memcmp(data, MAIN_TITLE, count) == 0;
+    bool same = format == 8 && count == strlen(Gui::MAIN_TITLE) &&
+                memcmp(data, Gui::MAIN_TITLE, count) == 0;
     XFree(data);
     return same;
 }

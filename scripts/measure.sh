@@ -26,7 +26,7 @@ play_seconds=${PLAY_SECONDS:-10}
 startup_sizes=${STARTUP_SIZES:-400 4000}
 startup_runs=${STARTUP_RUNS:-10}
 bench_repetitions=${BENCH_REPETITIONS:-10}
-title="Glimpwatch - An Ombrax Modification"
+title=$(sed -n 's/.*MAIN_TITLE\[\] = "\(.*\)";/\1/p' gui/title.h)
 
 # No data directory, so the game reads ./pixmaps; the score file stays in the build tree
 # (the game is ended with a signal, so it never writes it anyway).

@@ -4,6 +4,7 @@
 #include "base/data_dir.h"
 #include "base/support.h"
 #include "game/game.h"
+#include "gui/title.h"
 #include "gui/xpm_data.h"
 #include "sound/sound.h"
 
@@ -133,11 +134,9 @@ void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
 
 namespace GtkShared {
 
-const char *const MAIN_TITLE = "Glimpwatch - An Ombrax Modification";
-
 void connect_main_window(GtkWidget *toplevel)
 {
-    gtk_window_set_title(GTK_WINDOW(toplevel), MAIN_TITLE);
+    gtk_window_set_title(GTK_WINDOW(toplevel), Gui::MAIN_TITLE);
     g_signal_connect(toplevel, "delete-event", G_CALLBACK(on_window_delete), nullptr);
 }
 

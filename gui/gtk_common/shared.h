@@ -12,8 +12,6 @@
 
 namespace GtkShared {
 
-extern const char *const MAIN_TITLE;
-
 // Titles the top-level window and makes its close request quit the game.
 void connect_main_window(GtkWidget *toplevel);
 // The menu bar with its "Game" and "Info" menus and their shortcuts (the Game menu ends

@@ -50,7 +50,6 @@ std::string display_name_;
 int ignored_x_errors = 0;
 } // namespace
 
-const char *const MAIN_TITLE = "Glimpwatch - An Ombrax Modification";
 const char *const TOOLKIT = GLIMPWATCH_TOOLKIT;
 
 bool toolkit_is_gtk3() { return std::strcmp(TOOLKIT, "gtk3") == 0; }

@@ -1,6 +1,8 @@
 // End-to-end harness: a private Xvfb, the game as a child process, X captures and XTest input.
 #pragma once
 
+#include "gui/title.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,7 +24,7 @@ constexpr int EXIT_TIMEOUT_MS = 20000;
 constexpr int UI_TIMEOUT_MS = 10000;
 
 // The title of the game's main window.
-extern const char *const MAIN_TITLE;
+using Gui::MAIN_TITLE;
 
 // The toolkit of the program under test ("gtk2" or "gtk3"), as it was built.
 extern const char *const TOOLKIT;

@@ -4,7 +4,8 @@
 # play_dir (the working directory), play_home (HOME) and as_player (a command prefix that
 # runs as the player, or empty).
 
-main_title="Glimpwatch - An Ombrax Modification"
+# The game's window is found by its title.
+main_title=$(sed -n 's/.*MAIN_TITLE\[\] = "\(.*\)";/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../../gui/title.h")
 empty_line="Anonymous            0 0"
 xvfb_pid=""
 game_pid=""

@@ -90,6 +90,7 @@ void prepare(const Painter *p, int field_size, bool window_first)
     paused_view = false;
     text_known = false;
     Damage::prepare(damage, size, size);
+    Damage::clear(damage.composing);
     if (full || !window_first)
         make_canvas();
 }

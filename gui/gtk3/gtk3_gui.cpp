@@ -209,15 +209,8 @@ void set_line_style(cairo_t *cr)
 Damage::Box lay_out_text(const char *text, int length)
 {
     pango_layout_set_text(status_layout, text, length);
-    // The box of the ink and of the line's full height, one pixel wider for antialiasing.
-    PangoRectangle ink, logical;
-    pango_layout_get_pixel_extents(status_layout, &ink, &logical);
-    int left = std::min(ink.x, logical.x) - 1;
-    int right = std::max(ink.x + ink.width, logical.x + logical.width) + 1;
-    int top = std::min(ink.y, logical.y) - 1;
-    int bottom = std::max(ink.y + ink.height, logical.y + logical.height) + 1;
     status_baseline = StatusText::baseline(status_layout);
-    return {left, top - status_baseline, right - left, bottom - top};
+    return StatusText::box(status_layout);
 }
 
 bool fit_text_surface(TextSurface &t, cairo_surface_t *like, const Damage::Box &box)

@@ -57,22 +57,9 @@ void paint_text(int, int) { redrawn.calls++; }
 void copy_to_window(const Damage::Box *, int) {}
 void show_paused_view() {}
 
-constexpr Painter make_painter()
-{
-    Painter p{};
-    p.make_canvas = make_canvas;
-    p.set_clip = set_clip;
-    p.fill_white = fill_white;
-    p.draw_picture = paint_picture;
-    p.draw_line = paint_line;
-    p.set_text = set_text;
-    p.draw_text = paint_text;
-    p.copy_to_window = copy_to_window;
-    p.show_paused_view = show_paused_view;
-    return p;
-}
-
-constexpr Painter PAINTER = make_painter();
+// In the order of gui/painter.h.
+constexpr Painter PAINTER = {make_canvas, set_clip,   fill_white,     paint_picture,   paint_line,
+                             set_text,    paint_text, copy_to_window, show_paused_view};
 
 void set_cursor(PointerCursor *) {}
 

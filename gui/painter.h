@@ -7,6 +7,8 @@
 
 struct Image;
 
+// Back ends write their tables in this order. Every slot has a type of its own but the
+// first and the last, so a table out of order does not compile.
 struct Painter {
     // Makes the off-screen canvas, a square of the field's size; from now on the painter
     // draws there and no longer on the window. Called once, or never when the back end

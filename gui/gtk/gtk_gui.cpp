@@ -143,22 +143,9 @@ void show_paused_view()
                       canvas_size);
 }
 
-constexpr Painter make_painter()
-{
-    Painter p{};
-    p.make_canvas = make_canvas;
-    p.set_clip = set_clip;
-    p.fill_white = fill_white;
-    p.draw_picture = draw_picture;
-    p.draw_line = draw_line;
-    p.set_text = set_text;
-    p.draw_text = draw_text;
-    p.copy_to_window = copy_to_window;
-    p.show_paused_view = show_paused_view;
-    return p;
-}
-
-constexpr Painter PAINTER = make_painter();
+// In the order of gui/painter.h.
+constexpr Painter PAINTER = {make_canvas, set_clip,  fill_white,     draw_picture,    draw_line,
+                             set_text,    draw_text, copy_to_window, show_paused_view};
 
 } // namespace
 
@@ -168,15 +155,7 @@ void build_main_window(int size)
 {
     canvas_size = size;
     GtkWidget *toplevel = GtkShared::main_window();
-    GtkWidget *box = gtk_vbox_new(FALSE, 0);
-    gtk_container_add(GTK_CONTAINER(toplevel), box);
-
-    gtk_box_pack_start(GTK_BOX(box), GtkShared::menu_bar(toplevel), FALSE, FALSE, 0);
-
-    canvas = gtk_drawing_area_new();
-    gtk_drawing_area_size(GTK_DRAWING_AREA(canvas), size, size);
-    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
-    GtkShared::connect_canvas(canvas);
+    canvas = GtkShared::fill_main_window(size);
     g_signal_connect(canvas, "expose-event", G_CALLBACK(on_expose), nullptr);
     // The canvas is its own buffer: an expose copies from it (or, before it exists, redraws
     // the frame) over the whole window, so GTK need neither clear the window first nor

@@ -99,27 +99,15 @@ void show_paused_view() { gtk_widget_queue_draw(Gtk3Gui::canvas_widget()); }
 void adopt(Image *) {}
 void release(Image *) {}
 
-constexpr Gtk3Painter make_painter(bool copied_by_x_server)
+// In the order of gtk3_private.h and gui/painter.h.
+constexpr Gtk3Painter painter_copying_with(void (*copy)(const Damage::Box *, int))
 {
-    Gtk3Painter p{};
-    p.painter.make_canvas = make_canvas;
-    p.painter.set_clip = set_clip;
-    p.painter.fill_white = fill_white;
-    p.painter.draw_picture = draw_picture;
-    p.painter.draw_line = draw_line;
-    p.painter.set_text = set_text;
-    p.painter.draw_text = draw_text;
-    p.painter.copy_to_window = copied_by_x_server ? X11Painter::copy_canvas : copy_to_window;
-    p.painter.show_paused_view = show_paused_view;
-    p.window_first = false;
-    p.adopt = adopt;
-    p.release = release;
-    p.canvas_remade = new_cr;
-    return p;
+    return {{make_canvas, set_clip, fill_white, draw_picture, draw_line, set_text, draw_text, copy, show_paused_view},
+            false, adopt, release, new_cr};
 }
 
-constexpr Gtk3Painter PAINTER = make_painter(false);
-constexpr Gtk3Painter PAINTER_X_COPY = make_painter(true);
+constexpr Gtk3Painter PAINTER = painter_copying_with(copy_to_window);
+constexpr Gtk3Painter PAINTER_X_COPY = painter_copying_with(X11Painter::copy_canvas);
 
 } // namespace
 

@@ -249,14 +249,7 @@ void build_main_window(int field_size)
 {
     size = field_size;
     GtkWidget *toplevel = GtkShared::main_window();
-    GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_container_add(GTK_CONTAINER(toplevel), box);
-    gtk_box_pack_start(GTK_BOX(box), GtkShared::menu_bar(toplevel), FALSE, FALSE, 0);
-
-    canvas = gtk_drawing_area_new();
-    gtk_widget_set_size_request(canvas, size, size);
-    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
-    GtkShared::connect_canvas(canvas);
+    canvas = GtkShared::fill_main_window(size);
     g_signal_connect(canvas, "draw", G_CALLBACK(on_draw), nullptr);
     g_signal_connect(canvas, "notify::scale-factor", G_CALLBACK(on_scale_changed), nullptr);
 

@@ -165,26 +165,10 @@ void release(Image *image)
     image->picture = 0;
 }
 
-constexpr Gtk3Painter make_painter()
-{
-    Gtk3Painter p{};
-    p.painter.make_canvas = make_canvas;
-    p.painter.set_clip = set_clip;
-    p.painter.fill_white = fill_white;
-    p.painter.draw_picture = draw_picture;
-    p.painter.draw_line = draw_line;
-    p.painter.set_text = set_text;
-    p.painter.draw_text = draw_text;
-    p.painter.copy_to_window = copy_to_window;
-    p.painter.show_paused_view = show_paused_view;
-    p.window_first = true;
-    p.adopt = adopt;
-    p.release = release;
-    p.canvas_remade = aim_at_canvas;
-    return p;
-}
-
-constexpr Gtk3Painter PAINTER = make_painter();
+// In the order of gtk3_private.h and gui/painter.h.
+constexpr Gtk3Painter PAINTER = {{make_canvas, set_clip, fill_white, draw_picture, draw_line, set_text, draw_text,
+                                  copy_to_window, show_paused_view},
+                                 true, adopt, release, aim_at_canvas};
 
 } // namespace
 

@@ -215,14 +215,27 @@ GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const G
     return GdkRectangle{x, y, dw, dh};
 }
 
-GtkWidget *menu_bar(GtkWidget *toplevel)
+GtkWidget *fill_main_window(int size)
 {
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(toplevel), box);
     GtkAccelGroup *accels = gtk_accel_group_new();
     gtk_window_add_accel_group(GTK_WINDOW(toplevel), accels);
     GtkWidget *bar = gtk_menu_bar_new();
     add_sound_item(add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT), accels);
     add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
-    return bar;
+    gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+
+    GtkWidget *canvas = gtk_drawing_area_new();
+    gtk_widget_set_size_request(canvas, size, size);
+    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
+    g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
+    g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
+    g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
+    g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
+    gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                      GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
+    return canvas;
 }
 
 void enable_pause_item(int enabled)
@@ -239,16 +252,6 @@ void check_sound_item(int on)
     g_signal_handlers_block_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(sound_item), on ? TRUE : FALSE);
     g_signal_handlers_unblock_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
-}
-
-void connect_canvas(GtkWidget *canvas)
-{
-    g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
-    g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
-    g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
-    g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
-    gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                      GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
 }
 
 void start_timer(int period_ms)

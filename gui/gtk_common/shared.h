@@ -20,14 +20,13 @@ void install(const GuiMethods **out);
 // window, titled, whose close request quits the game.
 void open(int *argc, char **argv);
 GtkWidget *main_window();
-// The menu bar with its "Game" and "Info" menus and their shortcuts (the Game menu ends
-// with the Sound entry), added to the window.
-GtkWidget *menu_bar(GtkWidget *toplevel);
+// Fills the main window: the menu bar with its "Game" and "Info" menus and their shortcuts
+// (the Game menu ends with the Sound entry), and below it the canvas, size x size, whose
+// presses, releases and crossings go to the Gui front. Returns the canvas.
+GtkWidget *fill_main_window(int size);
 // Menu slots.
 void enable_pause_item(int enabled);
 void check_sound_item(int on);
-// Hands the canvas's button presses, releases and crossings up to the game.
-void connect_canvas(GtkWidget *canvas);
 
 // Timer slots.
 void start_timer(int period_ms);

@@ -255,16 +255,25 @@ void build_main_window(int field_size)
 
     // The window keeps the size it was shown with.
     gtk_window_set_resizable(GTK_WINDOW(toplevel), FALSE);
-    // GTK paints the window once the event loop runs, after the pictures are loaded; until
-    // then the display fills it white (as the first frame is) rather than leaving it black.
     gtk_widget_realize(toplevel);
+    bool x11 = false;
+#ifdef GDK_WINDOWING_X11
+    x11 = GDK_IS_X11_DISPLAY(gtk_widget_get_display(toplevel));
+#endif
+    // On X11 GTK paints the window once the event loop runs, after the pictures are loaded;
+    // until then the X server fills it white (as the first frame is) rather than leaving it
+    // black. Under Wayland the window's surface holds its shadow too, which must stay clear.
     const GdkRGBA white = {1, 1, 1, 1};
-    gdk_window_set_background_rgba(gtk_widget_get_window(toplevel), &white);
+    if (x11)
+        gdk_window_set_background_rgba(gtk_widget_get_window(toplevel), &white);
     trap_display_errors();
     gtk_widget_show_all(toplevel);
-    // The sizes are settled now rather than when the event loop first runs, so that the
-    // first frame can be drawn in its place on the window before that.
-    gtk_container_check_resize(GTK_CONTAINER(toplevel));
+    // On X11 the sizes are settled now rather than when the event loop first runs, so that
+    // the first frame can be drawn in its place on the window before that. Under Wayland,
+    // where nothing is drawn on the window before GTK paints it, settling them before the
+    // compositor has configured the window gives it a wrong size: part of it is cut off.
+    if (x11)
+        gtk_container_check_resize(GTK_CONTAINER(toplevel));
     if (display_error_since_trap())
         Gtk3Gui::field_too_large();
 }

@@ -6,6 +6,13 @@
 
 namespace {
 std::atomic<long> count{0};
+std::atomic<int> paused{0};
+
+void counted()
+{
+    if (paused.load(std::memory_order_relaxed) == 0)
+        count.fetch_add(1, std::memory_order_relaxed);
+}
 } // namespace
 
 // glibc's allocator under its internal names; defining malloc here replaces it for the
@@ -19,19 +26,19 @@ void __libc_free(void *block);
 
 void *malloc(size_t size) noexcept
 {
-    count.fetch_add(1, std::memory_order_relaxed);
+    counted();
     return __libc_malloc(size);
 }
 
 void *calloc(size_t n, size_t size) noexcept
 {
-    count.fetch_add(1, std::memory_order_relaxed);
+    counted();
     return __libc_calloc(n, size);
 }
 
 void *realloc(void *block, size_t size) noexcept
 {
-    count.fetch_add(1, std::memory_order_relaxed);
+    counted();
     return __libc_realloc(block, size);
 }
 
@@ -41,5 +48,8 @@ void free(void *block) noexcept { __libc_free(block); }
 namespace AllocCount {
 
 long allocations() { return count.load(std::memory_order_relaxed); }
+
+NotCounted::NotCounted() { paused.fetch_add(1, std::memory_order_relaxed); }
+NotCounted::~NotCounted() { paused.fetch_sub(1, std::memory_order_relaxed); }
 
 } // namespace AllocCount

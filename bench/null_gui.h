@@ -1,12 +1,9 @@
-// A null back end for the benchmarks: every operation does nothing, pictures have the sizes
-// of the committed artwork, read from the XPM headers.
+// A null back end for the benchmarks: the game alone, or the real drawing layer over a
+// painter that draws nothing; pictures have the sizes of the committed artwork, read from the XPM headers, and
+// texts the boxes of the status line's real font.
 #pragma once
 
 #include "gui/gui.h"
-
-namespace Damage {
-struct Frame;
-}
 
 struct Image {
     int width;
@@ -20,9 +17,24 @@ struct PointerCursor {
 namespace NullGui {
 
 void install(const GuiMethods **out);
-// Calls that would have reached the screen so far: blits, lines and texts.
+// Calls that the game made to draw so far: blits, lines and texts.
 long draw_calls();
-// From now on every frame's calls are recorded into the frame (null: no longer).
-void record_frames(Damage::Frame *frame);
+// The field is size x size from now on (the canvas is prepared anew).
+void resize(int size);
+// Off (the start): the game's calls are only counted, so a benchmark times the game alone.
+// On: they go through the drawing layer as in the program.
+void use_drawing_layer(bool on);
+// The seconds the last present took: the comparison with the frame before and the redraw
+// of what changed.
+double last_present_seconds();
+// What the last present redrew: its changed rectangles' number and area, the painter's
+// calls, and what the layer allocated.
+struct Redrawn {
+    long rects;
+    long area;
+    long calls;
+    long allocations;
+};
+Redrawn last_redrawn();
 
 } // namespace NullGui

@@ -67,6 +67,7 @@ void start(int size, int level, unsigned seed)
 {
     open();
     Game::set_screen_size(size);
+    NullGui::resize(size);
     srand(seed);
     Game::start(level);
 }

@@ -15,6 +15,28 @@
 #include <cstdlib>
 #include <ctime>
 
+namespace {
+
+// What the player's actions and the timer do, for the Gui front to call; filled by member
+// name, so that no call can land in the wrong place.
+constexpr GameCalls make_game_calls()
+{
+    GameCalls c{};
+    c.tick = Game::tick;
+    c.button_press = Game::button_press;
+    c.button_release = Game::button_release;
+    c.start = Game::start;
+    c.warp_to_level = Game::warp_to_level;
+    c.add_high_score = Game::add_high_score;
+    c.quit = Game::quit;
+    c.choose_sound = Sound::choose;
+    return c;
+}
+
+constexpr GameCalls GAME_CALLS = make_game_calls();
+
+} // namespace
+
 void load_play_field_pictures()
 {
     Glimp::load_images();
@@ -31,6 +53,7 @@ void start_glimpwatch(int argc, char **argv)
     Game::set_screen_size(options.screen_size);
     Game::set_level(options.level);
 
+    Gui::set_game(&GAME_CALLS);
     Gui::open(options.gui_name, &argc, argv);
     Gui::build_main_window(options.screen_size);
     Gui::prepare_canvas();

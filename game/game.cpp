@@ -42,6 +42,14 @@ PointerCursor *hand_down() { return hand_down_; }
 
 namespace {
 
+// Every change of state goes through here: the Gui front shows the paused view only over a
+// level in play.
+void enter_state(int state)
+{
+    state_ = state;
+    Gui::set_level_in_play(state == PLAYING);
+}
+
 void draw_logo()
 {
     Gui::clear_canvas();
@@ -96,11 +104,11 @@ void tick_playing()
     if (static_cast<long long>(on_field) + reserve == 0) {
         if (ticks_ > 0)
             Game::internal::add_score(static_cast<long long>(efficiency_) * level_ / ticks_);
-        state_ = BETWEEN_LEVELS;
+        enter_state(BETWEEN_LEVELS);
     }
     // Lost, also in the tick that won the level: the bonus counts, the game ends.
     if (static_cast<long long>(good) + off <= 1) {
-        state_ = GAME_OVER;
+        enter_state(GAME_OVER);
         show_final_result();
     }
     // Heard at once; the dialogs follow on the next tick. A game lost is all that is heard
@@ -118,7 +126,7 @@ void tick_between_levels()
     snprintf(text, sizeof text, "After Level %d:\nScore: %d", level_, score_);
     Gui::set_dialog_text(DIALOG_SCORE, text);
     Gui::show_dialog(DIALOG_SCORE);
-    state_ = PLAYING;
+    enter_state(PLAYING);
     // Past the last representable level the game replays the top level: every rule of
     // the field is capped long before, so nothing would change by going on anyway.
     Game::setup_level(level_ < INT_MAX ? level_ + 1 : INT_MAX);
@@ -140,7 +148,7 @@ void tick_game_over()
     draw_logo();
     Gui::stop_ticker();
     Gui::enable_pause_item(0);
-    state_ = WAITING;
+    enter_state(WAITING);
 }
 
 } // namespace
@@ -165,7 +173,7 @@ void setup_level(int level)
 
 void start(int level)
 {
-    state_ = PLAYING;
+    enter_state(PLAYING);
     score_ = 0;
     Gui::start_ticker();
     Gui::enable_pause_item(1);
@@ -250,7 +258,7 @@ double scale(int n)
 
 void set_screen_size(int size) { screen_size_ = size; }
 void set_level(int level) { level_ = level; }
-void set_state(int state) { state_ = state; }
+void set_state(int state) { enter_state(state); }
 
 void set_pictures(Image *logo, Image *icon, Image *about)
 {
@@ -276,7 +284,7 @@ void reset_for_tests()
     if (dragged_)
         Swarm::remove(dragged_);
     dragged_ = nullptr;
-    state_ = WAITING;
+    enter_state(WAITING);
     score_ = 0;
     level_ = 0;
     ticks_ = 0;

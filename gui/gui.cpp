@@ -3,8 +3,12 @@
 #include "gui/gui_testing.h"
 
 #include "base/fatal.h"
-#include "game/game_state.h"
+#include "base/support.h"
+#include "scores/high_scores.h"
+#include "scores/player_name.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <strings.h>
 
@@ -14,6 +18,8 @@ const char *menu_labels[DIALOG_COUNT];
 const char *dialog_texts[DIALOG_COUNT];
 bool paused_by_pointer = false;
 bool paused_shown = false;          // the back end shows the field as paused
+bool level_in_play = false;         // as the game last told it
+const GameCalls *game = nullptr;    // null until start-up hands it over
 std::string entry_texts[DIALOG_COUNT];
 bool entry_text_set[DIALOG_COUNT];
 } // namespace
@@ -94,11 +100,33 @@ const char *const DIALOG_TEXTS[DIALOG_COUNT] = {
     "You earned a high score.\nEnter your name:",
 };
 
+const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
+    /* New Game */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true},
+    /* Pause */ {MESSAGE_DIALOG, ICON_PICTURE, "Continue", false},
+    /* Warp */ {ENTRY_DIALOG, NO_PICTURES, "OK", false},
+    /* High Scores */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false},
+    /* Quit */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true},
+    /* Story */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false},
+    /* Rules */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false},
+    /* About */ {PICTURE_DIALOG, LOGO_AND_ABOUT_PICTURES, "OK", false},
+    /* Score */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false},
+    /* End Game */ {MESSAGE_DIALOG, NO_PICTURES, "Nuts!", false},
+    /* Enter Name */ {ENTRY_DIALOG, NO_PICTURES, "OK", false},
+};
+
+// The pause and Sound keys are bare letters: dialogs are windows of their own, so a letter
+// typed into a dialog's entry never reaches the main window's shortcuts.
+const MenuKey MENU_KEYS[] = {
+    {DIALOG_NEW_GAME, "n", true},  {DIALOG_PAUSE, "p", false}, {DIALOG_WARP, "w", true},
+    {DIALOG_HIGH_SCORES, "h", true}, {DIALOG_QUIT, "q", true},  {DIALOG_RULES, "F1", false},
+    {Gui::SOUND_ITEM, "s", false},
+};
+
 // The field looks paused exactly while the pointer rule holds a level in play: not on the
 // title screen, not between games, not behind the dialogs between levels or at the end.
 void show_whether_paused()
 {
-    bool held = paused_by_pointer && !active->timer_running() && Game::state() == PLAYING;
+    bool held = paused_by_pointer && !active->timer_running() && level_in_play;
     if (held != paused_shown) {
         paused_shown = held;
         active->show_paused(held ? 1 : 0);
@@ -145,6 +173,13 @@ void show_dialog(int id) { active->show_dialog(id); }
 void set_dialog_text(int id, const char *text) { active->set_dialog_text(id, text); }
 const char *dialog_text(int id) { return dialog_texts[id]; }
 const char *menu_label(int id) { return menu_labels[id]; }
+const DialogLayout &dialog_layout(int id) { return DIALOG_LAYOUTS[id]; }
+
+const MenuKey *menu_keys(int *count)
+{
+    *count = static_cast<int>(sizeof MENU_KEYS / sizeof MENU_KEYS[0]);
+    return MENU_KEYS;
+}
 
 void set_entry_text(int id, const char *text)
 {
@@ -203,6 +238,77 @@ void pointer_entered()
     show_whether_paused();
 }
 
+void set_game(const GameCalls *calls) { game = calls; }
+void set_level_in_play(bool in_play) { level_in_play = in_play; }
+
+void timer_expired()
+{
+    if (game)
+        game->tick();
+}
+
+void button_pressed(int x, int y)
+{
+    if (game)
+        game->button_press(x, y);
+}
+
+void button_released(int x, int y)
+{
+    if (game)
+        game->button_release(x, y);
+}
+
+void close_requested()
+{
+    if (game)
+        game->quit();
+    exit(0);
+}
+
+void dialog_confirmed(int id, const char *entry_text)
+{
+    if (!game)
+        return;
+    switch (id) {
+    case DIALOG_NEW_GAME:
+        game->start(1);
+        break;
+    case DIALOG_WARP: {
+        // Only a text that is wholly a base-10 number that fits an int warps (an empty
+        // text reads as 0, which the game ignores); anything else is dropped without a word.
+        int level = 0;
+        if (entry_text && parse_int(entry_text, &level))
+            game->warp_to_level(level);
+        break;
+    }
+    case DIALOG_QUIT:
+        game->quit();
+        break;
+    case DIALOG_ENTER_NAME:
+        game->add_high_score(entry_text ? entry_text : "");
+        break;
+    default:
+        break;
+    }
+}
+
+void sound_toggled(int on)
+{
+    if (game)
+        game->choose_sound(on);
+}
+
+int entry_takes(int id, int used, const char *offered, int length)
+{
+    if (id != DIALOG_ENTER_NAME)
+        return length;
+    // The table's name field counts bytes: a character that would not fit whole is not
+    // taken, nor anything after it, so what the player sees is what is saved.
+    size_t room = used < HIGH_SCORE_NAME_MAX ? static_cast<size_t>(HIGH_SCORE_NAME_MAX - used) : 0;
+    return static_cast<int>(PlayerName::fitting_length(offered, static_cast<size_t>(length), room));
+}
+
 void enable_pause_item(int enabled) { active->enable_pause_item(enabled); }
 void check_sound_item(int on) { active->check_sound_item(on); }
 void run_event_loop() { active->run_event_loop(); }
@@ -212,6 +318,8 @@ void reset_for_tests()
     active = nullptr;
     paused_by_pointer = false;
     paused_shown = false;
+    level_in_play = false;
+    game = nullptr;
     for (int i = 0; i < DIALOG_COUNT; i++) {
         menu_labels[i] = nullptr;
         dialog_texts[i] = nullptr;

@@ -50,6 +50,37 @@ struct GuiMethods {
     void (*show_paused)(int paused);
 };
 
+// What the game does when the player acts or the timer expires. The front calls these on
+// behalf of the back end, which reaches the game only through the front; start-up hands the
+// front the game's table before anything can happen (Gui::set_game).
+struct GameCalls {
+    void (*tick)();
+    void (*button_press)(int x, int y);
+    void (*button_release)(int x, int y);
+    void (*start)(int level);
+    void (*warp_to_level)(int level);
+    void (*add_high_score)(const char *name);
+    void (*quit)();                 // saves the scores and ends the process
+    void (*choose_sound)(int on);   // the player turned sound on (1) or off (0)
+};
+
+// How a dialog is made up, for every back end (gui/README, Dialogs).
+enum DialogKind { MESSAGE_DIALOG, ENTRY_DIALOG, PICTURE_DIALOG };
+enum DialogPictures { NO_PICTURES, ICON_PICTURE, LOGO_PICTURE, LOGO_AND_ABOUT_PICTURES };
+struct DialogLayout {
+    DialogKind kind;
+    DialogPictures pictures;
+    const char *main_button;
+    bool cancel;   // a "Cancel" button after the main one
+};
+
+// A menu entry's keyboard shortcut: a key by its name ("n", "F1") and whether Ctrl is held.
+struct MenuKey {
+    int id;        // the dialog the entry opens; SOUND_ITEM for the Sound entry
+    const char *key;
+    bool ctrl;
+};
+
 // One row of the back-end registry; the registry ends with a row whose name is null.
 struct GuiBackend {
     const char *name;
@@ -62,6 +93,10 @@ extern const GuiBackend gui_backends[];
 namespace Gui {
 
 constexpr int TICK_MS = 200;
+// The most characters an entry dialog's entry holds.
+constexpr int ENTRY_CHARS = 20;
+// The id MenuKey gives the Sound entry.
+constexpr int SOUND_ITEM = -1;
 // The Game menu's check entry, after the dialog entries, that turns sound on and off.
 constexpr char SOUND_ITEM_LABEL[] = "Sound";
 // The line across the middle of the paused view (show_paused).
@@ -80,6 +115,9 @@ void set_dialog_text(int id, const char *text);
 // The texts handed to the back end; dialog_text is null for the high-score, about and score dialogs.
 const char *dialog_text(int id);
 const char *menu_label(int id);
+const DialogLayout &dialog_layout(int id);
+// The menu entries' shortcuts, `count` of them.
+const MenuKey *menu_keys(int *count);
 // The text an entry dialog's entry comes up with the first time (a copy is kept); the back
 // end reads it while it builds the dialogs. Null when none was set.
 void set_entry_text(int id, const char *text);
@@ -110,6 +148,28 @@ void enable_pause_item(int enabled);
 // Shows the Sound entry checked (nonzero) or not, without choosing anything.
 void check_sound_item(int on);
 void run_event_loop();
+
+// The game's table, handed over by start-up.
+void set_game(const GameCalls *calls);
+// The game tells the front whether a level is in play (its state is PLAYING): the paused
+// view shows only over one.
+void set_level_in_play(bool in_play);
+
+// What the back end reports, handed on to the game.
+void timer_expired();
+void button_pressed(int x, int y);
+void button_released(int x, int y);
+// The main window's close request: the game saves and ends the process.
+[[noreturn]] void close_requested();
+// A dialog's main button (or Enter in its entry), entry_text its entry's text or null: the
+// game's action for that dialog, if it has one (gui/README, Dialogs).
+void dialog_confirmed(int id, const char *entry_text);
+// The player toggled the Sound entry; on is its new state.
+void sound_toggled(int on);
+// How many bytes of the text offered (length bytes) the entry of dialog id takes when it
+// already holds `used` bytes: the name entry takes what fits the table's name field, never
+// part of a character; the others take it all.
+int entry_takes(int id, int used, const char *offered, int length);
 
 // The hit tests' overlap rule (base/boxes.h), under the front's name as well.
 using ::boxes_overlap;

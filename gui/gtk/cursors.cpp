@@ -16,7 +16,7 @@ GdkBitmap *bitmap(const unsigned char *bits, int width, int height)
 
 } // namespace
 
-namespace GtkGui {
+namespace GtkToolkit {
 
 void load_cursor(const char *name, int self_masked, PointerCursor **out)
 {
@@ -25,9 +25,9 @@ void load_cursor(const char *name, int self_masked, PointerCursor **out)
     GdkBitmap *source = bitmap(row->bits, row->width, row->height);
     std::vector<unsigned char> mask_bits = Cursors::mask(*row, self_masked);
     GdkBitmap *mask = bitmap(mask_bits.data(), row->width, row->height);
-    pointer->cursor = gdk_cursor_new_from_pixmap(source, mask, cursor_foreground(), cursor_background(),
+    pointer->cursor = gdk_cursor_new_from_pixmap(source, mask, GtkGui::cursor_foreground(), GtkGui::cursor_background(),
                                                  row->width / 2, row->height / 2);
     *out = pointer;
 }
 
-} // namespace GtkGui
+} // namespace GtkToolkit

@@ -1,10 +1,9 @@
 // The back-end registry of the GTK 2 program: the GTK 2 back end (also answering to "gtk2"),
 // then the end row.
-#include "gui/gui.h"
-#include "gui/gtk/gtk_gui.h"
+#include "gui/gtk_common/shared.h"
 
 const GuiBackend gui_backends[] = {
-    {"gtk", GtkGui::install},
-    {"gtk2", GtkGui::install},
+    {"gtk", GtkShared::install},
+    {"gtk2", GtkShared::install},
     {nullptr, nullptr},
 };

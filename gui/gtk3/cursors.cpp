@@ -7,14 +7,14 @@
 
 #include <vector>
 
-namespace Gtk3Gui {
+namespace GtkToolkit {
 
 void load_cursor(const char *name, int self_masked, PointerCursor **out)
 {
     PointerCursor *pointer = static_cast<PointerCursor *>(xalloc(sizeof(PointerCursor)));
     const Cursors::Bitmap &row = Cursors::bitmap(name);
     std::vector<unsigned char> mask = Cursors::mask(row, self_masked);
-    int factor = scale_factor();
+    int factor = Gtk3Gui::scale_factor();
     cairo_surface_t *surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, row.width * factor, row.height * factor);
     cairo_surface_set_device_scale(surface, factor, factor);
@@ -32,9 +32,9 @@ void load_cursor(const char *name, int self_masked, PointerCursor **out)
         }
     }
     cairo_destroy(cr);
-    pointer->cursor = gdk_cursor_new_from_surface(display(), surface, row.width / 2, row.height / 2);
+    pointer->cursor = gdk_cursor_new_from_surface(Gtk3Gui::display(), surface, row.width / 2, row.height / 2);
     cairo_surface_destroy(surface);
     *out = pointer;
 }
 
-} // namespace Gtk3Gui
+} // namespace GtkToolkit

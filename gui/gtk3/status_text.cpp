@@ -1,6 +1,8 @@
 // StatusText: the status line's font, its size in logical pixels and its rendering options.
 #include "gui/gtk3/status_text.h"
 
+#include <algorithm>
+
 namespace {
 // Logical pixels, so that the line keeps its place on the field at any scale factor.
 constexpr int FONT_PIXELS = 10;
@@ -28,5 +30,16 @@ PangoLayout *new_layout(cairo_t *cr)
 }
 
 int baseline(PangoLayout *layout) { return PANGO_PIXELS(pango_layout_get_baseline(layout)); }
+
+Damage::Box box(PangoLayout *layout)
+{
+    PangoRectangle ink, logical;
+    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    int left = std::min(ink.x, logical.x) - 1;
+    int right = std::max(ink.x + ink.width, logical.x + logical.width) + 1;
+    int top = std::min(ink.y, logical.y) - 1;
+    int bottom = std::max(ink.y + ink.height, logical.y + logical.height) + 1;
+    return {left, top - baseline(layout), right - left, bottom - top};
+}
 
 } // namespace StatusText

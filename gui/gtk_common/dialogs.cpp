@@ -1,26 +1,9 @@
 // GtkShared dialogs: the eleven modal dialogs, their buttons and the wait for their dismissal.
 #include "gui/gtk_common/shared.h"
 
-#include "base/support.h"
-#include "game/game.h"
-#include "scores/high_scores.h"
-#include "scores/player_name.h"
-
 #include <cstring>
 
 namespace {
-
-// How a dialog is made up. The action of its main button gets the entry's text (null for
-// the dialogs without an entry).
-enum DialogKind { MESSAGE_DIALOG, ENTRY_DIALOG, PICTURE_DIALOG };
-enum DialogPictures { NO_PICTURES, ICON_PICTURE, LOGO_PICTURE, LOGO_AND_ABOUT_PICTURES };
-struct DialogLayout {
-    DialogKind kind;
-    DialogPictures pictures;
-    const char *main_button;
-    bool cancel; // a "Cancel" button after the main one
-    void (*action)(const char *entry_text);
-};
 
 // One dialog as built: its window and the label and entry it keeps (null where it has none).
 struct Dialog {
@@ -33,39 +16,9 @@ struct Dialog {
 
 Dialog dialogs[DIALOG_COUNT]; // built and realized once, hidden between uses, never destroyed
 
-constexpr int ENTRY_CHARS = 20;
-
 } // namespace
 
 namespace {
-
-void start_new_game(const char *) { Game::start(1); }
-void quit_game(const char *) { Game::quit(); }
-
-// Only a text that is wholly a base-10 number that fits an int warps (an empty text
-// reads as 0, which the game ignores); anything else is dropped without a word.
-void warp(const char *text)
-{
-    int level = 0;
-    if (parse_int(text, &level))
-        Game::warp_to_level(level);
-}
-
-void add_high_score(const char *name) { Game::add_high_score(name); }
-
-const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
-    /* New Game */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true, start_new_game},
-    /* Pause */ {MESSAGE_DIALOG, ICON_PICTURE, "Continue", false, nullptr},
-    /* Warp */ {ENTRY_DIALOG, NO_PICTURES, "OK", false, warp},
-    /* High Scores */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false, nullptr},
-    /* Quit */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true, quit_game},
-    /* Story */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false, nullptr},
-    /* Rules */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false, nullptr},
-    /* About */ {PICTURE_DIALOG, LOGO_AND_ABOUT_PICTURES, "OK", false, nullptr},
-    /* Score */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false, nullptr},
-    /* End Game */ {MESSAGE_DIALOG, NO_PICTURES, "Nuts!", false, nullptr},
-    /* Enter Name */ {ENTRY_DIALOG, NO_PICTURES, "OK", false, add_high_score},
-};
 
 int dialog_id(GtkWidget *window)
 {
@@ -101,9 +54,7 @@ void end_dismissed_waits()
 void on_main_button(gpointer id_pointer, GtkWidget *)
 {
     int id = GPOINTER_TO_INT(id_pointer);
-    const DialogLayout &layout = DIALOG_LAYOUTS[id];
-    if (layout.action)
-        layout.action(dialogs[id].entry ? gtk_entry_get_text(GTK_ENTRY(dialogs[id].entry)) : nullptr);
+    Gui::dialog_confirmed(id, dialogs[id].entry ? gtk_entry_get_text(GTK_ENTRY(dialogs[id].entry)) : nullptr);
     dismiss(id);
 }
 
@@ -124,14 +75,13 @@ gboolean on_dialog_delete(GtkWidget *window, GdkEvent *, gpointer)
     return TRUE;
 }
 
-// The name entry takes what fits the table's name field, in bytes: a character that would
-// not fit whole is not taken, nor anything after it, so what the player sees is what is saved.
+// The name entry takes only what fits the table's name field (Gui::entry_takes), so what the
+// player sees is what is saved.
 void on_name_insert(GtkEditable *editable, gchar *text, gint length, gint *position, gpointer)
 {
-    size_t used = strlen(gtk_entry_get_text(GTK_ENTRY(editable)));
-    size_t room = used < static_cast<size_t>(HIGH_SCORE_NAME_MAX) ? HIGH_SCORE_NAME_MAX - used : 0;
-    size_t offered = length < 0 ? strlen(text) : static_cast<size_t>(length);
-    size_t taken = PlayerName::fitting_length(text, offered, room);
+    int used = static_cast<int>(strlen(gtk_entry_get_text(GTK_ENTRY(editable))));
+    int offered = length < 0 ? static_cast<int>(strlen(text)) : length;
+    int taken = Gui::entry_takes(DIALOG_ENTER_NAME, used, text, offered);
     if (taken == offered)
         return;
     g_signal_stop_emission_by_name(editable, "insert-text");
@@ -140,7 +90,7 @@ void on_name_insert(GtkEditable *editable, gchar *text, gint length, gint *posit
         return;
     }
     g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
-    gtk_editable_insert_text(editable, text, static_cast<gint>(taken), position);
+    gtk_editable_insert_text(editable, text, taken, position);
     g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
 }
 
@@ -160,13 +110,13 @@ void add_shown(GtkWidget *container, GtkWidget *child)
 
 void build_dialog(int id, Image *logo, Image *icon, Image *about)
 {
-    const DialogLayout &layout = DIALOG_LAYOUTS[id];
+    const DialogLayout &layout = Gui::dialog_layout(id);
     Dialog &dialog = dialogs[id];
     GtkWidget *window = gtk_dialog_new();
     dialog.window = window;
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
     gtk_window_set_title(GTK_WINDOW(window), Gui::menu_label(id));
-    gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(GtkToolkit::main_window()));
+    gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(GtkShared::main_window()));
     g_signal_connect(window, "delete-event", G_CALLBACK(on_dialog_delete), nullptr);
     // A little room around the text, so the messages do not touch the frame.
     gtk_container_set_border_width(GTK_CONTAINER(window), 8);
@@ -194,7 +144,7 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
     case ENTRY_DIALOG:
         add_shown(content, gtk_label_new(text));
         dialog.entry = gtk_entry_new();
-        gtk_entry_set_max_length(GTK_ENTRY(dialog.entry), ENTRY_CHARS);
+        gtk_entry_set_max_length(GTK_ENTRY(dialog.entry), Gui::ENTRY_CHARS);
         if (id == DIALOG_ENTER_NAME)
             g_signal_connect(dialog.entry, "insert-text", G_CALLBACK(on_name_insert), nullptr);
         if (const char *initial = Gui::entry_text(id))

@@ -3,16 +3,16 @@
 
 #include "base/data_dir.h"
 #include "base/support.h"
-#include "game/game.h"
+#include "gui/drawing.h"
 #include "gui/title.h"
 #include "gui/xpm_data.h"
-#include "sound/sound.h"
 
 #include <gdk/gdkkeysyms.h>
 
 #include <cstring>
 
 namespace {
+GtkWidget *toplevel = nullptr;   // the main window, made by open
 guint timer_id = 0;              // 0 while no timer runs
 GtkWidget *pause_item = nullptr; // null until the main window is built
 GtkWidget *sound_item = nullptr; // the same
@@ -21,29 +21,10 @@ GdkPixbuf *default_icon = nullptr; // every window's icon, when its picture coul
 
 namespace {
 
-// The pause key is a bare P: dialogs are windows of their own, so typing a P into a
-// dialog's entry never reaches the main window's shortcuts.
-struct MenuShortcut {
-    int id;
-    guint key;
-    GdkModifierType modifiers;
-};
-
-const MenuShortcut MENU_SHORTCUTS[] = {
-    {DIALOG_NEW_GAME, GDK_KEY_n, GDK_CONTROL_MASK},
-    {DIALOG_PAUSE, GDK_KEY_p, GdkModifierType(0)},
-    {DIALOG_WARP, GDK_KEY_w, GDK_CONTROL_MASK},
-    {DIALOG_HIGH_SCORES, GDK_KEY_h, GDK_CONTROL_MASK},
-    {DIALOG_QUIT, GDK_KEY_q, GDK_CONTROL_MASK},
-    {DIALOG_RULES, GDK_KEY_F1, GdkModifierType(0)},
-};
-
-// The Sound entry's key, bare like the pause key: it only turns sound on or off.
-constexpr guint SOUND_KEY = GDK_KEY_s;
 
 gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
 {
-    Game::quit();
+    Gui::close_requested();
 }
 
 // A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
@@ -61,20 +42,20 @@ void on_menu_entry(gpointer id, GtkMenuItem *)
 // off and remembers it. No dialog, so nothing to pause.
 void on_sound_toggled(GtkCheckMenuItem *item, gpointer)
 {
-    Sound::choose(gtk_check_menu_item_get_active(item) ? 1 : 0);
+    Gui::sound_toggled(gtk_check_menu_item_get_active(item) ? 1 : 0);
 }
 
 // Coordinates arrive as doubles relative to the canvas, in its own (logical) pixels; the
 // display keeps them within 16 bits, so the truncation to int is always defined.
 gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
 {
-    Game::button_press(static_cast<int>(event->x), static_cast<int>(event->y));
+    Gui::button_pressed(static_cast<int>(event->x), static_cast<int>(event->y));
     return FALSE;
 }
 
 gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer)
 {
-    Game::button_release(static_cast<int>(event->x), static_cast<int>(event->y));
+    Gui::button_released(static_cast<int>(event->x), static_cast<int>(event->y));
     return FALSE;
 }
 
@@ -94,8 +75,25 @@ gboolean on_pointer_leave(GtkWidget *, GdkEventCrossing *, gpointer)
 
 gboolean on_tick(gpointer)
 {
-    Game::tick();
+    Gui::timer_expired();
     return TRUE;
+}
+
+gboolean make_canvas_now(gpointer)
+{
+    Drawing::make_canvas();
+    return G_SOURCE_REMOVE;
+}
+
+// The menu entry's shortcut, from the front's table.
+void add_shortcut(GtkWidget *item, GtkAccelGroup *accels, int id)
+{
+    int count = 0;
+    const MenuKey *keys = Gui::menu_keys(&count);
+    for (int k = 0; k < count; k++)
+        if (keys[k].id == id)
+            gtk_widget_add_accelerator(item, "activate", accels, gdk_keyval_from_name(keys[k].key),
+                                       keys[k].ctrl ? GDK_CONTROL_MASK : GdkModifierType(0), GTK_ACCEL_VISIBLE);
 }
 
 // One menu of the bar: a tear-off item, then one entry per dialog id from first to last.
@@ -107,10 +105,7 @@ GtkWidget *add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, in
     for (int id = first; id <= last; id++) {
         GtkWidget *item = gtk_menu_item_new_with_label(Gui::menu_label(id));
         g_signal_connect_swapped(item, "activate", G_CALLBACK(on_menu_entry), GINT_TO_POINTER(id));
-        for (const MenuShortcut &shortcut : MENU_SHORTCUTS)
-            if (shortcut.id == id)
-                gtk_widget_add_accelerator(item, "activate", accels, shortcut.key, shortcut.modifiers,
-                                           GTK_ACCEL_VISIBLE);
+        add_shortcut(item, accels, id);
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
         if (id == DIALOG_PAUSE)
             pause_item = item;
@@ -126,28 +121,94 @@ void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     sound_item = gtk_check_menu_item_new_with_label(Gui::SOUND_ITEM_LABEL);
     g_signal_connect(sound_item, "toggled", G_CALLBACK(on_sound_toggled), nullptr);
-    gtk_widget_add_accelerator(sound_item, "activate", accels, SOUND_KEY, GdkModifierType(0),
-                               GTK_ACCEL_VISIBLE);
+    add_shortcut(sound_item, accels, Gui::SOUND_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
 }
+constexpr GuiMethods make_methods()
+{
+    GuiMethods m{};
+    m.set_cursor = GtkToolkit::set_cursor;
+    m.load_cursor = GtkToolkit::load_cursor;
+    m.load_image = GtkToolkit::load_image;
+    m.set_icon = GtkToolkit::set_icon;
+    m.image_width = GtkToolkit::image_width;
+    m.image_height = GtkToolkit::image_height;
+    m.prepare_canvas = GtkToolkit::prepare_canvas;
+    m.build_main_window = GtkToolkit::build_main_window;
+    Drawing::fill_slots(m);
+    m.open = GtkShared::open;
+    m.start_timer = GtkShared::start_timer;
+    m.stop_timer = GtkShared::stop_timer;
+    m.timer_running = GtkShared::timer_running;
+    m.show_dialog = GtkShared::show_dialog;
+    m.build_dialogs = GtkShared::build_dialogs;
+    m.enable_pause_item = GtkShared::enable_pause_item;
+    m.set_dialog_text = GtkShared::set_dialog_text;
+    m.check_sound_item = GtkShared::check_sound_item;
+    m.run_event_loop = gtk_main;
+    return m;
+}
+
+constexpr GuiMethods METHODS = make_methods();
+
+// A slot added to GuiMethods must be filled above as well.
+static_assert(sizeof(GuiMethods) == 24 * sizeof(void (*)()), "GuiMethods gained a slot");
+
 } // namespace
 
 namespace GtkShared {
 
-void connect_main_window(GtkWidget *toplevel)
+void install(const GuiMethods **out) { *out = &METHODS; }
+
+void open(int *argc, char **argv)
 {
+    char **args = argv; // the toolkit takes its own options out of this vector
+    // GTK 3 would make an OpenGL context for nothing: the field is drawn without it, and a
+    // software renderer weighs tens of megabytes. A setting of the player's wins; GTK 2
+    // never reads it.
+    g_setenv("GDK_GL", "disable", FALSE);
+    gtk_init(argc, &args);
+    set_default_icon();
+    toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(toplevel), Gui::MAIN_TITLE);
     g_signal_connect(toplevel, "delete-event", G_CALLBACK(on_window_delete), nullptr);
 }
 
-GtkWidget *menu_bar(GtkWidget *toplevel)
+GtkWidget *main_window() { return toplevel; }
+
+void make_canvas_when_idle() { g_idle_add_full(G_PRIORITY_LOW, make_canvas_now, nullptr, nullptr); }
+
+GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen)
 {
+    int x = ox + (w - dw) / 2, y = oy + (h - dh) / 2;
+    // A dialog taller or wider than the window may reach past the screen's edge when the
+    // window sits near it; it is moved back so that all of it, its buttons above all, shows.
+    x = MAX(screen.x, MIN(x, screen.x + screen.width - dw));
+    y = MAX(screen.y, MIN(y, screen.y + screen.height - dh));
+    return GdkRectangle{x, y, dw, dh};
+}
+
+GtkWidget *fill_main_window(int size)
+{
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(toplevel), box);
     GtkAccelGroup *accels = gtk_accel_group_new();
     gtk_window_add_accel_group(GTK_WINDOW(toplevel), accels);
     GtkWidget *bar = gtk_menu_bar_new();
     add_sound_item(add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT), accels);
     add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
-    return bar;
+    gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+
+    GtkWidget *canvas = gtk_drawing_area_new();
+    gtk_widget_set_size_request(canvas, size, size);
+    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
+    g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
+    g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
+    g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
+    g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
+    gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                      GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
+    return canvas;
 }
 
 void enable_pause_item(int enabled)
@@ -164,16 +225,6 @@ void check_sound_item(int on)
     g_signal_handlers_block_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(sound_item), on ? TRUE : FALSE);
     g_signal_handlers_unblock_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
-}
-
-void connect_canvas(GtkWidget *canvas)
-{
-    g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
-    g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
-    g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
-    g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
-    gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                      GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
 }
 
 void start_timer(int period_ms)

@@ -12,16 +12,21 @@
 
 namespace GtkShared {
 
-// Titles the top-level window and makes its close request quit the game.
-void connect_main_window(GtkWidget *toplevel);
-// The menu bar with its "Game" and "Info" menus and their shortcuts (the Game menu ends
-// with the Sound entry), added to the window.
-GtkWidget *menu_bar(GtkWidget *toplevel);
+// The back end's table, for the registry: the slots below, the toolkit's own (GtkToolkit)
+// and the drawing layer's.
+void install(const GuiMethods **out);
+
+// Slot open: the toolkit started with the command line, the default icon, and the main
+// window, titled, whose close request quits the game.
+void open(int *argc, char **argv);
+GtkWidget *main_window();
+// Fills the main window: the menu bar with its "Game" and "Info" menus and their shortcuts
+// (the Game menu ends with the Sound entry), and below it the canvas, size x size, whose
+// presses, releases and crossings go to the Gui front. Returns the canvas.
+GtkWidget *fill_main_window(int size);
 // Menu slots.
 void enable_pause_item(int enabled);
 void check_sound_item(int on);
-// Hands the canvas's button presses, releases and crossings up to the game.
-void connect_canvas(GtkWidget *canvas);
 
 // Timer slots.
 void start_timer(int period_ms);
@@ -33,19 +38,12 @@ void build_dialogs(Image *logo, Image *icon, Image *about);
 void show_dialog(int id);
 void set_dialog_text(int id, const char *text);
 
-// Fills the slots that both GTK back ends serve with the code above.
-constexpr void fill_shared_slots(GuiMethods &m)
-{
-    m.start_timer = start_timer;
-    m.stop_timer = stop_timer;
-    m.timer_running = timer_running;
-    m.show_dialog = show_dialog;
-    m.build_dialogs = build_dialogs;
-    m.enable_pause_item = enable_pause_item;
-    m.set_dialog_text = set_dialog_text;
-    m.check_sound_item = check_sound_item;
-    m.run_event_loop = gtk_main;
-}
+// The drawing layer makes the canvas once the program is first idle (see Drawing::prepare).
+void make_canvas_when_idle();
+
+// Where a dialog of dw x dh goes, centred over the main window's w x h at (ox, oy), moved
+// back onto the screen's area if it would reach past an edge.
+GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen);
 
 // <data dir>/pixmaps/<name>.xpm
 std::string picture_path(const char *name);
@@ -66,10 +64,19 @@ void paint_paused_view(cairo_t *cr, int size);
 
 } // namespace GtkShared
 
-// What each GTK back end provides to the shared parts.
+// What each GTK back end provides to the shared parts: the slots that differ between the
+// toolkits (see gui/README), a widget for a picture and the placing of a dialog.
 namespace GtkToolkit {
 
-GtkWidget *main_window();
+void set_cursor(PointerCursor *cursor);
+void load_cursor(const char *name, int self_masked, PointerCursor **out);
+void load_image(const char *name, int flag, Image **out);
+void set_icon(Image *image);
+int image_width(Image *image);
+int image_height(Image *image);
+void prepare_canvas();
+void build_main_window(int size);
+
 // A new widget showing the picture.
 GtkWidget *picture(Image *image);
 // Shows the dialog centred over the main window (see show_dialog in gui/README).

@@ -19,11 +19,6 @@
 #include "game/entry.h"
 #include "game/game.h"
 #include "gui/gtk_common/shared.h"
-#ifdef REPLAY_GTK3
-#include "gui/gtk3/gtk3_gui.h"
-#else
-#include "gui/gtk/gtk_gui.h"
-#endif
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -225,7 +220,7 @@ void run_replay()
     // Without a window manager the window sits where we put it: the canvas at the screen's
     // top-left corner, so that even the 1000 field is wholly on the screen.
     // (GDK gives window positions in the game's pixels, XTest and captures use the screen's.)
-    GtkWidget *top = GtkToolkit::main_window();
+    GtkWidget *top = GtkShared::main_window();
     find_canvas(top, nullptr);
     if (!canvas) {
         fprintf(stderr, "no canvas in the main window\n");
@@ -277,11 +272,7 @@ void run_replay()
 void install(const GuiMethods **out_table)
 {
     const GuiMethods *gtk = nullptr;
-#ifdef REPLAY_GTK3
-    Gtk3Gui::install(&gtk);
-#else
-    GtkGui::install(&gtk);
-#endif
+    GtkShared::install(&gtk);
     methods = *gtk;
     methods.start_timer = start_timer;
     methods.stop_timer = stop_timer;

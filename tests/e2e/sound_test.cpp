@@ -2,6 +2,7 @@
 // reach the speakers), --mute, the Sound entry and its key, no device, and bad sound files.
 #include "tests/e2e/field_view.h"
 #include "tests/e2e/harness.h"
+#include "tests/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -22,38 +22,6 @@ namespace {
 
 // What the game asks of the device: 44100 frames a second of two 16-bit samples.
 constexpr long BYTES_PER_SECOND = 44100 * 4;
-
-// Environment variables for the games started while it lives; the old values come back after.
-class ScopedEnv {
-public:
-    ScopedEnv() = default;
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-    ~ScopedEnv()
-    {
-        for (auto &entry : saved) {
-            if (entry.second.first)
-                setenv(entry.first.c_str(), entry.second.second.c_str(), 1);
-            else
-                unsetenv(entry.first.c_str());
-        }
-    }
-    void set(const std::string &name, const std::string &value)
-    {
-        remember(name);
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-
-private:
-    void remember(const std::string &name)
-    {
-        if (saved.count(name))
-            return;
-        const char *old = getenv(name.c_str());
-        saved[name] = {old != nullptr, old ? old : ""};
-    }
-    std::map<std::string, std::pair<bool, std::string>> saved;
-};
 
 long file_size(const std::string &path)
 {

@@ -37,8 +37,9 @@ void settle(int ms);
 
 // ---------------------------------------------------------------- the X server
 
-// Starts Xvfb on a free display before the first test and stops it after the last one.
-// DISPLAY is set in the test process, so every child inherits it.
+// The X server of this test process: the program runs itself under scripts/with_xvfb.sh,
+// which starts a private Xvfb on a free display and sets DISPLAY, so every child inherits it.
+// Connects before the first test and disconnects after the last one.
 class XServerEnvironment {
 public:
     static void start();
@@ -50,6 +51,9 @@ public:
 // ---------------------------------------------------------------- files
 
 std::string source_dir(); // the project's source tree
+// This test process's own HOME (XDG_DATA_HOME and the other XDG directories lie below it),
+// fresh, and removed after the last test.
+std::string home_dir();
 // The pictures the game is run with (the project's pixmaps/; GLIMPWATCH_E2E_PIXMAPS overrides).
 std::string pixmaps_dir();
 // One picture of pixmaps_dir() by name, e.g. "logo".
@@ -83,7 +87,8 @@ private:
     std::string path_;
 };
 
-// Keeps the high-score file as it was before a test and puts it back afterwards.
+// Keeps the high-score file as it was before a test and puts it back afterwards. The file is
+// the build's, shared by every test process: while one guard lives, others wait for it.
 class ScoreFileGuard {
 public:
     ScoreFileGuard();
@@ -95,6 +100,7 @@ public:
 private:
     bool existed_ = false;
     std::string content_;
+    int lock_fd_ = -1;
 };
 
 // ---------------------------------------------------------------- the game process

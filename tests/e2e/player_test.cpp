@@ -2,6 +2,7 @@
 // as typed and remembered, scores kept in the player's own directory, the icon from the
 // first map, and cursors with a rim.
 #include "tests/e2e/harness.h"
+#include "tests/scoped_env.h"
 #include "tests/xpm_file.h"
 
 #include <X11/keysym.h>
@@ -19,26 +20,6 @@ using namespace e2e;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The games of every end-to-end test keep their player files (the remembered name, a table
-// of their own) below the build tree, never in the home of whoever runs the tests.
-class PrivateHome : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        home_ = std::string(TEST_BINARY_DIR) + "/e2e-home";
-        std::error_code ec;
-        fs::remove_all(home_, ec);
-        fs::create_directories(home_, ec);
-        setenv("HOME", home_.c_str(), 1);
-        setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
-    }
-
-private:
-    std::string home_;
-};
-
-::testing::Environment *const private_home = ::testing::AddGlobalTestEnvironment(new PrivateHome);
 
 // ---------------------------------------------------------------- the paused field
 
@@ -216,7 +197,7 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
 {
     ScoreFileGuard guard;
     DirectoryAway away(fs::path(score_file()).parent_path().string());
-    std::string data_home = std::string(TEST_BINARY_DIR) + "/e2e-home/scores-test";
+    std::string data_home = home_dir() + "/scores-test";
     std::error_code ec;
     fs::remove_all(data_home, ec);
     std::string own_table = data_home + "/glimpwatch/glimpwatch.scores";
@@ -226,9 +207,7 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
     for (int i = 0; i < 10; ++i)
         seeded += table_line("Anonymous", 0, -1);
     write_file(own_table, seeded);
-    const char *old_data_home = getenv("XDG_DATA_HOME");
-    std::string restore = old_data_home ? old_data_home : "";
-    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+    ScopedEnv env("XDG_DATA_HOME", data_home.c_str());
 
     // One Latin letter and 17 Cyrillic ones: the tenth Cyrillic letter would end at byte 21,
     // so the entry takes the first nine.
@@ -269,7 +248,6 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
     ASSERT_TRUE(second.close_and_wait());
     EXPECT_EQ(read_file(own_table), table_line(kept, 40, 0) + table_line(kept, 40, 0) +
                                         repeat(table_line("Anonymous", 0, -1), 8));
-    setenv("XDG_DATA_HOME", restore.c_str(), 1);
 }
 
 // ---------------------------------------------------------------- window icon and cursors

@@ -3,7 +3,7 @@
 # the score permissions and the desktop files, uninstalls it, and plays the installed game
 # under Xvfb from an unrelated directory: it finds its pictures and keeps its scores.
 #
-# usage: install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]
+# usage: scripts/with_xvfb.sh -s 1024x768 install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]
 # WORK_DIR keeps the build between runs; everything installed goes to WORK_DIR/tree,
 # which is made anew each run. Nothing outside WORK_DIR and one temporary working
 # directory is touched.
@@ -28,7 +28,7 @@ score_name=glimpwatch.scores
 play_dir=""
 
 cleanup() {
-    stop_games_and_xvfb
+    stop_game
     if [ -n "$play_dir" ]; then
         rm -rf "$play_dir"
     fi
@@ -169,7 +169,7 @@ run_logged "$logs/install.log" cmake --install "$build"
 score_file=$prefix/$score_rel/$score_name
 expect_table "$score_file"
 
-for tool in Xvfb xdotool xwininfo; do
+for tool in xdotool xwininfo; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps.sh test installs it)"
 done
 
@@ -193,8 +193,7 @@ play_dir=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-play.XXXXXX")
 chmod 0755 "$play_dir"
 play_home=$tree/home
 mkdir -p "$play_home"
-start_xvfb "$tree/display" "$logs/xvfb.log"
-wait_for 20 "connection to $DISPLAY for $player" "${as_player[@]}" xwininfo -root
+check_display "$player"
 game_program=$prefix/bin/glimpwatch
 
 step "run 1: start and quit; with nothing new the installed table is left as it is"
@@ -209,11 +208,7 @@ expect_mode "$score_file" 666
 [ ! -s "$logs/run1.err" ] || fail "run 1 wrote to standard error: $(cat "$logs/run1.err")"
 
 step "run 2: a known entry survives, a lost game enters a new one"
-# Every other entry scores -1, so the lost game's score of 0 is good enough for the table.
-{
-    printf '%-20s %d %d\n' Keeper 7 900
-    for _ in 1 2 3 4 5 6 7 8 9; do printf '%-20s %d %d\n' Anonymous 0 -1; done
-} >"$score_file"
+seed_table "$score_file"
 start_game run2 -l 1
 # Untouched, the Glimps infect every computer of level 1 in about half a minute.
 wait_for 150 "end of the game" visible "End Game"

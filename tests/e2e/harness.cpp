@@ -66,12 +66,30 @@ bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms)
     }
 }
 
-void settle(int ms)
+bool holds_for(const std::function<bool()> &cond, int ms, int poll_ms)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (!cond())
+            return false;
+        if (std::chrono::steady_clock::now() >= end)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+    }
+}
+
+namespace {
+
+// A pause between input events, where the program must have taken one before the next
+// arrives and nothing outside it tells when it has (see the callers).
+void pause_between_events(int ms)
 {
     if (x_display)
         XSync(x_display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
+
+} // namespace
 
 // ---------------------------------------------------------------- the X server
 
@@ -1169,13 +1187,19 @@ void release_button(int button)
     XSync(x_display, False);
 }
 
-void click_at(int root_x, int root_y, int button)
+void press_at(int root_x, int root_y, int button)
 {
     move_pointer(root_x, root_y);
     // The toolkit needs the crossing into the widget before the press to take it as a click.
-    settle(60);
+    pause_between_events(60);
     press_button(button);
-    settle(30);
+}
+
+void click_at(int root_x, int root_y, int button)
+{
+    press_at(root_x, root_y, button);
+    // A press and its release an instant apart, as a finger makes them.
+    pause_between_events(30);
     release_button(button);
 }
 
@@ -1194,7 +1218,8 @@ void tap_key(unsigned long keysym)
     if (shift)
         XTestFakeKeyEvent(x_display, shift_code, False, CurrentTime);
     XSync(x_display, False);
-    settle(20);
+    // Keys a moment apart, as a person types them.
+    pause_between_events(20);
 }
 
 // A character no key of the keyboard has is typed with a spare keycode given its keysym for
@@ -1220,11 +1245,11 @@ void tap_unicode(unsigned code_point)
     KeySym both[2] = {keysym, keysym};
     XChangeKeyboardMapping(x_display, spare, 2, both, 1);
     XSync(x_display, False);
-    settle(30); // the program takes the new mapping before the key arrives
+    pause_between_events(30); // the program takes the new mapping before the key arrives
     XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), True, CurrentTime);
     XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), False, CurrentTime);
     XSync(x_display, False);
-    settle(30);
+    pause_between_events(30); // and the key before its keysym goes again
     KeySym none[2] = {NoSymbol, NoSymbol};
     XChangeKeyboardMapping(x_display, spare, 2, none, 1);
     XSync(x_display, False);
@@ -1428,6 +1453,11 @@ Capture Game::still_field()
             return frame;
     }
     return Capture{};
+}
+
+void Game::press_canvas(int cx, int cy, int button)
+{
+    press_at(canvas_root_x(cx), canvas_root_y(cy), button);
 }
 
 void Game::click_canvas(int cx, int cy, int button)

@@ -32,8 +32,10 @@ bool toolkit_is_gtk3();
 
 // Polls cond every poll_ms until it holds or timeout_ms pass; returns its last answer.
 bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms = 30);
-// Lets the X server and the game catch up for a moment (only where nothing can be polled).
-void settle(int ms);
+// Whether cond holds at every look, every poll_ms, for ms milliseconds; false at the first
+// look where it fails. For what must not happen (a game that must not start, a field that
+// must stand still): there is nothing to wait for there but time.
+bool holds_for(const std::function<bool()> &cond, int ms, int poll_ms = 50);
 
 // ---------------------------------------------------------------- the X server
 
@@ -314,6 +316,9 @@ void move_pointer(int root_x, int root_y);
 // To the screen's far corner, off every window of the game: a game stands still meanwhile.
 void move_pointer_away();
 void press_button(int button = 1);
+// Moves the pointer to the point and presses the button there, as a person does: the
+// toolkit has seen the pointer come in before the press.
+void press_at(int root_x, int root_y, int button = 1);
 void release_button(int button = 1);
 void click_at(int root_x, int root_y, int button = 1);
 // Presses and releases the key of keysym (with Shift when the keysym needs it).
@@ -375,6 +380,7 @@ public:
     // Moves the pointer onto the canvas point (cx, cy), in logical pixels like every canvas
     // point below.
     void move_to_canvas(int cx, int cy);
+    void press_canvas(int cx, int cy, int button = 1); // press_at the canvas point
     void click_canvas(int cx, int cy, int button = 1);
     // Clicks the canvas points one after the other with no pause between: all of them reach
     // the game together, before a tick can move anything.

@@ -37,15 +37,17 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
     Capture paused, back;
     long undimmed = -1;
     for (int attempt = 0; attempt < 4 && undimmed != 0; ++attempt) {
+        // Playing: a tick drawn, then the pointer goes.
         game.move_to_canvas(200, 200);
-        settle(300);
+        game.wait_canvas_change(game.capture_canvas());
         move_pointer_away();
         ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); },
                                UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
-        // Held: nothing moves while the pointer is away.
-        settle(600);
-        EXPECT_EQ(game.capture_canvas().differences(paused), 0) << "the paused field changed";
+        // Held: nothing moves while the pointer is away, for a few ticker periods.
+        EXPECT_TRUE(
+            holds_for([&] { return game.capture_canvas().differences(paused) == 0; }, 600))
+            << "the paused field changed";
         game.move_to_canvas(200, 200);
         ASSERT_TRUE(wait_until([&] { return !shows_paused_view(back = game.capture_canvas()); },
                                UI_TIMEOUT_MS, 5))
@@ -73,8 +75,8 @@ TEST(PausedField, TitleScreenNeverLooksPaused)
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
     move_pointer_away();
-    settle(500);
-    EXPECT_TRUE(shows_logo(game.capture_canvas()))
+    // A few ticker periods: a paused view would have come by then.
+    EXPECT_TRUE(holds_for([&] { return shows_logo(game.capture_canvas()); }, 500))
         << "the title screen changed with the pointer off it";
 }
 
@@ -283,9 +285,7 @@ TEST(Cursors, BucketCursorHasAWhiteRim)
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(
         wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
-    game.move_to_canvas(15, 15);
-    settle(60);
-    press_button(1);
+    game.press_canvas(15, 15);
     CursorImage cursor;
     bool bucket = wait_until(
         [&] {
@@ -304,6 +304,7 @@ TEST(Cursors, BucketCursorHasAWhiteRim)
 // Xlib last: its macros (None, Bool, Status...) would clash with GoogleTest's names above.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
 namespace {
 
@@ -339,7 +340,8 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args)
     auto deadline = WINDOW_TIMEOUT_MS / 10;
     for (int waited = 0; waited < deadline && !main_window;) {
         if (!XPending(d)) {
-            settle(10);
+            pollfd ready{ConnectionNumber(d), POLLIN, 0};
+            poll(&ready, 1, 10);
             ++waited;
             continue;
         }
@@ -374,16 +376,21 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args)
         if (data)
             XFree(data);
     }
-    // Whatever the program did to the icon right after the map has arrived by now.
-    settle(500);
-    XSync(d, False);
-    while (XPending(d)) {
-        XEvent ev;
-        XNextEvent(d, &ev);
-        if (ev.type == PropertyNotify && ev.xproperty.window == main_window &&
-            ev.xproperty.atom == icon_atom)
-            seen.icon_after_map = true;
-    }
+    // Whatever the program does to the icon right after the map comes within half a second;
+    // nothing tells that it is done, so the events are watched for that long.
+    holds_for(
+        [&] {
+            XSync(d, False);
+            while (XPending(d)) {
+                XEvent ev;
+                XNextEvent(d, &ev);
+                if (ev.type == PropertyNotify && ev.xproperty.window == main_window &&
+                    ev.xproperty.atom == icon_atom)
+                    seen.icon_after_map = true;
+            }
+            return !seen.icon_after_map;
+        },
+        500, 20);
     XCloseDisplay(d);
     return seen;
 }

@@ -3,19 +3,23 @@
 # the score permissions and the desktop files, uninstalls it, and plays the installed game
 # under Xvfb from an unrelated directory: it finds its pictures and keeps its scores.
 #
-# usage: scripts/with_xvfb.sh -s 1024x768 install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]
+# usage: scripts/with_xvfb.sh -s 1024x768 install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT
+#        [CMAKE OPTION...]]]
+# The CMake options (flags, a compiler launcher) are given to the build of the program.
 # WORK_DIR keeps the build between runs; everything installed goes to WORK_DIR/tree,
 # which is made anew each run. Nothing outside WORK_DIR and one temporary working
 # directory is touched.
 set -eu
 . "$(dirname "$0")/common.sh"
 
-[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]" >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT [CMAKE OPTION...]]]" >&2; exit 2; }
 source_dir=$(cd "$1" && pwd)
 mkdir -p "$2"
 work=$(cd "$2" && pwd)
 compiler=${3:-}
 toolkit=${4:-gtk2}   # the program is installed the same way whichever toolkit it links
+shift $(($# < 4 ? $# : 4))
+cmake_options=("$@")
 
 build=$work/build
 tree=$work/tree
@@ -48,6 +52,7 @@ configure_args=(-S "$source_dir" -B "$build"
 if [ -n "$compiler" ]; then
     configure_args+=(-DCMAKE_CXX_COMPILER="$compiler")
 fi
+configure_args+=("${cmake_options[@]}")
 run_logged "$logs/configure.log" cmake "${configure_args[@]}"
 run_logged "$logs/build.log" cmake --build "$build" -j2
 

@@ -194,6 +194,10 @@ stage() {
         "$@" >"$logs/$name.log" 2>&1 || status=$?
         end=$(date +%s)
         echo "$((end - start))" >"$state/$name.seconds"
+        # The processor time of the stage's processes, user and system.
+        times >"$state/$name.times"
+        tail -n 1 "$state/$name.times" |
+            awk '{ gsub(/[ms]/, " "); printf "%.0f\n", $1 * 60 + $2 + $3 * 60 + $4 }' >"$state/$name.cpu"
         # Shown whole and at once, so that stages running side by side do not mix.
         {
             echo "== $name ($((end - start)) s)$([ "$status" -eq 0 ] || echo ", FAILED")"
@@ -229,7 +233,7 @@ wait
 # A stage that failed before it ran a suite (a build), or did not run, counts as one failed.
 passed=0
 failed=0
-echo "== stages: seconds (started at, in seconds from the start)"
+echo "== stages: seconds, started at (seconds from the start), processor seconds"
 for name in "${stages[@]}"; do
     status=$(cat "$state/$name.status")
     { read -r stage_passed stage_failed <"$state/$name.suites"; } 2>/dev/null || stage_passed=0 stage_failed=0
@@ -241,8 +245,8 @@ for name in "${stages[@]}"; do
         skipped) result="  not run" ;;
         *) result="  FAILED (log: build-logs/$name.log)" ;;
     esac
-    printf '%-14s %5s s  (at %s)%s\n' "$name" "$(cat "$state/$name.seconds" 2>/dev/null || echo -)" \
-        "$(cat "$state/$name.start" 2>/dev/null || echo -)" "$result"
+    printf '%-14s %5s s  at %5s  cpu %5s s%s\n' "$name" "$(cat "$state/$name.seconds" 2>/dev/null || echo -)" \
+        "$(cat "$state/$name.start" 2>/dev/null || echo -)" "$(cat "$state/$name.cpu" 2>/dev/null || echo -)" "$result"
 done
 echo "total: $(($(date +%s) - run_start)) s"
 rm -rf "$state"

@@ -8,7 +8,7 @@ PLAY_GTK3="build-essential cmake pkg-config libgtk-3-dev libx11-dev libxrender-d
 TEST="$PLAY libgtk-3-dev libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
       x11-utils weston clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
-      python3-cairo fonts-dejavu-core"
+      python3-cairo fonts-dejavu-core ccache"
 
 case "${1:-play}" in
     play) wanted=$PLAY ;;

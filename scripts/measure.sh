@@ -47,32 +47,27 @@ build_program() {
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-disk}
 export SDL_DISKAUDIOFILE=${SDL_DISKAUDIOFILE:-/dev/null}
 
-# A display of our own: the first free number from 90.
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
 # A screen that holds the largest field whole, so that every copy to the window is paid.
 side=$(( $(printf '%s\n' $sizes $startup_sizes | sort -n | tail -n 1) + 200 ))
 [ "$side" -lt 1280 ] && side=1280
-# -noreset: like a desktop's X server, it does not start afresh each time its last client
-# (here, each game) goes; Xvfb was seen to vanish when a game connected during such a reset.
-xvfb_log=$(mktemp /tmp/glimpwatch-measure-xvfb.XXXXXX)
-Xvfb ":$n" -screen 0 "${side}x${side}x24" -nolisten tcp -noreset >"$xvfb_log" 2>&1 &
-xvfb=$!
-export DISPLAY=":$n"
+# Everything runs under an X server of its own: the script starts itself again under
+# scripts/with_xvfb.sh, which gives it DISPLAY and the server's process id (XVFB_PID). The
+# server's log is kept only when something went wrong.
+if [ "${XVFB_WRAPPER_PID:-}" != "$PPID" ]; then
+    xvfb_log=$(mktemp /tmp/glimpwatch-measure-xvfb.XXXXXX)
+    status=0
+    scripts/with_xvfb.sh -s "${side}x${side}" -l "$xvfb_log" -- "$0" "$@" || status=$?
+    [ "$status" -eq 0 ] && rm -f "$xvfb_log"
+    [ "$status" -eq 0 ] || echo "the X server's log: $xvfb_log" >&2
+    exit "$status"
+fi
+xvfb=$XVFB_PID
 game_pid=""
 cleanup() {
-    status=$?
     if [ -n "$game_pid" ]; then kill "$game_pid" 2>/dev/null || true; fi
-    kill "$xvfb" 2>/dev/null || true
-    # The X server's log is kept only when something went wrong.
-    [ "$status" -eq 0 ] && rm -f "$xvfb_log"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
 
 # CPU in nanoseconds, from the scheduler's account of every thread of the process.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
@@ -104,7 +99,7 @@ play_round() {
         game_pid=$!
         wid=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
         if [ -z "$wid" ]; then
-            echo "no game window on $DISPLAY (has the X server gone away? its log: $xvfb_log)" >&2
+            echo "no game window on $DISPLAY (has the X server gone away?)" >&2
             exit 1
         fi
         eval "$(xdotool getwindowgeometry --shell "$wid")"

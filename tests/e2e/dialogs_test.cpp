@@ -158,10 +158,10 @@ TEST(Dialogs, NewGameCancelStartsNothing)
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
     game->move_to_canvas(200, 200);
     // Well over one ticker period: a started game would have drawn its field.
-    settle(1500);
-    Capture canvas = game->capture_canvas();
+    Capture canvas;
+    EXPECT_TRUE(holds_for([&] { return shows_logo(canvas = game->capture_canvas()); }, 1500))
+        << "the logo was replaced: a game started";
     save_artifact(test_artifact_name(), canvas);
-    EXPECT_TRUE(shows_logo(canvas)) << "the logo was replaced: a game started";
 }
 
 TEST(Dialogs, NewGameOkStartsAGame)
@@ -250,8 +250,9 @@ TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing)
     ASSERT_TRUE(game->click_dialog_button(dialog, 0));
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
     game->move_to_canvas(200, 200);
-    settle(1500);
-    EXPECT_TRUE(shows_logo(game->capture_canvas())) << "a game started from \"3a\"";
+    // Well over one ticker period, as above.
+    EXPECT_TRUE(holds_for([&] { return shows_logo(game->capture_canvas()); }, 1500))
+        << "a game started from \"3a\"";
 }
 
 // ---------------------------------------------------------------- the ticker
@@ -280,19 +281,16 @@ TEST(Ticker, GameStartedFromTheCommandLineRunsAndThePointerLeavingPausesIt)
     // field stands still.
     move_pointer_away();
     Capture paused = game->capture_canvas();
+    auto unchanged = [&] { return game->capture_canvas().differences(paused) == 0; };
     ASSERT_TRUE(wait_until(
         [&] {
-            Capture now = game->capture_canvas();
-            bool same = now.differences(paused) == 0;
-            paused = now;
-            if (same)
-                settle(700);
-            return same && game->capture_canvas().differences(paused) == 0;
+            paused = game->capture_canvas();
+            return holds_for(unchanged, 700);
         },
         UI_TIMEOUT_MS, 50))
         << "the field keeps changing with the pointer off the canvas";
-    settle(1500);
-    EXPECT_EQ(game->capture_canvas().differences(paused), 0) << "a tick ran while paused";
+    // Well over a few ticker periods: nothing moves.
+    EXPECT_TRUE(holds_for(unchanged, 1500)) << "a tick ran while paused";
     save_artifact(test_artifact_name("paused"), paused);
 
     // Back on the canvas, the game goes on.
@@ -313,8 +311,7 @@ TEST(Ticker, PauseDialogHoldsTheGameUntilContinue)
     wait_until([&] { return game->dialog_buttons(dialog).size() == 1; }, UI_TIMEOUT_MS, 100);
     Capture held = game->capture_canvas();
     // Well over a few ticks: nothing moves on the field behind the dialog.
-    settle(1500);
-    EXPECT_EQ(game->capture_canvas().differences(held), 0)
+    EXPECT_TRUE(holds_for([&] { return game->capture_canvas().differences(held) == 0; }, 1500))
         << "the game ran behind the pause dialog";
     ASSERT_TRUE(game->click_dialog_button(dialog, 0)) << "no \"Continue\" button found";
     ASSERT_TRUE(game->wait_dialog_gone(dialog));

@@ -84,4 +84,12 @@ std::vector<Sighting> walking_glimps(const Capture &canvas)
     return result;
 }
 
+bool play_until_glimps_walk(Game &game, const std::function<bool()> &also, int timeout_ms)
+{
+    game.move_to_canvas(game.size() / 2, game.size() / 2);
+    return wait_until(
+        [&] { return !walking_glimps(game.logical_canvas()).empty() || (also && also()); },
+        timeout_ms, 50);
+}
+
 } // namespace e2e

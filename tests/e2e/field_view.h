@@ -3,6 +3,7 @@
 
 #include "tests/e2e/harness.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,5 +43,11 @@ Capture pause_and_look(Game &game);
 
 // Glimps walking wholly inside the field, away from the bucket's corner and the status line.
 std::vector<Sighting> walking_glimps(const Capture &canvas);
+
+// Lets the game go on with the pointer in the middle of the canvas until the screen shows
+// walking Glimps, or until also() holds (a dialog that ends the wait, say), or timeout_ms pass;
+// whether either came.
+bool play_until_glimps_walk(Game &game, const std::function<bool()> &also = nullptr,
+                            int timeout_ms = UI_TIMEOUT_MS);
 
 } // namespace e2e

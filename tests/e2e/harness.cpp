@@ -19,8 +19,8 @@
 #endif
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -44,7 +44,6 @@ namespace fs = std::filesystem;
 namespace e2e {
 
 namespace {
-pid_t xvfb_pid = -1;
 Display *x_display = nullptr;
 std::string display_name_;
 int ignored_x_errors = 0;
@@ -68,12 +67,30 @@ bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms)
     }
 }
 
-void settle(int ms)
+bool holds_for(const std::function<bool()> &cond, int ms, int poll_ms)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (!cond())
+            return false;
+        if (std::chrono::steady_clock::now() >= end)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+    }
+}
+
+namespace {
+
+// A pause between input events, where the program must have taken one before the next
+// arrives and nothing outside it tells when it has (see the callers).
+void pause_between_events(int ms)
 {
     if (x_display)
         XSync(x_display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
+
+} // namespace
 
 // ---------------------------------------------------------------- the X server
 
@@ -86,22 +103,51 @@ int ignore_x_error(Display *, XErrorEvent *)
     return 0;
 }
 
-bool on_path(const char *program)
+// A directory of this test process alone, removed after the last test: the home and the XDG
+// directories of every game it starts, so that no player's own name, scores or settings
+// reach the tests, the tests write nothing into the home of whoever runs them, and test
+// processes running side by side never share a file.
+std::string private_home;
+
+void make_private_home()
 {
-    const char *path = getenv("PATH");
-    std::stringstream dirs(path ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':'))
-        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    return false;
+    std::string base = std::string(TEST_BINARY_DIR) + "/e2e-home";
+    std::error_code ec;
+    fs::create_directories(base, ec);
+    std::string templ = base + "/run-XXXXXX";
+    ASSERT_NE(mkdtemp(templ.data()), nullptr) << templ << ": " << strerror(errno);
+    private_home = templ;
+    const std::pair<const char *, const char *> dirs[] = {
+        {"HOME", ""},
+        {"XDG_DATA_HOME", "/.local/share"},
+        {"XDG_CONFIG_HOME", "/.config"},
+        {"XDG_CACHE_HOME", "/.cache"},
+        {"XDG_STATE_HOME", "/.local/state"},
+        {"XDG_RUNTIME_DIR", "/runtime"},
+    };
+    for (const auto &d : dirs) {
+        std::string path = private_home + d.second;
+        fs::create_directories(path, ec);
+        setenv(d.first, path.c_str(), 1);
+    }
+    chmod((private_home + "/runtime").c_str(), 0700);
 }
 
-// The global environment that gtest_main runs around all tests.
+// The global environment that GoogleTest runs around all tests.
 class XvfbEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { XServerEnvironment::start(); }
-    void TearDown() override { XServerEnvironment::stop(); }
+    void SetUp() override
+    {
+        make_private_home();
+        XServerEnvironment::start();
+    }
+    void TearDown() override
+    {
+        XServerEnvironment::stop();
+        std::error_code ec;
+        if (!private_home.empty())
+            fs::remove_all(private_home, ec);
+    }
 };
 
 [[maybe_unused]] ::testing::Environment *const xvfb_environment =
@@ -111,60 +157,14 @@ public:
 
 void XServerEnvironment::start()
 {
-    ASSERT_TRUE(on_path("Xvfb")) << "Xvfb is not installed (the package xvfb provides it); "
-                                    "the end-to-end tests need it";
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0) << strerror(errno);
-    std::string log = artifacts_dir() + "/xvfb.log";
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0) << strerror(errno);
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(fds[0]);
-        int logfd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (logfd >= 0) {
-            dup2(logfd, 1);
-            dup2(logfd, 2);
-            close(logfd);
-        }
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-               "-nolisten", "tcp", static_cast<char *>(nullptr));
-        perror("exec Xvfb");
-        _exit(127);
-    }
-    xvfb_pid = pid;
-    close(fds[1]);
-    // Xvfb writes the display number it picked, then a newline, once it accepts clients.
-    std::string number;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0)
-            continue;
-        char ch;
-        ssize_t n = read(fds[0], &ch, 1);
-        if (n <= 0 || ch == '\n')
-            break;
-        number += ch;
-    }
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not report a display; see " << log << ":\n"
-                                 << read_file(log);
-    display_name_ = ":" + number;
-    setenv("DISPLAY", display_name_.c_str(), 1);
+    // main() below has put the process under an X server of its own.
+    const char *display = getenv("DISPLAY");
+    ASSERT_TRUE(display && *display) << "no DISPLAY: the tests run under scripts/with_xvfb.sh";
+    display_name_ = display;
     // The games under test are heard nowhere, whatever sound the machine has (SDL's silent
-    // driver), and keep the player's settings in a directory of the tests' own, fresh.
+    // driver).
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::string player_data = std::string(TEST_BINARY_DIR) + "/player-data";
-    std::error_code ignored;
-    fs::remove_all(player_data, ignored);
-    setenv("XDG_DATA_HOME", player_data.c_str(), 1);
-    for (int attempt = 0; attempt < 50 && !x_display; ++attempt) {
-        x_display = XOpenDisplay(display_name_.c_str());
-        if (!x_display)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    x_display = XOpenDisplay(display_name_.c_str());
     ASSERT_NE(x_display, nullptr) << "cannot connect to Xvfb on " << display_name_;
     fcntl(ConnectionNumber(x_display), F_SETFD, FD_CLOEXEC);
     XSetErrorHandler(ignore_x_error);
@@ -177,24 +177,16 @@ void XServerEnvironment::start()
 
 void XServerEnvironment::stop()
 {
+    // The X server itself goes with scripts/with_xvfb.sh, when this process ends.
     if (x_display) {
         XCloseDisplay(x_display);
         x_display = nullptr;
-    }
-    if (xvfb_pid > 0) {
-        kill(xvfb_pid, SIGTERM);
-        int status;
-        bool gone = wait_until([] { return waitpid(xvfb_pid, nullptr, WNOHANG) != 0; }, 5000, 50);
-        if (!gone) {
-            kill(xvfb_pid, SIGKILL);
-            waitpid(xvfb_pid, &status, 0);
-        }
-        xvfb_pid = -1;
     }
 }
 
 _XDisplay *XServerEnvironment::display() { return x_display; }
 const std::string &XServerEnvironment::name() { return display_name_; }
+std::string home_dir() { return private_home; }
 
 // ---------------------------------------------------------------- files
 
@@ -397,7 +389,15 @@ std::string WorkDir::pixmap(const std::string &name) const
     return path_ + "/pixmaps/" + name + ".xpm";
 }
 
-ScoreFileGuard::ScoreFileGuard() { content_ = read_file(score_file(), &existed_); }
+ScoreFileGuard::ScoreFileGuard()
+{
+    // Test processes running side by side share the build's table: one test at a time.
+    std::string lock = std::string(TEST_BINARY_DIR) + "/score-table.lock";
+    lock_fd_ = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock_fd_ < 0 || flock(lock_fd_, LOCK_EX) != 0)
+        ADD_FAILURE() << "cannot lock " << lock << ": " << strerror(errno);
+    content_ = read_file(score_file(), &existed_);
+}
 
 ScoreFileGuard::~ScoreFileGuard()
 {
@@ -405,6 +405,8 @@ ScoreFileGuard::~ScoreFileGuard()
         write_file(score_file(), content_);
     else
         unlink(score_file().c_str());
+    if (lock_fd_ >= 0)
+        close(lock_fd_);
 }
 
 void ScoreFileGuard::remove()
@@ -1186,13 +1188,19 @@ void release_button(int button)
     XSync(x_display, False);
 }
 
-void click_at(int root_x, int root_y, int button)
+void press_at(int root_x, int root_y, int button)
 {
     move_pointer(root_x, root_y);
     // The toolkit needs the crossing into the widget before the press to take it as a click.
-    settle(60);
+    pause_between_events(60);
     press_button(button);
-    settle(30);
+}
+
+void click_at(int root_x, int root_y, int button)
+{
+    press_at(root_x, root_y, button);
+    // A press and its release an instant apart, as a finger makes them.
+    pause_between_events(30);
     release_button(button);
 }
 
@@ -1211,7 +1219,8 @@ void tap_key(unsigned long keysym)
     if (shift)
         XTestFakeKeyEvent(x_display, shift_code, False, CurrentTime);
     XSync(x_display, False);
-    settle(20);
+    // Keys a moment apart, as a person types them.
+    pause_between_events(20);
 }
 
 // A character no key of the keyboard has is typed with a spare keycode given its keysym for
@@ -1237,11 +1246,11 @@ void tap_unicode(unsigned code_point)
     KeySym both[2] = {keysym, keysym};
     XChangeKeyboardMapping(x_display, spare, 2, both, 1);
     XSync(x_display, False);
-    settle(30); // the program takes the new mapping before the key arrives
+    pause_between_events(30); // the program takes the new mapping before the key arrives
     XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), True, CurrentTime);
     XTestFakeKeyEvent(x_display, static_cast<KeyCode>(spare), False, CurrentTime);
     XSync(x_display, False);
-    settle(30);
+    pause_between_events(30); // and the key before its keysym goes again
     KeySym none[2] = {NoSymbol, NoSymbol};
     XChangeKeyboardMapping(x_display, spare, 2, none, 1);
     XSync(x_display, False);
@@ -1445,6 +1454,11 @@ Capture Game::still_field()
             return frame;
     }
     return Capture{};
+}
+
+void Game::press_canvas(int cx, int cy, int button)
+{
+    press_at(canvas_root_x(cx), canvas_root_y(cy), button);
 }
 
 void Game::click_canvas(int cx, int cy, int button)
@@ -1678,3 +1692,49 @@ bool Game::close_and_wait(int timeout_ms)
 }
 
 } // namespace e2e
+
+// The tests run under an X server of their own: started by hand or by CTest, the program
+// starts itself again under scripts/with_xvfb.sh, with a screen of the size that
+// move_pointer_away counts on and the server's log among the artifacts (named after the test
+// when one is picked). Listing the tests needs no server.
+int main(int argc, char **argv)
+{
+    bool listing = false;
+    std::string filter;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        listing = listing || arg == "--gtest_list_tests";
+        if (arg.rfind("--gtest_filter=", 0) == 0)
+            filter = arg.substr(std::strlen("--gtest_filter="));
+    }
+    const char *wrapper = getenv("XVFB_WRAPPER_PID");
+    if (!listing && !(wrapper && std::to_string(getppid()) == wrapper)) {
+        // The tests read the screen many times a second, a megabyte or more at a time, and
+        // the X server sends it: memory freed after a read is kept for the next one, in the
+        // tests, the server and the games alike, instead of going back to the kernel and
+        // being faulted in again. That was most of the processor time of the end-to-end
+        // tests (page faults are dear on a virtual machine); nothing else changes.
+        setenv("GLIBC_TUNABLES",
+               "glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824", 0);
+        std::string name = filter.substr(0, 100);
+        for (auto &ch : name)
+            if (!isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '_')
+                ch = '_';
+        std::string script = std::string(TEST_SOURCE_DIR) + "/scripts/with_xvfb.sh";
+        std::string log = e2e::artifacts_dir() + "/" + (name.empty() ? "" : name + "-") + "xvfb.log";
+        std::error_code ec;
+        std::string self = fs::read_symlink("/proc/self/exe", ec).string();
+        std::vector<std::string> args = {script, "-s", "1280x1024", "-l", log, "--",
+                                         self.empty() ? argv[0] : self};
+        args.insert(args.end(), argv + 1, argv + argc);
+        std::vector<char *> exec_args;
+        for (auto &a : args)
+            exec_args.push_back(a.data());
+        exec_args.push_back(nullptr);
+        execv(script.c_str(), exec_args.data());
+        fprintf(stderr, "exec %s: %s\n", script.c_str(), strerror(errno));
+        return 127;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -34,13 +34,16 @@ bool toolkit_is_gtk3();
 
 // Polls cond every poll_ms until it holds or timeout_ms pass; returns its last answer.
 bool wait_until(const std::function<bool()> &cond, int timeout_ms, int poll_ms = 30);
-// Lets the X server and the game catch up for a moment (only where nothing can be polled).
-void settle(int ms);
+// Whether cond holds at every look, every poll_ms, for ms milliseconds; false at the first
+// look where it fails. For what must not happen (a game that must not start, a field that
+// must stand still): there is nothing to wait for there but time.
+bool holds_for(const std::function<bool()> &cond, int ms, int poll_ms = 50);
 
 // ---------------------------------------------------------------- the X server
 
-// Starts Xvfb on a free display before the first test and stops it after the last one.
-// DISPLAY is set in the test process, so every child inherits it.
+// The X server of this test process: the program runs itself under scripts/with_xvfb.sh,
+// which starts a private Xvfb on a free display and sets DISPLAY, so every child inherits it.
+// Connects before the first test and disconnects after the last one.
 class XServerEnvironment {
 public:
     static void start();
@@ -52,6 +55,9 @@ public:
 // ---------------------------------------------------------------- files
 
 std::string source_dir(); // the project's source tree
+// This test process's own HOME (XDG_DATA_HOME and the other XDG directories lie below it),
+// fresh, and removed after the last test.
+std::string home_dir();
 // The pictures the game is run with (the project's pixmaps/; GLIMPWATCH_E2E_PIXMAPS overrides).
 std::string pixmaps_dir();
 // One picture of pixmaps_dir() by name, e.g. "logo".
@@ -85,7 +91,8 @@ private:
     std::string path_;
 };
 
-// Keeps the high-score file as it was before a test and puts it back afterwards.
+// Keeps the high-score file as it was before a test and puts it back afterwards. The file is
+// the build's, shared by every test process: while one guard lives, others wait for it.
 class ScoreFileGuard {
 public:
     ScoreFileGuard();
@@ -97,6 +104,7 @@ public:
 private:
     bool existed_ = false;
     std::string content_;
+    int lock_fd_ = -1;
 };
 
 // ---------------------------------------------------------------- the game process
@@ -310,6 +318,9 @@ void move_pointer(int root_x, int root_y);
 // To the screen's far corner, off every window of the game: a game stands still meanwhile.
 void move_pointer_away();
 void press_button(int button = 1);
+// Moves the pointer to the point and presses the button there, as a person does: the
+// toolkit has seen the pointer come in before the press.
+void press_at(int root_x, int root_y, int button = 1);
 void release_button(int button = 1);
 void click_at(int root_x, int root_y, int button = 1);
 // Presses and releases the key of keysym (with Shift when the keysym needs it).
@@ -371,6 +382,7 @@ public:
     // Moves the pointer onto the canvas point (cx, cy), in logical pixels like every canvas
     // point below.
     void move_to_canvas(int cx, int cy);
+    void press_canvas(int cx, int cy, int button = 1); // press_at the canvas point
     void click_canvas(int cx, int cy, int button = 1);
     // Clicks the canvas points one after the other with no pause between: all of them reach
     // the game together, before a tick can move anything.

@@ -41,10 +41,8 @@ void click_kills_a_walking_glimp(int scale)
         log += "try " + std::to_string(attempt) + ": " + std::to_string(glimps.size()) +
                " walking Glimps seen\n";
         if (glimps.empty()) {
-            // Let the game go on for a while, then look again.
-            game->move_to_canvas(200, 200);
-            game->wait_canvas_change(still);
-            settle(600);
+            // Let the game go on until Glimps walk in, then look again.
+            play_until_glimps_walk(*game);
             continue;
         }
         // One that stands alone, so that the click kills exactly one Glimp.
@@ -116,9 +114,7 @@ TEST(Play, BucketIsPickedUpByAPressAndPutBackByTheRelease)
     };
     ASSERT_TRUE(wait_until(bucket_in_corner, UI_TIMEOUT_MS, 50)) << "no bucket in the corner";
 
-    game->move_to_canvas(bucket.width / 2, bucket.height / 2);
-    settle(60);
-    press_button(1);
+    game->press_canvas(bucket.width / 2, bucket.height / 2);
     // Carry it to the middle of the field; the ticks go on while the button is held.
     game->move_to_canvas(200, 200);
     bool lifted = wait_until([&] { return !bucket_in_corner(); }, UI_TIMEOUT_MS, 50);
@@ -215,9 +211,12 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
         Capture still = pause_and_look(*game);
         auto found = carriers(still);
         if (found.empty()) {
+            // The game goes on until the screen shows a thief (or the game is lost).
             game->move_to_canvas(200, 200);
-            game->wait_canvas_change(still);
-            settle(500);
+            wait_until([&] { return !carriers(game->capture_canvas()).empty() || game_lost(*game); },
+                       UI_TIMEOUT_MS, 50);
+            if (game_lost(*game))
+                break;
             continue;
         }
         victim = found.front();
@@ -250,9 +249,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
     EXPECT_TRUE(room) << "no empty place on the field";
     if (!room)
         return Outcome::DONE;
-    game->move_to_canvas(lx + 12, ly + 10);
-    settle(60);
-    press_button(1);
+    game->press_canvas(lx + 12, ly + 10);
     game->move_to_canvas(ex, ey);
     bool taken = wait_until([&] { return covered_share(game->capture_canvas(), d, lx, ly) > 0.5; },
                             UI_TIMEOUT_MS, 30);
@@ -276,15 +273,10 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
     // (by a Glimp, or by the lying distro over the computer it was stolen from) a refused drop
     // sends the distro back and the next one is tried.
     const std::string kind = computer_for(d);
-    std::vector<std::pair<int, Sighting>> candidates;
-    // A Glimp at work can hide a computer for a while: look again a few times.
-    for (int look = 0; look < 6 && candidates.empty(); ++look) {
-        if (look > 0) {
-            game->move_to_canvas(ex, ey);
-            settle(1000);
-        }
-        Capture field = pause_and_look(*game);
-        save_artifact(test_artifact_name("before-drop"), field);
+    // The computers of that kind on the field that run no real distro: first those that
+    // plainly show initfail or nothing (0), then those whose screen is hidden (1).
+    auto without_a_real_distro = [&](const Capture &field, const std::string &look) {
+        std::vector<std::pair<int, Sighting>> found;
         for (const auto &c : find_on_field(field, {kind}, 0.6)) {
             // The lying distro itself may sit just where the computer shows its own.
             bool runs_real = false;
@@ -294,14 +286,33 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
                                           lies_at(field, a, c.x + 4, c.y + 4));
             bool plain = covered_share(field, "initfail", c.x + 4, c.y + 4) < 0.15 ||
                          covered_share(field, kind, c.x, c.y) < 0.05;
-            log += "look " + std::to_string(look) + ": " + kind + " at " + std::to_string(c.x) +
-                   "," + std::to_string(c.y) +
-                   (runs_real ? " runs a real distro\n"
-                    : plain   ? " runs initfail or nothing\n"
-                              : " hidden\n");
+            if (!look.empty())
+                log += "look " + look + ": " + kind + " at " + std::to_string(c.x) + "," +
+                       std::to_string(c.y) +
+                       (runs_real ? " runs a real distro\n"
+                        : plain   ? " runs initfail or nothing\n"
+                                  : " hidden\n");
             if (!runs_real)
-                candidates.emplace_back(plain ? 0 : 1, c);
+                found.emplace_back(plain ? 0 : 1, c);
         }
+        return found;
+    };
+    std::vector<std::pair<int, Sighting>> candidates;
+    // A Glimp at work can hide a computer for a while: the game goes on until the screen
+    // shows one, and the still field is looked at again, a few times.
+    for (int look = 0; look < 6 && candidates.empty(); ++look) {
+        if (look > 0) {
+            game->move_to_canvas(ex, ey);
+            wait_until(
+                [&] {
+                    return !without_a_real_distro(game->capture_canvas(), "").empty() ||
+                           game_lost(*game);
+                },
+                UI_TIMEOUT_MS, 50);
+        }
+        Capture field = pause_and_look(*game);
+        save_artifact(test_artifact_name("before-drop"), field);
+        candidates = without_a_real_distro(field, std::to_string(look));
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -313,9 +324,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
     bool installed = false;
     for (size_t i = 0; i < candidates.size() && i < 4 && !installed; ++i) {
         const Sighting &target = candidates[i].second;
-        game->move_to_canvas(lx + 12, ly + 10);
-        settle(60);
-        press_button(1);
+        game->press_canvas(lx + 12, ly + 10);
         game->move_to_canvas(target.cx(), target.cy());
         // Once a tick has drawn the field without it, the distro lying there again can only
         // mean that the drop was refused.
@@ -391,12 +400,12 @@ TEST(Play, KillingEveryGlimpOfALevelLeadsToTheNextLevel)
                 if (g.x > 30 || g.y > 30) // leave the bucket alone
                     targets.push_back(Point{g.cx(), g.cy()});
             if (targets.empty()) {
-                game->move_to_canvas(still.width / 2, still.height / 2);
-                settle(1000);
+                play_until_glimps_walk(*game, [&] { return !game->dialogs().empty(); });
             } else {
                 ++bursts;
                 game->burst_clicks(targets);
-                settle(300);
+                // Once the game has drawn what the clicks did, look again.
+                game->wait_canvas_change(game->capture_canvas());
             }
             return false;
         },

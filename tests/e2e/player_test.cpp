@@ -2,6 +2,7 @@
 // as typed and remembered, scores kept in the player's own directory, the icon from the
 // first map, and cursors with a rim.
 #include "tests/e2e/harness.h"
+#include "tests/scoped_env.h"
 #include "tests/xpm_file.h"
 
 #include <X11/keysym.h>
@@ -20,26 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The games of every end-to-end test keep their player files (the remembered name, a table
-// of their own) below the build tree, never in the home of whoever runs the tests.
-class PrivateHome : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        home_ = std::string(TEST_BINARY_DIR) + "/e2e-home";
-        std::error_code ec;
-        fs::remove_all(home_, ec);
-        fs::create_directories(home_, ec);
-        setenv("HOME", home_.c_str(), 1);
-        setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
-    }
-
-private:
-    std::string home_;
-};
-
-::testing::Environment *const private_home = ::testing::AddGlobalTestEnvironment(new PrivateHome);
-
 // ---------------------------------------------------------------- the paused field
 
 TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnchanged)
@@ -56,15 +37,17 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
     Capture paused, back;
     long undimmed = -1;
     for (int attempt = 0; attempt < 4 && undimmed != 0; ++attempt) {
+        // Playing: a tick drawn, then the pointer goes.
         game.move_to_canvas(200, 200);
-        settle(300);
+        game.wait_canvas_change(game.capture_canvas());
         move_pointer_away();
         ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); },
                                UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
-        // Held: nothing moves while the pointer is away.
-        settle(600);
-        EXPECT_EQ(game.capture_canvas().differences(paused), 0) << "the paused field changed";
+        // Held: nothing moves while the pointer is away, for a few ticker periods.
+        EXPECT_TRUE(
+            holds_for([&] { return game.capture_canvas().differences(paused) == 0; }, 600))
+            << "the paused field changed";
         game.move_to_canvas(200, 200);
         ASSERT_TRUE(wait_until([&] { return !shows_paused_view(back = game.capture_canvas()); },
                                UI_TIMEOUT_MS, 5))
@@ -92,8 +75,8 @@ TEST(PausedField, TitleScreenNeverLooksPaused)
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
     move_pointer_away();
-    settle(500);
-    EXPECT_TRUE(shows_logo(game.capture_canvas()))
+    // A few ticker periods: a paused view would have come by then.
+    EXPECT_TRUE(holds_for([&] { return shows_logo(game.capture_canvas()); }, 500))
         << "the title screen changed with the pointer off it";
 }
 
@@ -216,7 +199,7 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
 {
     ScoreFileGuard guard;
     DirectoryAway away(fs::path(score_file()).parent_path().string());
-    std::string data_home = std::string(TEST_BINARY_DIR) + "/e2e-home/scores-test";
+    std::string data_home = home_dir() + "/scores-test";
     std::error_code ec;
     fs::remove_all(data_home, ec);
     std::string own_table = data_home + "/glimpwatch/glimpwatch.scores";
@@ -226,9 +209,7 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
     for (int i = 0; i < 10; ++i)
         seeded += table_line("Anonymous", 0, -1);
     write_file(own_table, seeded);
-    const char *old_data_home = getenv("XDG_DATA_HOME");
-    std::string restore = old_data_home ? old_data_home : "";
-    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+    ScopedEnv env("XDG_DATA_HOME", data_home.c_str());
 
     // One Latin letter and 17 Cyrillic ones: the tenth Cyrillic letter would end at byte 21,
     // so the entry takes the first nine.
@@ -269,7 +250,6 @@ TEST(PlayerScores, KeptInThePlayersDirectoryAcrossRunsWithNamesAsTyped)
     ASSERT_TRUE(second.close_and_wait());
     EXPECT_EQ(read_file(own_table), table_line(kept, 40, 0) + table_line(kept, 40, 0) +
                                         repeat(table_line("Anonymous", 0, -1), 8));
-    setenv("XDG_DATA_HOME", restore.c_str(), 1);
 }
 
 // ---------------------------------------------------------------- window icon and cursors
@@ -305,9 +285,7 @@ TEST(Cursors, BucketCursorHasAWhiteRim)
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(
         wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
-    game.move_to_canvas(15, 15);
-    settle(60);
-    press_button(1);
+    game.press_canvas(15, 15);
     CursorImage cursor;
     bool bucket = wait_until(
         [&] {
@@ -326,6 +304,7 @@ TEST(Cursors, BucketCursorHasAWhiteRim)
 // Xlib last: its macros (None, Bool, Status...) would clash with GoogleTest's names above.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
 namespace {
 
@@ -361,7 +340,8 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args)
     auto deadline = WINDOW_TIMEOUT_MS / 10;
     for (int waited = 0; waited < deadline && !main_window;) {
         if (!XPending(d)) {
-            settle(10);
+            pollfd ready{ConnectionNumber(d), POLLIN, 0};
+            poll(&ready, 1, 10);
             ++waited;
             continue;
         }
@@ -396,16 +376,21 @@ FirstMap watch_first_map(Game *&game, const std::vector<std::string> &args)
         if (data)
             XFree(data);
     }
-    // Whatever the program did to the icon right after the map has arrived by now.
-    settle(500);
-    XSync(d, False);
-    while (XPending(d)) {
-        XEvent ev;
-        XNextEvent(d, &ev);
-        if (ev.type == PropertyNotify && ev.xproperty.window == main_window &&
-            ev.xproperty.atom == icon_atom)
-            seen.icon_after_map = true;
-    }
+    // Whatever the program does to the icon right after the map comes within half a second;
+    // nothing tells that it is done, so the events are watched for that long.
+    holds_for(
+        [&] {
+            XSync(d, False);
+            while (XPending(d)) {
+                XEvent ev;
+                XNextEvent(d, &ev);
+                if (ev.type == PropertyNotify && ev.xproperty.window == main_window &&
+                    ev.xproperty.atom == icon_atom)
+                    seen.icon_after_map = true;
+            }
+            return !seen.icon_after_map;
+        },
+        500, 20);
     XCloseDisplay(d);
     return seen;
 }

@@ -2,6 +2,7 @@
 // seeded game played through several levels, a lost game and the title screen, with the
 // field covered and uncovered now and then (see replay/replay.cpp).
 #include "tests/e2e/harness.h"
+#include "tests/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -17,39 +18,23 @@ namespace {
 
 constexpr int REPLAY_TIMEOUT_MS = 600000;
 
-// Sets an environment variable for the children started while it lives.
-class EnvSetting {
-public:
-    EnvSetting(const char *name, const std::string &value) : name_(name)
-    {
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvSetting() { unsetenv(name_); }
-    EnvSetting(const EnvSetting &) = delete;
-    EnvSetting &operator=(const EnvSetting &) = delete;
-
-private:
-    const char *name_;
-};
-
 // One replay of the seeded game; returns its capture lines ("index state S level L pixels H").
 std::vector<std::string> replay(int size, int scale, int ticks, bool full_redraw,
                                 const WorkDir &dir, long dump = -1, const std::string &ppm = "")
 {
-    EnvSetting binary("GLIMPWATCH_E2E_BINARY", GLIMPWATCH_REPLAY_BINARY);
-    EnvSetting screen_scale("GDK_SCALE", std::to_string(scale));
-    EnvSetting ticks_to_play("GLIMPWATCH_REPLAY_TICKS", std::to_string(ticks));
     std::string out_path = dir.path() + (full_redraw ? "/full.txt" : "/damage.txt");
-    EnvSetting out("GLIMPWATCH_REPLAY_OUT", out_path);
-    EnvSetting dump_at("GLIMPWATCH_REPLAY_DUMP", std::to_string(dump));
-    EnvSetting dump_to("GLIMPWATCH_REPLAY_PPM", ppm);
-    std::vector<std::string> unset;
-    if (full_redraw)
-        setenv("GLIMPWATCH_FULL_REDRAW", "1", 1);
-    else
-        unset.push_back("GLIMPWATCH_FULL_REDRAW");
-    RunResult r = run_game({"--size", std::to_string(size)}, dir, unset, REPLAY_TIMEOUT_MS);
-    unsetenv("GLIMPWATCH_FULL_REDRAW");
+    RunResult r;
+    {
+        ScopedEnv env;
+        env.set("GLIMPWATCH_E2E_BINARY", GLIMPWATCH_REPLAY_BINARY);
+        env.set("GDK_SCALE", std::to_string(scale));
+        env.set("GLIMPWATCH_REPLAY_TICKS", std::to_string(ticks));
+        env.set("GLIMPWATCH_REPLAY_OUT", out_path);
+        env.set("GLIMPWATCH_REPLAY_DUMP", std::to_string(dump));
+        env.set("GLIMPWATCH_REPLAY_PPM", ppm);
+        env.set("GLIMPWATCH_FULL_REDRAW", full_redraw ? "1" : nullptr);
+        r = run_game({"--size", std::to_string(size)}, dir, {}, REPLAY_TIMEOUT_MS);
+    }
     EXPECT_FALSE(r.timed_out);
     EXPECT_TRUE(r.status.exited && r.status.code == 0) << r.err;
     std::vector<std::string> lines;

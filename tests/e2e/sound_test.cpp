@@ -2,6 +2,7 @@
 // reach the speakers), --mute, the Sound entry and its key, no device, and bad sound files.
 #include "tests/e2e/field_view.h"
 #include "tests/e2e/harness.h"
+#include "tests/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -22,38 +22,6 @@ namespace {
 
 // What the game asks of the device: 44100 frames a second of two 16-bit samples.
 constexpr long BYTES_PER_SECOND = 44100 * 4;
-
-// Environment variables for the games started while it lives; the old values come back after.
-class ScopedEnv {
-public:
-    ScopedEnv() = default;
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-    ~ScopedEnv()
-    {
-        for (auto &entry : saved) {
-            if (entry.second.first)
-                setenv(entry.first.c_str(), entry.second.second.c_str(), 1);
-            else
-                unsetenv(entry.first.c_str());
-        }
-    }
-    void set(const std::string &name, const std::string &value)
-    {
-        remember(name);
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-
-private:
-    void remember(const std::string &name)
-    {
-        if (saved.count(name))
-            return;
-        const char *old = getenv(name.c_str());
-        saved[name] = {old != nullptr, old ? old : ""};
-    }
-    std::map<std::string, std::pair<bool, std::string>> saved;
-};
 
 long file_size(const std::string &path)
 {
@@ -83,9 +51,7 @@ bool whack_a_glimp(Game &game, std::string &log)
         Capture still = pause_and_look(game);
         auto glimps = walking_glimps(still);
         if (glimps.empty()) {
-            game.move_to_canvas(200, 200);
-            game.wait_canvas_change(still);
-            settle(600);
+            play_until_glimps_walk(game);
             continue;
         }
         Sighting g = glimps.front();
@@ -151,9 +117,13 @@ TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute)
         game.move_to_canvas(200, 200);
         ASSERT_TRUE(wait_until([&] { return status_line_shown(game.capture_canvas()); },
                                UI_TIMEOUT_MS, 50));
-        // Paused long enough for the start of the game to have died away.
+        // Paused long enough for the start of the game to have died away: the device has
+        // played 1.2 s since.
         pause_and_look(game);
-        settle(1200);
+        if (!mute) {
+            ASSERT_TRUE(heard.wait_output(std::max(0L, file_size(heard.audio)), 1.2))
+                << "no device output while paused";
+        }
         long before = file_size(heard.audio);
         std::string log;
         ASSERT_TRUE(whack_a_glimp(game, log)) << log;
@@ -165,8 +135,9 @@ TEST(Sound, WhackedGlimpIsHeardAndNothingWithMute)
             ASSERT_TRUE(heard.wait_output(before, 0.6));
             EXPECT_GT(peak(heard.audio, before), 3000) << "no whack in the device output";
         } else {
-            settle(600);
-            EXPECT_EQ(file_size(heard.audio), -1) << "a muted game opened the audio device";
+            // Time for a device the whack opened to show: none may.
+            EXPECT_TRUE(holds_for([&] { return file_size(heard.audio) == -1; }, 600))
+                << "a muted game opened the audio device";
         }
         EXPECT_EQ(game.process().err().find("no sound"), std::string::npos) << game.process().err();
         EXPECT_TRUE(game.close_and_wait());
@@ -195,8 +166,7 @@ TEST(Sound, KeyAndMenuEntryTurnSoundOffAndOnAndTheChoiceIsKept)
     game.move_to_canvas(200, 200);
     ASSERT_TRUE(
         wait_until([&] { return status_line_shown(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
-    settle(500);
-    EXPECT_EQ(file_size(second.audio), -1)
+    EXPECT_TRUE(holds_for([&] { return file_size(second.audio) == -1; }, 500))
         << "sound turned off in the last run, yet the device was opened";
 
     // The sixth entry of the Game menu, after the five that open dialogs.
@@ -276,7 +246,7 @@ TEST(Sound, BadSoundFilesAreSkippedWithOneLine)
         "infected.wav (missing), game_start.wav (not a regular file)\n";
     EXPECT_TRUE(wait_until([&] { return process.err() == line; }, UI_TIMEOUT_MS, 50))
         << process.err();
-    settle(500);
-    EXPECT_EQ(process.err(), line) << "one line, once";
+    EXPECT_TRUE(holds_for([&] { return process.err() == line; }, 500)) << "one line, once\n"
+                                                                       << process.err();
     EXPECT_TRUE(process.running());
 }

@@ -1,5 +1,6 @@
 # Shell functions shared by the install and package tests: messages, waiting, file modes,
-# the high-score table's text, and a game played under a private Xvfb with xdotool.
+# the high-score table's text, and a game played with xdotool. The tests run under an X
+# server of their own (scripts/with_xvfb.sh sets DISPLAY; CTest runs them so).
 # The sourcing script sets logs (a directory for logs) and, to play, game_program,
 # play_dir (the working directory), play_home (HOME) and as_player (a command prefix that
 # runs as the player, or empty).
@@ -7,7 +8,6 @@
 # The game's window is found by its title.
 main_title=$(sed -n 's/.*MAIN_TITLE\[\] = "\(.*\)";/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../../gui/title.h")
 empty_line="Anonymous            0 0"
-xvfb_pid=""
 game_pid=""
 as_player=()
 
@@ -79,33 +79,28 @@ expect_table() {
     [ "$(wc -l <"$file")" -eq 10 ] || fail "$file does not hold ten whole lines"
 }
 
-# Starts a private Xvfb (its display number written to display_file) and points DISPLAY
-# at it; stop_games_and_xvfb ends it.
-start_xvfb() {
-    local display_file=$1 log=$2
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>"$log" &
-    xvfb_pid=$!
-    display_ready() { grep -q '^[0-9][0-9]*$' "$display_file"; }
-    wait_for 30 "display from Xvfb (log: $log)" display_ready
-    DISPLAY=":$(cat "$display_file")"
-    export DISPLAY
-    unset XAUTHORITY
-    echo "Xvfb on $DISPLAY"
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(cat "$log")"
+# Ten entries into the table at the path given: a known one first, then nine that scored -1,
+# so that a lost game's score of 0 enters the table.
+seed_table() {
+    {
+        printf '%-20s %d %d\n' Keeper 7 900
+        for _ in 1 2 3 4 5 6 7 8 9; do printf '%-20s %d %d\n' Anonymous 0 -1; done
+    } >"$1"
+}
+
+# The X server the test runs under, reachable by the player (as_player) too.
+check_display() {
+    [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run the test under scripts/with_xvfb.sh"
+    wait_for 20 "connection to $DISPLAY for ${1:-$(id -un)}" "${as_player[@]}" xwininfo -root
 }
 
 # Only what the script started, by its id.
-stop_games_and_xvfb() {
+stop_game() {
     if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
         kill -KILL "$game_pid" 2>/dev/null || true
         wait "$game_pid" 2>/dev/null || true
     fi
     game_pid=""
-    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    xvfb_pid=""
 }
 
 main_window_up() { xwininfo -root -tree | grep -qF "\"$main_title\""; }

@@ -3,19 +3,23 @@
 # the score permissions and the desktop files, uninstalls it, and plays the installed game
 # under Xvfb from an unrelated directory: it finds its pictures and keeps its scores.
 #
-# usage: install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]
+# usage: scripts/with_xvfb.sh -s 1024x768 install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT
+#        [CMAKE OPTION...]]]
+# The CMake options (flags, a compiler launcher) are given to the build of the program.
 # WORK_DIR keeps the build between runs; everything installed goes to WORK_DIR/tree,
 # which is made anew each run. Nothing outside WORK_DIR and one temporary working
 # directory is touched.
 set -eu
 . "$(dirname "$0")/common.sh"
 
-[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT]]" >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: $0 SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT [CMAKE OPTION...]]]" >&2; exit 2; }
 source_dir=$(cd "$1" && pwd)
 mkdir -p "$2"
 work=$(cd "$2" && pwd)
 compiler=${3:-}
 toolkit=${4:-gtk2}   # the program is installed the same way whichever toolkit it links
+shift $(($# < 4 ? $# : 4))
+cmake_options=("$@")
 
 build=$work/build
 tree=$work/tree
@@ -28,7 +32,7 @@ score_name=glimpwatch.scores
 play_dir=""
 
 cleanup() {
-    stop_games_and_xvfb
+    stop_game
     if [ -n "$play_dir" ]; then
         rm -rf "$play_dir"
     fi
@@ -48,6 +52,7 @@ configure_args=(-S "$source_dir" -B "$build"
 if [ -n "$compiler" ]; then
     configure_args+=(-DCMAKE_CXX_COMPILER="$compiler")
 fi
+configure_args+=("${cmake_options[@]}")
 run_logged "$logs/configure.log" cmake "${configure_args[@]}"
 run_logged "$logs/build.log" cmake --build "$build" -j2
 
@@ -169,7 +174,7 @@ run_logged "$logs/install.log" cmake --install "$build"
 score_file=$prefix/$score_rel/$score_name
 expect_table "$score_file"
 
-for tool in Xvfb xdotool xwininfo; do
+for tool in xdotool xwininfo; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps.sh test installs it)"
 done
 
@@ -193,8 +198,7 @@ play_dir=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-play.XXXXXX")
 chmod 0755 "$play_dir"
 play_home=$tree/home
 mkdir -p "$play_home"
-start_xvfb "$tree/display" "$logs/xvfb.log"
-wait_for 20 "connection to $DISPLAY for $player" "${as_player[@]}" xwininfo -root
+check_display "$player"
 game_program=$prefix/bin/glimpwatch
 
 step "run 1: start and quit; with nothing new the installed table is left as it is"
@@ -209,11 +213,7 @@ expect_mode "$score_file" 666
 [ ! -s "$logs/run1.err" ] || fail "run 1 wrote to standard error: $(cat "$logs/run1.err")"
 
 step "run 2: a known entry survives, a lost game enters a new one"
-# Every other entry scores -1, so the lost game's score of 0 is good enough for the table.
-{
-    printf '%-20s %d %d\n' Keeper 7 900
-    for _ in 1 2 3 4 5 6 7 8 9; do printf '%-20s %d %d\n' Anonymous 0 -1; done
-} >"$score_file"
+seed_table "$score_file"
 start_game run2 -l 1
 # Untouched, the Glimps infect every computer of level 1 in about half a minute.
 wait_for 150 "end of the game" visible "End Game"

@@ -5,7 +5,7 @@
 # input, and saves through it from many processes at once and while being killed. The
 # package is purged at the end and the two users removed: the machine is left as it was.
 #
-# usage: package_test.sh SOURCE_DIR WORK_DIR
+# usage: scripts/with_xvfb.sh -s 1024x768 package_test.sh SOURCE_DIR WORK_DIR
 # Needs root (it installs a package and adds users); exits 77 (skipped) without it, or
 # when the machine holds the package or its files already.
 set -eu
@@ -38,7 +38,7 @@ skip() {
 }
 
 [ "$(id -u)" -eq 0 ] || skip "not root: installing the package needs root"
-for tool in dpkg-buildpackage lintian Xvfb xdotool xwininfo setpriv useradd userdel prlimit flock; do
+for tool in dpkg-buildpackage lintian xdotool xwininfo setpriv useradd userdel prlimit flock; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps.sh test installs it)"
 done
 
@@ -82,7 +82,7 @@ holder_pid=""
 
 cleanup() {
     local status=$?
-    stop_games_and_xvfb
+    stop_game
     if [ -n "$holder_pid" ]; then
         kill -KILL "$holder_pid" 2>/dev/null || true
         wait "$holder_pid" 2>/dev/null || true
@@ -215,20 +215,15 @@ as_user() {
 step "each user plays a game and enters a score that persists"
 play_dir=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-play.XXXXXX")
 chmod 0755 "$play_dir"
-start_xvfb "$work/display" "$logs/xvfb.log"
 game_program=$program
-# Every other entry scores -1, so a lost game's score of 0 enters the table. Written in
-# place by root: the file stays root's.
-{
-    printf '%-20s %d %d\n' Keeper 7 900
-    for _ in 1 2 3 4 5 6 7 8 9; do printf '%-20s %d %d\n' Anonymous 0 -1; done
-} >"$table"
+# Written in place by root: the file stays root's.
+seed_table "$table"
 names=(Alice Bob)
 for i in 0 1; do
     user=${users[$i]}
     as_player=(setpriv --reuid="$user" --regid="$user" --init-groups --)
     play_home=$homes/$user
-    wait_for 20 "connection to $DISPLAY for $user" "${as_player[@]}" xwininfo -root
+    check_display "$user"
     start_game "play-$user" -l 1
     # Untouched, the Glimps infect every computer of level 1 in about half a minute.
     wait_for 150 "end of the game" visible "End Game"
@@ -249,7 +244,6 @@ expect_owner_mode "$spare" "root:$group 664"
 expect_owner_mode "$scores" "root:$group 2775"
 [ "$(ls -A "$scores" | sort | tr '\n' ' ')" = "$table_name $table_name.lock $table_name.new " ] ||
     fail "the score directory holds other files: $(ls -A "$scores")"
-stop_games_and_xvfb
 
 step "writing the table around the helper is refused"
 cp -p "$table" "$work/table.before"

@@ -1,6 +1,6 @@
 // The player's data directory: where it is, and how its files are read and replaced.
 #include "base/player_data.h"
-#include "tests/unit/scoped_env.h"
+#include "tests/scoped_env.h"
 
 #include <gtest/gtest.h>
 

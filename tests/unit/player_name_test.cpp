@@ -5,7 +5,7 @@
 #include "scores/high_scores_testing.h"
 #include "scores/player_name.h"
 #include "tests/fake_gui.h"
-#include "tests/unit/scoped_env.h"
+#include "tests/scoped_env.h"
 
 #include <gtest/gtest.h>
 

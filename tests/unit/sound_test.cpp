@@ -3,12 +3,13 @@
 #include "base/player_data.h"
 #include "sound/sound.h"
 #include "tests/fake_sound.h"
+#include "tests/scoped_env.h"
 #include "tests/unit/game_test_fixture.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -21,10 +22,7 @@ protected:
         // The player's data directory of this test alone.
         data_home = std::string(TEST_BINARY_DIR) + "/sound_data_" + std::to_string(getpid());
         std::filesystem::remove_all(data_home);
-        const char *old = getenv("XDG_DATA_HOME");
-        had_data_home = old != nullptr;
-        old_data_home = old ? old : "";
-        setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+        data_home_env.reset(new ScopedEnv("XDG_DATA_HOME", data_home.c_str()));
         FakeSound::install();
     }
 
@@ -32,10 +30,7 @@ protected:
     {
         Sound::reset_for_tests();
         std::filesystem::remove_all(data_home);
-        if (had_data_home)
-            setenv("XDG_DATA_HOME", old_data_home.c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
+        data_home_env.reset();
         GameFixture::TearDown();
     }
 
@@ -68,8 +63,8 @@ protected:
         Game::button_release(110, 110);
     }
 
-    std::string data_home, old_data_home;
-    bool had_data_home = false;
+    std::string data_home;
+    std::unique_ptr<ScopedEnv> data_home_env;
 };
 
 struct Scenario {

@@ -30,4 +30,16 @@ bool xbm_bit(const unsigned char *bits, int width, int x, int y)
     return (bits[y * ((width + 7) / 8) + x / 8] >> (x % 8)) & 1;
 }
 
+std::vector<Shade> shades(const Bitmap &row, int self_masked)
+{
+    std::vector<unsigned char> cover = mask(row, self_masked);
+    std::vector<Shade> result(static_cast<size_t>(row.width) * static_cast<size_t>(row.height), CLEAR);
+    for (int y = 0; y < row.height; y++)
+        for (int x = 0; x < row.width; x++)
+            if (xbm_bit(cover.data(), row.width, x, y))
+                result[static_cast<size_t>(y) * static_cast<size_t>(row.width) + static_cast<size_t>(x)] =
+                    xbm_bit(row.bits, row.width, x, y) ? BLACK : WHITE;
+    return result;
+}
+
 } // namespace Cursors

@@ -23,4 +23,10 @@ std::vector<unsigned char> mask(const Bitmap &row, int self_masked);
 // Whether pixel (x, y) of an XBM bitmap of that width is set.
 bool xbm_bit(const unsigned char *bits, int width, int x, int y);
 
+// What a cursor shows at a pixel: its shape black, what only its mask covers white (the
+// rim of a silhouette, the inside of a hand), the rest clear.
+enum Shade : unsigned char { CLEAR, BLACK, WHITE };
+// The cursor's shades, row by row from the top, made with mask(row, self_masked).
+std::vector<Shade> shades(const Bitmap &row, int self_masked);
+
 } // namespace Cursors

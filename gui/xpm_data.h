@@ -1,5 +1,6 @@
 // XPM pictures read safely for the back ends: the file is read as SafeFile reads it, and
-// its strings are checked to make a whole picture before any toolkit decodes them.
+// its strings are checked to make a whole picture before any toolkit decodes them. A back
+// end without a decoder of its own (the browser's) has them decoded here.
 #pragma once
 
 #include <cstddef>
@@ -21,5 +22,20 @@ constexpr int MAX_SIDE = 8192;
 bool load(const char *path, std::vector<std::string> &strings);
 // The same check on a file's text.
 bool parse(const std::string &text, std::vector<std::string> &strings);
+
+// The file of the picture called name: <data dir>/pixmaps/<name>.xpm.
+std::string picture_path(const char *name);
+
+// A picture's pixels: rows from the top, four bytes a pixel (red, green, blue, alpha), the
+// alpha 0 where the picture is clear and 255 everywhere else.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgba;
+};
+// Decodes the strings of a whole picture (as load gives them). Colours are "None" or
+// numbers (#rgb, #rrggbb, #rrrgggbbb or #rrrrggggbbbb), the visual's ("c") where a colour
+// gives several; false for a colour given otherwise, or a pixel with no colour.
+bool decode(const std::vector<std::string> &strings, Pixels &pixels);
 
 } // namespace XpmData

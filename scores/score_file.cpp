@@ -324,10 +324,6 @@ bool save_installed(const char *path, int wait_ms, const ScoreFile::Merge &merge
 
 namespace ScoreFile {
 
-std::string lock_path(const char *path) { return std::string(path) + ".lock"; }
-
-std::string spare_path(const char *path) { return std::string(path) + ".new"; }
-
 bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason)
 {
     // Without the lock (one stuck, or none to be had) the file is read all the same: only

@@ -13,9 +13,9 @@ namespace ScoreFile {
 constexpr std::size_t MAX_BYTES = 64 * 1024;
 
 // The lock file that every game locks around its use of the table file at path.
-std::string lock_path(const char *path);
+inline std::string lock_path(const char *path) { return std::string(path) + ".lock"; }
 // The spare of a table kept in installed files: the next table is written into it.
-std::string spare_path(const char *path);
+inline std::string spare_path(const char *path) { return std::string(path) + ".new"; }
 
 // Who writes the table's files.
 enum class Files {

@@ -203,7 +203,7 @@ void prepare_canvas()
 void load_image(const char *name, int, Image **out)
 {
     Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
-    std::string path = GtkShared::picture_path(name);
+    std::string path = XpmData::picture_path(name);
     // The toolkit decodes from memory what was read and checked here: it never opens a
     // FIFO or a device, nor reads past a row.
     std::vector<std::string> strings;

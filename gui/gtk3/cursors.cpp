@@ -13,20 +13,20 @@ void load_cursor(const char *name, int self_masked, PointerCursor **out)
 {
     PointerCursor *pointer = static_cast<PointerCursor *>(xalloc(sizeof(PointerCursor)));
     const Cursors::Bitmap &row = Cursors::bitmap(name);
-    std::vector<unsigned char> mask = Cursors::mask(row, self_masked);
+    std::vector<Cursors::Shade> shades = Cursors::shades(row, self_masked);
     int factor = Gtk3Gui::scale_factor();
     cairo_surface_t *surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, row.width * factor, row.height * factor);
     cairo_surface_set_device_scale(surface, factor, factor);
     cairo_t *cr = cairo_create(surface);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    // Shape pixels black, pixels only in the mask white, the rest transparent.
     for (int y = 0; y < row.height; y++) {
         for (int x = 0; x < row.width; x++) {
-            if (!Cursors::xbm_bit(mask.data(), row.width, x, y))
+            Cursors::Shade shade = shades[static_cast<size_t>(y * row.width + x)];
+            if (shade == Cursors::CLEAR)
                 continue;
-            double shade = Cursors::xbm_bit(row.bits, row.width, x, y) ? 0 : 1;
-            cairo_set_source_rgb(cr, shade, shade, shade);
+            double level = shade == Cursors::BLACK ? 0 : 1;
+            cairo_set_source_rgb(cr, level, level, level);
             cairo_rectangle(cr, x, y, 1, 1);
             cairo_fill(cr);
         }

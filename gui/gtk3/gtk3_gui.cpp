@@ -15,6 +15,7 @@
 #include "gui/drawing.h"
 #include "gui/gtk3/status_text.h"
 #include "gui/gtk_common/shared.h"
+#include "gui/xpm_data.h"
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
@@ -308,7 +309,7 @@ void prepare_canvas()
 void load_image(const char *name, int, Image **out)
 {
     Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
-    std::string path = GtkShared::picture_path(name);
+    std::string path = XpmData::picture_path(name);
     GdkPixbuf *pixbuf = GtkShared::read_picture(path);
     if (!pixbuf)
         unreadable(path);

@@ -1,7 +1,6 @@
 // GtkShared: window, menus, canvas events, timer and picture files of both GTK back ends.
 #include "gui/gtk_common/shared.h"
 
-#include "base/data_dir.h"
 #include "base/support.h"
 #include "gui/drawing.h"
 #include "gui/title.h"
@@ -243,8 +242,6 @@ void stop_timer()
 
 int timer_running() { return timer_id != 0; }
 
-std::string picture_path(const char *name) { return std::string(DataDir::path()) + "/pixmaps/" + name + ".xpm"; }
-
 GdkPixbuf *read_picture(const std::string &path)
 {
     // The decoder gets only what was read and checked: it never opens a FIFO or a device,
@@ -260,7 +257,7 @@ GdkPixbuf *read_picture(const std::string &path)
 
 void set_default_icon()
 {
-    GdkPixbuf *icon = read_picture(picture_path("icon"));
+    GdkPixbuf *icon = read_picture(XpmData::picture_path("icon"));
     if (!icon)
         return;
     gtk_window_set_default_icon(icon);

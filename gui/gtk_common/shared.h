@@ -45,8 +45,6 @@ void make_canvas_when_idle();
 // back onto the screen's area if it would reach past an edge.
 GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen);
 
-// <data dir>/pixmaps/<name>.xpm
-std::string picture_path(const char *name);
 // The picture file at path as the toolkit's pixels, read and checked with XpmData first; a
 // new reference, or null when the file is not a whole picture.
 GdkPixbuf *read_picture(const std::string &path);

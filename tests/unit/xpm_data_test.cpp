@@ -70,4 +70,54 @@ TEST(XpmData, SpoiltPicturesAreRefused)
         << "not marked as XPM";
 }
 
+// A back end without a decoder of its own (the browser's) draws what decode gives: each
+// pixel the colour its characters name, clear where they name "None", every committed
+// picture whole; a colour given any other way is refused rather than guessed.
+TEST(XpmData, DecodedPixelsHaveTheFilesColoursAndAreClearWhereItSaysNone)
+{
+    std::vector<std::string> strings;
+    ASSERT_TRUE(XpmData::parse("/* XPM */ static char *p[] = {\"4 2 4 2\", \"   c None\", \"r. c #f00\", "
+                               "\"g. s green c #00Ff00\", \"b. c #00000000ffff\", \"  r.g.b.\", \"b.b.r.  \"};",
+                               strings));
+    XpmData::Pixels pixels;
+    ASSERT_TRUE(XpmData::decode(strings, pixels));
+    EXPECT_EQ(pixels.width, 4);
+    EXPECT_EQ(pixels.height, 2);
+    const std::vector<unsigned char> expected = {
+        0, 0, 0, 0, 255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255,
+        0, 0, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 0, 0, 0,
+    };
+    EXPECT_EQ(pixels.rgba, expected);
+
+    struct Case {
+        const char *what;
+        const char *colours;
+    } refused[] = {
+        {"a colour by name", "\". c red\""},
+        {"a number of the wrong length", "\". c #ff00\""},
+        {"a number with a letter that is no digit", "\". c #ffgg00\""},
+        {"no colour for colour displays or any other", "\". s shadow\""},
+    };
+    for (const Case &k : refused) {
+        SCOPED_TRACE(k.what);
+        ASSERT_TRUE(XpmData::parse(std::string("/* XPM */ static char *p[] = {\"1 1 1 1\", ") + k.colours + ", \".\"};",
+                                   strings));
+        EXPECT_FALSE(XpmData::decode(strings, pixels));
+    }
+
+    std::string dir = std::string(TEST_SOURCE_DIR) + "/pixmaps";
+    DIR *d = opendir(dir.c_str());
+    ASSERT_NE(d, nullptr);
+    while (dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xpm") != 0)
+            continue;
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(XpmData::load((dir + "/" + name).c_str(), strings));
+        EXPECT_TRUE(XpmData::decode(strings, pixels));
+        EXPECT_EQ(pixels.rgba.size(), static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height) * 4);
+    }
+    closedir(d);
+}
+
 } // namespace

@@ -1,20 +1,25 @@
 #!/bin/sh
 # Installs the Debian packages that building (play: the GTK 2 program, play-gtk3: the GTK 3
-# one) or testing (test: both programs) the game needs, when missing.
+# one, web: the web page) or testing (test: all of them, in a real browser too) the game
+# needs, when missing.
 set -eu
 
 PLAY="build-essential cmake pkg-config libgtk2.0-dev libsdl2-mixer-dev"
 PLAY_GTK3="build-essential cmake pkg-config libgtk-3-dev libx11-dev libxrender-dev libcairo2-dev libsdl2-mixer-dev"
+# Debian's emscripten (3.1.6) with its prebuilt system libraries; it brings node when the
+# machine has none.
+WEB="emscripten"
 TEST="$PLAY libgtk-3-dev libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
       x11-utils weston clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
-      python3-cairo fonts-dejavu-core ccache"
+      python3-cairo fonts-dejavu-core ccache $WEB chromium"
 
 case "${1:-play}" in
     play) wanted=$PLAY ;;
     play-gtk3) wanted=$PLAY_GTK3 ;;
+    web) wanted=$WEB ;;
     test) wanted=$TEST ;;
-    *) echo "usage: $0 [play|play-gtk3|test]" >&2; exit 2 ;;
+    *) echo "usage: $0 [play|play-gtk3|web|test]" >&2; exit 2 ;;
 esac
 
 missing=""

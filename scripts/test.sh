@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds and runs every test: in-process, end to end under Xvfb for the GTK 2 and the GTK 3
-# program, the install and package tests, the in-process suite under the sanitizers, the
-# fuzz target and the art check. `scripts/test.sh quick` is the developers' loop: the build,
+# program, the web page in a headless browser, the install and package tests, the
+# in-process suite under the sanitizers, the fuzz target and the art check. `scripts/test.sh quick` is the developers' loop: the build,
 # the in-process suite and a few end-to-end tests.
 #
 # The work is split into stages that run side by side as soon as what they need is there:
@@ -155,6 +155,30 @@ fuzz() {
     suites 1
 }
 
+# The game as a web page, built with Debian's emscripten: the in-process suites of the rules
+# and the drawing run under node against the core as the browser runs it, and the page is
+# played in a headless Chromium (tests/web/page_test.js; its captures go to
+# build-web-test/captures). Debian's emscripten needs NODE_PATH under a node of its own.
+build_web() {
+    export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+    emcmake cmake -S . -B build-web-test -DGLIMPWATCH_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+        >"$logs/build-web-test.configure.log" 2>&1 || { cat "$logs/build-web-test.configure.log"; return 1; }
+    build build-web-test
+}
+web() {
+    local status=0 unit_passed=0 unit_failed=0 passed failed
+    GTEST_RANDOM_SEED=$seed run_ctest build-web-test -R '^unit$' || status=$?
+    read -r unit_passed unit_failed <"$state/$current.suites" || true
+    GLIMPWATCH_SITE=$root/build-web-test/site GLIMPWATCH_CAPTURES=$root/build-web-test/captures \
+        node --test --test-reporter=spec tests/web/page_test.js >"$logs/$current.browser" 2>&1 || status=1
+    cat "$logs/$current.browser"
+    passed=$(sed -n 's/^ℹ pass \([0-9]*\)$/\1/p' "$logs/$current.browser")
+    failed=$(sed -n 's/^ℹ fail \([0-9]*\)$/\1/p' "$logs/$current.browser")
+    [ -n "$passed" ] || failed=1
+    suites "$((unit_passed + ${passed:-0}))" "$((unit_failed + ${failed:-0}))"
+    return "$status"
+}
+
 # The committed artwork is exactly what tools/draw_art.py draws.
 art() {
     if scripts/check_art.sh; then suites 1; else suites 0 1; return 1; fi
@@ -221,6 +245,8 @@ else
     stage e2e first build -- e2e build-test
     stage build-gtk3 first build -- build_gtk3
     stage e2e-gtk3 first build-gtk3 -- e2e build-gtk3
+    stage build-web first -- build_web
+    stage web first build-web -- web
     stage install spare build -- install_test build-test
     stage install-gtk3 spare build-gtk3 -- install_test build-gtk3
     stage package spare build -- package_test

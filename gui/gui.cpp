@@ -119,7 +119,7 @@ const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
 const MenuKey MENU_KEYS[] = {
     {DIALOG_NEW_GAME, "n", true},  {DIALOG_PAUSE, "p", false}, {DIALOG_WARP, "w", true},
     {DIALOG_HIGH_SCORES, "h", true}, {DIALOG_QUIT, "q", true},  {DIALOG_RULES, "F1", false},
-    {Gui::SOUND_ITEM, "s", false},
+    {Gui::SOUND_ITEM, "s", false},  {Gui::FULL_SCREEN_ITEM, "F11", false},
 };
 
 // The field looks paused exactly while the pointer rule holds a level in play: not on the

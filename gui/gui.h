@@ -76,7 +76,7 @@ struct DialogLayout {
 
 // A menu entry's keyboard shortcut: a key by its name ("n", "F1") and whether Ctrl is held.
 struct MenuKey {
-    int id;        // the dialog the entry opens; SOUND_ITEM for the Sound entry
+    int id;        // the dialog the entry opens; SOUND_ITEM or FULL_SCREEN_ITEM for those entries
     const char *key;
     bool ctrl;
 };
@@ -95,8 +95,9 @@ namespace Gui {
 constexpr int TICK_MS = 200;
 // The most characters an entry dialog's entry holds.
 constexpr int ENTRY_CHARS = 20;
-// The id MenuKey gives the Sound entry.
+// The ids MenuKey gives the Sound and Full Screen entries.
 constexpr int SOUND_ITEM = -1;
+constexpr int FULL_SCREEN_ITEM = -2;
 // The Game menu's check entry, after the dialog entries, that turns sound on and off.
 constexpr char SOUND_ITEM_LABEL[] = "Sound";
 // The line across the middle of the paused view (show_paused).

@@ -2,9 +2,9 @@
 #include "gui/view.h"
 
 #include "base/player_data.h"
+#include "base/support.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -47,8 +47,12 @@ Choice remembered()
     std::string text;
     if (!PlayerData::read(SETTING_FILE, text))
         return choice;
+    // The first line: "factor N", N a whole number in range.
+    const std::string prefix = "factor ";
     int factor = 0;
-    if (std::sscanf(text.c_str(), "factor %d", &factor) == 1 && factor >= 1 && factor <= MOST)
+    if (text.compare(0, prefix.size(), prefix) == 0 &&
+        parse_int(text.substr(prefix.size(), text.find('\n') - prefix.size()).c_str(), &factor) && factor >= 1 &&
+        factor <= MOST)
         choice.factor = factor;
     choice.full_screen = text.find("full-screen yes") != std::string::npos;
     return choice;

@@ -253,7 +253,9 @@ void build_main_window(int size)
                       static_cast<guint16>((View::SURROUND >> 8 & 0xff) * 257),
                       static_cast<guint16>((View::SURROUND & 0xff) * 257)};
     gdk_gc_set_rgb_fg_color(surround_gc, &quiet);
-    GtkShared::show_remembered_view(width, height);
+    GtkRequisition natural;
+    gtk_widget_size_request(gtk_bin_get_child(GTK_BIN(toplevel)), &natural);
+    GtkShared::show_remembered_view(natural.width, natural.height);
 }
 
 // The field moved in the canvas or took another factor: it is shown whole again, now, by

@@ -288,9 +288,10 @@ void build_main_window(int field_size)
         gtk_container_check_resize(GTK_CONTAINER(toplevel));
     if (display_error_since_trap())
         Gtk3Gui::field_too_large();
-    int width = 0, height = 0;
-    gtk_window_get_size(GTK_WINDOW(toplevel), &width, &height);
-    GtkShared::show_remembered_view(width, height);
+    // The window's contents as they ask to be, the field at 1x.
+    GtkRequisition natural;
+    gtk_widget_get_preferred_size(gtk_bin_get_child(GTK_BIN(toplevel)), nullptr, &natural);
+    GtkShared::show_remembered_view(natural.width, natural.height);
 }
 
 // The field moved in the canvas or took another factor: GTK paints it again whole (the

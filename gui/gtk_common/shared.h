@@ -29,8 +29,8 @@ GtkWidget *fill_main_window(int size);
 // cannot show the field larger than some factor says so before the window is shown.
 const View::Place &field_place();
 void limit_factor(int most);
-// The window shown at width x height (1x) is given the factor and full screen the player
-// chose last time.
+// The window, whose contents ask for width x height with the field at 1x, is given the
+// factor and full screen the player chose last time.
 void show_remembered_view(int width, int height);
 // Menu slots.
 void enable_pause_item(int enabled);

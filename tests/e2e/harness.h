@@ -369,16 +369,25 @@ public:
     int scale() const { return scale_; }
 
     Rect window_area() const; // root coordinates
-    Rect canvas_area() const; // root coordinates, size * scale pixels square
+    // The field on the screen, root coordinates, size * zoom() pixels square: below the menu
+    // bar, at the largest whole factor that fits the window (1 when the window is as it
+    // opens), centred.
+    Rect canvas_area() const;
     int menu_bar_height() const;
+    // For a window that may open already larger (a factor kept from an earlier game): the
+    // menu bar's height as an earlier game of the same program showed it.
+    void assume_menu_bar_height(int height) { menu_bar_ = height; }
+    // The field's factor in the window, and screen pixels per pixel of the game: scale * factor.
+    int factor() const;
+    int zoom() const { return scale_ * factor(); }
     Capture capture_canvas() const; // screen pixels
-    // The canvas in the game's own (logical) pixels: each scale x scale block of the screen
+    // The canvas in the game's own (logical) pixels: each zoom x zoom block of the screen
     // as one pixel; *crisp tells whether every block was of one colour.
     Capture logical_canvas(bool *crisp = nullptr) const;
     Capture capture_window() const;
     // Root coordinates of a canvas point given in logical pixels.
-    int canvas_root_x(int cx) const { return canvas_area().x + cx * scale_; }
-    int canvas_root_y(int cy) const { return canvas_area().y + cy * scale_; }
+    int canvas_root_x(int cx) const { return canvas_area().x + cx * zoom(); }
+    int canvas_root_y(int cy) const { return canvas_area().y + cy * zoom(); }
     // Moves the pointer onto the canvas point (cx, cy), in logical pixels like every canvas
     // point below.
     void move_to_canvas(int cx, int cy);
@@ -425,7 +434,30 @@ private:
     WindowId window_ = 0;
     int size_;
     int scale_;
+    int menu_bar_ = 0;   // learnt when the window first shows, the field at 1x
     std::string error_;
 };
+
+// A window manager on the test's X server (openbox), as a desktop has: for full screen and
+// for windows the player resizes. Stopped when destroyed; ok() once it manages the screen.
+// The test's games share the player's data: the factor and full screen one game leaves are
+// forgotten when it starts, so that every game of these tests opens as a first one does.
+class WindowManager {
+public:
+    WindowManager();
+    ~WindowManager();
+    WindowManager(const WindowManager &) = delete;
+    WindowManager &operator=(const WindowManager &) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    int pid_ = -1;
+    bool ok_ = false;
+};
+
+// Asks for a new size of a top-level window, as a player dragging its border would.
+void resize_window(WindowId w, int width, int height);
+// Gives the window the keyboard, as a click on its frame would.
+void focus_window(WindowId w);
 
 } // namespace e2e

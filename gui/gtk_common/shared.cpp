@@ -318,6 +318,12 @@ void limit_factor(int most) { most_factor = most; }
 void show_remembered_view(int width, int height)
 {
     View::Choice choice = View::remembered();
+    // No larger than the screen takes (it may be another screen than last time).
+    GdkScreen *screen = gtk_widget_get_screen(toplevel);
+    int around = height - field_size; // the menu bar
+    choice.factor = std::min(choice.factor, View::fit(field_size, gdk_screen_get_width(screen),
+                                                      gdk_screen_get_height(screen) - around, most_factor)
+                                                .factor);
     if (choice.factor > 1) {
         long long grow = static_cast<long long>(field_size) * (choice.factor - 1);
         gtk_window_resize(GTK_WINDOW(toplevel), static_cast<int>(std::min<long long>(width + grow, 1 << 15)),

@@ -52,16 +52,16 @@ configure() {
     cmake -S . -B "$dir" -DGLIMPWATCH_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${launcher[@]}" \
         -DGLIMPWATCH_DATA_DIR="$root/$dir/no-data-dir" \
-        -DGLIMPWATCH_SCORE_FILE="$root/$dir/test-scores/glimpwatch.scores" "$@" >"$logs/$dir.configure.log" 2>&1 ||
-        { cat "$logs/$dir.configure.log"; return 1; }
+        -DGLIMPWATCH_SCORE_FILE="$root/$dir/test-scores/glimpwatch.scores" "$@" >"$logs/$current.configure.log" 2>&1 ||
+        { cat "$logs/$current.configure.log"; return 1; }
 }
 
 # Builds quietly; the compiler's messages are shown when it fails.
 build() {
     local dir=$1
     shift
-    cmake --build "$dir" -j 2 "$@" >"$logs/$dir.build.log" 2>&1 ||
-        { grep -E -A5 'error|warning' "$logs/$dir.build.log" | head -n 80; return 1; }
+    cmake --build "$dir" -j 2 "$@" >"$logs/$current.build.log" 2>&1 ||
+        { grep -E -A5 'error|warning' "$logs/$current.build.log" | head -n 80; return 1; }
     echo "built $dir"
 }
 
@@ -87,10 +87,12 @@ run_ctest() {
 # that a failure can be repeated.
 seed=$(($(date +%s) % 99999 + 1))
 
-build_gtk2() {
+# The first build in two steps, so that the in-process suite runs while the rest compiles.
+build_unit() {
     # The benchmarks are built too, so that they keep compiling, warnings included.
-    configure build-test -DGLIMPWATCH_BENCH=ON && build build-test
+    configure build-test -DGLIMPWATCH_BENCH=ON && build build-test --target unit_tests
 }
+build_gtk2() { build build-test "$@"; }
 
 unit() {
     echo "in-process tests shuffled with seed $seed; to repeat an order:" \
@@ -212,12 +214,14 @@ stage() {
 }
 
 if [ "$mode" = quick ]; then
-    stage build first -- build_gtk2
-    stage unit first build -- unit
+    stage build-unit first -- build_unit
+    stage unit first build-unit -- unit
+    stage build first build-unit -- build_gtk2 --target e2e_tests
     stage e2e-smoke first build -- e2e_smoke
 else
-    stage build first -- build_gtk2
-    stage unit first build -- unit
+    stage build-unit first -- build_unit
+    stage unit first build-unit -- unit
+    stage build first build-unit -- build_gtk2
     stage e2e first build -- e2e build-test
     stage build-gtk3 first build -- build_gtk3
     stage e2e-gtk3 first build-gtk3 -- e2e build-gtk3

@@ -18,10 +18,15 @@ namespace e2e {
 // (None, Bool, Status...) clash with GoogleTest.
 using WindowId = unsigned long;
 
-// Generous deadlines: CI machines are slow and share two cores.
-constexpr int WINDOW_TIMEOUT_MS = 20000;
-constexpr int EXIT_TIMEOUT_MS = 20000;
-constexpr int UI_TIMEOUT_MS = 10000;
+// Generous deadlines: CI machines are slow and share two cores, and the tests run side by
+// side. A deadline only bounds how long a failing test waits: a passing one goes on as soon
+// as what it waits for is there.
+constexpr int WINDOW_TIMEOUT_MS = 30000;
+constexpr int EXIT_TIMEOUT_MS = 30000;
+constexpr int UI_TIMEOUT_MS = 30000;
+// How long a test lets a game be played before it looks again, when what it looks for
+// (walking Glimps, a thief) comes within seconds of play but need not.
+constexpr int PLAY_LOOK_MS = 5000;
 
 // The title of the game's main window.
 using Gui::MAIN_TITLE;

@@ -229,7 +229,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
             // The game goes on until the screen shows a thief (or the game is lost).
             game->move_to_canvas(200, 200);
             wait_until([&] { return !carriers(game->capture_canvas()).empty() || game_lost(*game); },
-                       UI_TIMEOUT_MS, 50);
+                       PLAY_LOOK_MS, 50);
             if (game_lost(*game))
                 break;
             continue;
@@ -323,7 +323,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
                     return !without_a_real_distro(game->capture_canvas(), "").empty() ||
                            game_lost(*game);
                 },
-                UI_TIMEOUT_MS, 50);
+                PLAY_LOOK_MS, 50);
         }
         Capture field = pause_and_look(*game);
         save_artifact(test_artifact_name("before-drop"), field);

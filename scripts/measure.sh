@@ -1,5 +1,5 @@
 #!/bin/bash
-# Every figure of README's Performance table in one run, under a private Xvfb, for the GTK 2
+# Every figure of docs/performance.md in one run, under a private Xvfb, for the GTK 2
 # and the GTK 3 program side by side: CPU of the game process and of the X server while
 # playing level 40 on each field size, in both redraw modes (only what changed, and
 # GLIMPWATCH_FULL_REDRAW), with the growth from the smallest to the largest field as an

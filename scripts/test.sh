@@ -31,6 +31,7 @@ root=$(pwd)
 e2e_jobs=${E2E_JOBS:-3}
 logs=$root/build-logs
 state=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-test.XXXXXX")
+trap 'rm -rf "$state"' EXIT
 rm -rf "$logs"
 mkdir -p "$logs"
 
@@ -259,6 +260,5 @@ for name in "${stages[@]}"; do
         "$(cat "$state/$name.start" 2>/dev/null || echo -)" "$(cat "$state/$name.cpu" 2>/dev/null || echo -)" "$result"
 done
 echo "total: $(($(date +%s) - run_start)) s"
-rm -rf "$state"
 echo "suites: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1704,14 +1704,26 @@ std::vector<Rect> Game::dialog_buttons(Window dialog) const
 
 bool Game::click_dialog_button(Window dialog, int index)
 {
-    // A dialog that has just been mapped may not have drawn all of its buttons yet.
-    std::vector<Rect> buttons;
+    // A dialog that has just been mapped may not have drawn all of its buttons yet, and may
+    // still be laid out or moved into place: the button is clicked once two looks a moment
+    // apart find it at the same place.
+    std::vector<Rect> buttons, before;
+    auto same_place = [](const std::vector<Rect> &a, const std::vector<Rect> &b) {
+        if (a.size() != b.size())
+            return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].w != b[i].w || a[i].h != b[i].h)
+                return false;
+        return true;
+    };
     wait_until(
         [&] {
             buttons = dialog_buttons(dialog);
-            return index < static_cast<int>(buttons.size());
+            bool settled = index < static_cast<int>(buttons.size()) && same_place(buttons, before);
+            before = buttons;
+            return settled;
         },
-        UI_TIMEOUT_MS, 50);
+        UI_TIMEOUT_MS, 100);
     if (index < 0 || index >= static_cast<int>(buttons.size())) {
         save_artifact(test_artifact_name("dialog-without-button"), e2e::capture_window(dialog));
         return false;

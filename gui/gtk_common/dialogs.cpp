@@ -72,8 +72,8 @@ void on_choice(GtkWidget *button, gpointer id_pointer)
     dismiss(id);
 }
 
-// The dialog's choices as the front has them now: a caption and a button each, in rows of
-// five under the message; nothing at all when there are none.
+// The dialog's choices as the front has them now: a caption, and beside it a button each in
+// rows of five, under the message; nothing at all when there are none.
 void fill_choices(int id)
 {
     GtkWidget *box = dialogs[id].choices;
@@ -90,7 +90,9 @@ void fill_choices(int id)
     }
     constexpr int PER_ROW = 5;
     GtkWidget *caption = gtk_label_new(Gui::dialog_choices_caption(id));
-    gtk_misc_set_alignment(GTK_MISC(caption), 0, 0.5);
+    // In line with the first row's labels.
+    gtk_misc_set_alignment(GTK_MISC(caption), 0, 0);
+    gtk_misc_set_padding(GTK_MISC(caption), 0, 6);
     gtk_box_pack_start(GTK_BOX(box), caption, FALSE, FALSE, 0);
     int columns = count < PER_ROW ? count : PER_ROW;
     GtkWidget *table = gtk_table_new(static_cast<guint>((count + PER_ROW - 1) / PER_ROW), static_cast<guint>(columns), TRUE);
@@ -104,7 +106,9 @@ void fill_choices(int id)
         gtk_table_attach(GTK_TABLE(table), button, column, column + 1, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
     }
     gtk_box_pack_start(GTK_BOX(box), table, FALSE, FALSE, 0);
-    gtk_widget_show_all(box);
+    gtk_widget_show(caption);
+    gtk_widget_show_all(table);
+    gtk_widget_show(box);
 }
 
 // The window manager's close button and the Escape key (which GtkDialog turns into a
@@ -183,8 +187,9 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
         }
         add_shown(box, dialog.message);
         add_shown(content, box);
-        // Shown only when the front has choices for it.
-        dialog.choices = gtk_vbox_new(FALSE, 4);
+        // Shown only when the front has choices for it, never by the showing of the dialog.
+        dialog.choices = gtk_hbox_new(FALSE, 8);
+        gtk_widget_set_no_show_all(dialog.choices, TRUE);
         gtk_container_set_border_width(GTK_CONTAINER(dialog.choices), 6);
         gtk_container_add(GTK_CONTAINER(content), dialog.choices);
         break;

@@ -2,6 +2,7 @@
 #include "game/recorder.h"
 
 #include "base/random.h"
+#include "field/bucket.h"
 #include "game/game.h"
 #include "recording/recordings.h"
 #include "scores/player_name.h"
@@ -83,6 +84,7 @@ void start(int level)
     current.size = Game::screen_size();
     current.level = level;
     current.final_level = level;
+    current.bucket_held = Bucket::grabbed() != 0;
     started = time(nullptr);
     active = true;
     Random::seed(current.seed);

@@ -2,6 +2,7 @@
 #include "game/replay.h"
 
 #include "base/random.h"
+#include "field/bucket.h"
 #include "game/game.h"
 #include "game/options.h"
 
@@ -71,6 +72,7 @@ void begin(const Recording &recording)
     ticks = 0;
     astray_before_end = false;
     Game::set_screen_size(recording.size);
+    Bucket::set_grabbed(recording.bucket_held);
     Random::seed(recording.seed);
     Game::start(recording.level);
 }

@@ -172,8 +172,14 @@ bool read_header(Lines &lines, Recording &r, std::string *reason, std::string &l
         return fail(reason, damaged(lines.number(), "not a result"));
     r.score = static_cast<int>(score);
 
-    // The name entered for the table, when there was one.
     has_line = lines.next(line);
+    r.bucket_held = has_line && line == "bucket held";
+    if (r.bucket_held) {
+        if (lines.cut())
+            return fail(reason, "cut short");
+        has_line = lines.next(line);
+    }
+    // The name entered for the table, when there was one.
     r.name.clear();
     if (has_line && line.compare(0, 5, "name ") == 0) {
         std::string why;
@@ -230,6 +236,8 @@ std::string write(const Recording &r)
     snprintf(line, sizeof line, "%s %d\nseed %u\nsize %d\nlevel %d\nresult %s %d %d %d\n", RECORDING_MAGIC,
              RECORDING_VERSION, r.seed, r.size, r.level, ending_name(r.ending), r.ticks, r.score, r.final_level);
     text += line;
+    if (r.bucket_held)
+        text += "bucket held\n";
     if (!r.name.empty())
         text += "name " + r.name + "\n";
     for (const RecordedEvent &e : r.events) {

@@ -50,6 +50,9 @@ struct Recording {
     int ticks = 0;
     int score = 0;
     int final_level = 0;
+    // The bucket was still held when the game started (let go of in no game since); a
+    // replay starts so.
+    bool bucket_held = false;
     std::string name;    // the name entered for the high-score table; empty when none
     std::vector<RecordedEvent> events;
 };

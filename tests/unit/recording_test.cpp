@@ -27,6 +27,7 @@ Recording sample()
     r.score = -17;
     r.final_level = 4;
     r.name = "Zoë Ålander";
+    r.bucket_held = true;
     r.events = {{0, INPUT_PRESS, 10, 20},    {0, INPUT_RELEASE, -5, 900}, {7, INPUT_LEAVE, 0, 0},
                 {7, INPUT_ENTER, 0, 0},      {9, INPUT_PAUSE, 0, 0},      {9, INPUT_WARP, 12, 0},
                 {120, INPUT_PRESS, INT_MIN, INT_MAX}};
@@ -43,6 +44,7 @@ void expect_same(const Recording &a, const Recording &b)
     EXPECT_EQ(a.score, b.score);
     EXPECT_EQ(a.final_level, b.final_level);
     EXPECT_EQ(a.name, b.name);
+    EXPECT_EQ(a.bucket_held, b.bucket_held);
     ASSERT_EQ(a.events.size(), b.events.size());
     for (size_t i = 0; i < a.events.size(); i++) {
         SCOPED_TRACE(i);
@@ -69,6 +71,7 @@ TEST(RecordingText, WrittenRecordingReadsBackTheSameWholeAndByItsHeader)
     for (int ending : {ENDED_LEFT, ENDED_QUIT}) {
         r.ending = ending;
         r.name.clear();
+        r.bucket_held = ending == ENDED_QUIT;
         ASSERT_TRUE(RecordingText::parse(RecordingText::write(r), back, &reason)) << reason;
         expect_same(r, back);
     }

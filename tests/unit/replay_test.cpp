@@ -1,5 +1,6 @@
 // Games recorded and played again: through the game's calls as the Gui front makes them,
 // against the recording fake back end.
+#include "field/bucket.h"
 #include "field/glimp.h"
 #include "field/swarm.h"
 #include "game/entry.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -148,6 +150,35 @@ TEST_F(ReplayTest, InputsAreRecordedWithTheTickTheyCameInAndANewGameSavesTheOldO
     EXPECT_EQ(file_text(Recorder::last_saved()),
               "glimpwatch-recording 1\nseed 77\nsize 400\nlevel 1\nresult left 4 0 4\n"
               "2 press 10 20\n2 release -30 440\n2 leave\n2 enter\n3 leave\n3 pause\n3 warp 4\n3 warp 2\nend\n");
+}
+
+// The bucket held when a game is lost stays held into the next game, which does not draw it
+// until it is let go of: the next game's replay starts so too.
+TEST_F(ReplayTest, GameStartedWithTheBucketStillHeldReplaysTheSameFrames)
+{
+    Gui::dialog_confirmed(DIALOG_NEW_GAME, nullptr);
+    tick();
+    Gui::button_pressed(5, 5);
+    ASSERT_TRUE(Bucket::grabbed());
+    FakeGui::clear_calls();
+    Gui::dialog_confirmed(DIALOG_NEW_GAME, nullptr);
+    for (int t = 0; t < 20; t++) {
+        if (t == 12)
+            Gui::button_released(300, 300);
+        tick();
+    }
+    std::vector<std::string> played = FakeGui::calls();
+    EXPECT_EQ(std::count(played.begin(), played.end(), "draw_image bucket 0 0"), 8) << "drawn once let go of";
+    Gui::dialog_confirmed(DIALOG_NEW_GAME, nullptr);
+    Recording r = read(Recorder::last_saved());
+    EXPECT_TRUE(r.bucket_held);
+
+    Bucket::set_grabbed(0); // a fresh process
+    FakeGui::clear_calls();
+    Replay::begin(r);
+    while (Replay::step() == Replay::REPLAYING) {
+    }
+    EXPECT_TRUE(FakeGui::calls() == played) << "the replay drew the bucket the game did not";
 }
 
 TEST_F(ReplayTest, QuitAndClosingTheWindowSaveTheGameInPlay)

@@ -1,5 +1,6 @@
 // Recorder: the game played, its inputs by tick, saved when it ends.
 #include "game/recorder.h"
+#include "game/session_testing.h"
 
 #include "base/random.h"
 #include "field/bucket.h"

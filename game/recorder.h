@@ -31,9 +31,4 @@ bool recording();
 // The file the last game was saved to; empty when none was.
 const std::string &last_saved();
 
-// Nothing recorded, no message given: a fresh process (the tests).
-void reset_for_tests();
-// The next game's seed, instead of a fresh one (the tests).
-void set_next_seed_for_tests(unsigned seed);
-
 } // namespace Recorder

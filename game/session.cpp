@@ -1,5 +1,6 @@
 // Session: the game's calls, each to the game recorded or to the recording watched.
 #include "game/session.h"
+#include "game/session_testing.h"
 
 #include "game/game.h"
 #include "game/recorder.h"

@@ -22,7 +22,4 @@ void watch_what_was_read();
 // field's size.
 void refresh_table_choices();
 
-// Nothing going on: a fresh process (the tests).
-void reset_for_tests();
-
 } // namespace Session

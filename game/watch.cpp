@@ -1,5 +1,6 @@
 // Watch: the replay in the window, its speed, its pause and its end.
 #include "game/watch.h"
+#include "game/session_testing.h"
 
 #include "game/game.h"
 #include "game/replay.h"

@@ -31,7 +31,4 @@ void hold(bool held);
 // Ends watching for the title screen, wherever the recording is.
 void stop();
 
-// Nothing watched: a fresh process (the tests).
-void reset_for_tests();
-
 } // namespace Watch

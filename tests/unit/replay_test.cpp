@@ -7,6 +7,7 @@
 #include "game/game.h"
 #include "game/recorder.h"
 #include "game/replay.h"
+#include "game/session_testing.h"
 #include "game/watch.h"
 #include "recording/recordings.h"
 #include "sound/sound.h"

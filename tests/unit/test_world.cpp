@@ -13,7 +13,7 @@
 #include "game/entry.h"
 #include "game/game_internal.h"
 #include "game/game_testing.h"
-#include "game/session.h"
+#include "game/session_testing.h"
 #include "gui/gui_testing.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds and runs every test: in-process, end to end under Xvfb for the GTK 2 and the GTK 3
 # program, the install and package tests, the in-process suite under the sanitizers, the
-# fuzz target and the art check. `scripts/test.sh quick` is the developers' loop: the build,
+# fuzz targets and the art check. `scripts/test.sh quick` is the developers' loop: the build,
 # the in-process suite and a few end-to-end tests.
 #
 # The work is split into stages that run side by side as soon as what they need is there:
@@ -135,29 +135,36 @@ unit_asan() {
         run_ctest build-asan -R '^unit$'
 }
 
-# A bounded run of the high-score reader's fuzz target (clang's libFuzzer), from the seed
-# files; new inputs it finds stay in the build directory. Any crash fails the stage. The
-# run is bounded in time, so it runs at full priority: it gets the inputs it always got.
+# A bounded run of each fuzz target (clang's libFuzzer) from its seed files: the high-score
+# reader, and the recording reader with the replay of what it reads. New inputs it finds stay
+# in the build directory. Any crash fails the stage. The runs are bounded in time, so they
+# run at full priority: they get the inputs they always got.
 build_fuzz() {
     configure build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DGLIMPWATCH_FUZZ=ON -DGLIMPWATCH_PROGRAM=OFF \
         -DGLIMPWATCH_TESTS=OFF && build build-fuzz
 }
-fuzz() {
-    mkdir -p build-fuzz/corpus
-    local fuzz_log=build-fuzz/high_scores_fuzz.log fuzz_status=0 fuzz_runs
-    build-fuzz/fuzz/high_scores_fuzz -max_total_time=60 -runs=5000000 -timeout=10 \
-        -artifact_prefix=build-fuzz/ build-fuzz/corpus fuzz/corpus/high_scores >"$fuzz_log" 2>&1 || fuzz_status=$?
+fuzz_target() {
+    local target=$1 seeds=$2
+    mkdir -p "build-fuzz/corpus-$target"
+    local fuzz_log=build-fuzz/$target.log fuzz_status=0 fuzz_runs
+    build-fuzz/fuzz/$target -max_total_time=60 -runs=5000000 -timeout=10 \
+        -artifact_prefix=build-fuzz/ "build-fuzz/corpus-$target" "fuzz/corpus/$seeds" >"$fuzz_log" 2>&1 || fuzz_status=$?
     # "Done N runs" closes a clean run; a crash leaves only the "#N" progress lines.
     fuzz_runs=$(sed -n -e 's/^Done \([0-9]*\) runs.*/\1/p' -e 's/^#\([0-9]*\).*/\1/p' "$fuzz_log" | tail -n 1)
     if [ "$fuzz_status" -ne 0 ]; then
         tail -n 30 "$fuzz_log"
-        echo "fuzz: high_scores_fuzz failed (status $fuzz_status) ${fuzz_runs:+after $fuzz_runs inputs}${fuzz_runs:-on a seed file};" \
+        echo "fuzz: $target failed (status $fuzz_status) ${fuzz_runs:+after $fuzz_runs inputs}${fuzz_runs:-on a seed file};" \
             "the input is saved in build-fuzz/"
-        suites 0 1
         return 1
     fi
-    echo "fuzz: high_scores_fuzz ran ${fuzz_runs:-?} inputs, no crash"
-    suites 1
+    echo "fuzz: $target ran ${fuzz_runs:-?} inputs, no crash"
+}
+fuzz() {
+    local passed=0 failed=0
+    if fuzz_target high_scores_fuzz high_scores; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    if fuzz_target recording_fuzz recordings; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    suites "$passed" "$failed"
+    [ "$failed" -eq 0 ]
 }
 
 # The committed artwork is exactly what tools/draw_art.py draws.

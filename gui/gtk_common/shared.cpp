@@ -30,6 +30,7 @@ bool on_field = false;           // the pointer is over the field
 bool pressed = false;            // a press went to the game and its release has not
 bool full_screen = false;        // the window shows full screen
 bool full_screen_wanted = false; // the player asked for it; the window follows
+gint64 last_input = 0;           // when the player last did something (monotonic, microseconds)
 } // namespace
 
 namespace {
@@ -40,15 +41,53 @@ gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
     Gui::close_requested();
 }
 
-// A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
-// canvas, and a game may be running while the pointer is elsewhere (one started from the
-// keyboard or the command line). So an entry pauses a running game itself, as the pointer
-// leaving would; the pointer coming back to the canvas resumes it. After a real leave
-// this second one changes nothing.
+// The front pauses a running game, as the pointer leaving would, and shows the dialog.
 void on_menu_entry(gpointer id, GtkMenuItem *)
 {
-    Gui::pointer_left();
-    GtkShared::show_dialog(GPOINTER_TO_INT(id));
+    GtkShared::player_acted();
+    Gui::menu_entry_chosen(GPOINTER_TO_INT(id));
+}
+
+// The keys the game may take while a recording is watched. Taken, a key goes no further:
+// no menu shortcut sees it.
+gboolean on_key_press(GtkWidget *, GdkEventKey *event, gpointer)
+{
+    GtkShared::player_acted();
+    int key = KEY_OTHER;
+    switch (event->keyval) {
+    case GDK_KEY_space:
+        key = KEY_SPACE;
+        break;
+    case GDK_KEY_plus:
+    case GDK_KEY_equal: // + without Shift on many keyboards
+    case GDK_KEY_KP_Add:
+        key = KEY_PLUS;
+        break;
+    case GDK_KEY_minus:
+    case GDK_KEY_KP_Subtract:
+        key = KEY_MINUS;
+        break;
+    case GDK_KEY_Escape:
+        key = KEY_ESCAPE;
+        break;
+    default:
+        break;
+    }
+    return Gui::key_pressed(key) ? TRUE : FALSE;
+}
+
+// Every Gui::IDLE_MS without input the front hears that the player is idle; each input
+// starts the wait again.
+gboolean on_idle_check(gpointer)
+{
+    gint64 quiet_ms = (g_get_monotonic_time() - last_input) / 1000;
+    if (quiet_ms >= Gui::IDLE_MS) {
+        GtkShared::player_acted(); // the next report comes IDLE_MS later
+        Gui::player_idle();
+        quiet_ms = 0;
+    }
+    g_timeout_add(static_cast<guint>(Gui::IDLE_MS - quiet_ms), on_idle_check, nullptr);
+    return G_SOURCE_REMOVE;
 }
 
 // The Sound entry was toggled by the player (mouse or key): the game turns sound on or
@@ -71,16 +110,20 @@ bool field_point(double x, double y, int *fx, int *fy)
 // wherever it is, in the field's pixels, as the game's drags need.
 gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
 {
+    GtkShared::player_acted();
     int x = 0, y = 0;
     if (field_point(event->x, event->y, &x, &y)) {
         pressed = true;
         Gui::button_pressed(x, y);
+    } else {
+        Gui::clicked_off_field();
     }
     return FALSE;
 }
 
 gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer)
 {
+    GtkShared::player_acted();
     int x = 0, y = 0;
     field_point(event->x, event->y, &x, &y);
     if (pressed) {
@@ -95,6 +138,7 @@ gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer)
 // pointer count like any other: that is what pauses the game while a dialog is up.
 gboolean on_pointer_enter(GtkWidget *, GdkEventCrossing *event, gpointer)
 {
+    GtkShared::player_acted();
     int x = 0, y = 0;
     on_field = field_point(event->x, event->y, &x, &y);
     if (on_field)
@@ -104,6 +148,7 @@ gboolean on_pointer_enter(GtkWidget *, GdkEventCrossing *event, gpointer)
 
 gboolean on_pointer_leave(GtkWidget *, GdkEventCrossing *, gpointer)
 {
+    GtkShared::player_acted();
     on_field = false;
     Gui::pointer_left();
     return FALSE;
@@ -111,6 +156,7 @@ gboolean on_pointer_leave(GtkWidget *, GdkEventCrossing *, gpointer)
 
 gboolean on_pointer_motion(GtkWidget *, GdkEventMotion *event, gpointer)
 {
+    GtkShared::player_acted();
     int x = 0, y = 0;
     bool now = field_point(event->x, event->y, &x, &y);
     if (now != on_field) {
@@ -268,7 +314,12 @@ void open(int *argc, char **argv)
     toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(toplevel), Gui::MAIN_TITLE);
     g_signal_connect(toplevel, "delete-event", G_CALLBACK(on_window_delete), nullptr);
+    g_signal_connect(toplevel, "key-press-event", G_CALLBACK(on_key_press), nullptr);
+    player_acted();
+    g_timeout_add(static_cast<guint>(Gui::IDLE_MS), on_idle_check, nullptr);
 }
+
+void player_acted() { last_input = g_get_monotonic_time(); }
 
 GtkWidget *main_window() { return toplevel; }
 

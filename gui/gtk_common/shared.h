@@ -18,8 +18,12 @@ namespace GtkShared {
 void install(const GuiMethods **out);
 
 // Slot open: the toolkit started with the command line, the default icon, and the main
-// window, titled, whose close request quits the game.
+// window, titled, whose close request quits the game and whose keys go to the front; and
+// the wait for the player to be idle (Gui::player_idle).
 void open(int *argc, char **argv);
+// The player did something (a key, a click, the pointer moving, a dialog closed): the
+// wait for the player to be idle starts again.
+void player_acted();
 GtkWidget *main_window();
 // Fills the main window: the menu bar with its "Game" and "Info" menus and their shortcuts
 // (the Game menu ends with the Sound entry), and below it the canvas, size x size, whose

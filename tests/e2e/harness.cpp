@@ -201,6 +201,7 @@ std::string pixmaps_dir()
 std::string pixmap_path(const std::string &name) { return pixmaps_dir() + "/" + name + ".xpm"; }
 
 std::string sounds_dir() { return source_dir() + "/sounds"; }
+std::string replays_dir() { return source_dir() + "/replays"; }
 
 std::string artifacts_dir()
 {
@@ -370,6 +371,12 @@ void WorkDir::link_sounds()
 {
     std::error_code ec;
     fs::create_directory_symlink(sounds_dir(), path_ + "/sounds", ec);
+}
+
+void WorkDir::link_replays()
+{
+    std::error_code ec;
+    fs::create_directory_symlink(replays_dir(), path_ + "/replays", ec);
 }
 
 void WorkDir::copy_sounds()
@@ -1248,6 +1255,12 @@ void tap_key(unsigned long keysym)
     XSync(x_display, False);
     // Keys a moment apart, as a person types them.
     pause_between_events(20);
+}
+
+void focus_window(Window w)
+{
+    XSetInputFocus(x_display, w, RevertToPointerRoot, CurrentTime);
+    XSync(x_display, False);
 }
 
 // A character no key of the keyboard has is typed with a spare keycode given its keysym for

@@ -69,6 +69,8 @@ std::string pixmaps_dir();
 std::string pixmap_path(const std::string &name);
 // The project's sound effects (sounds/*.wav).
 std::string sounds_dir();
+// The recorded games that ship with the game (replays/demo.replay).
+std::string replays_dir();
 std::string artifacts_dir(); // TEST_BINARY_DIR/artifacts, created on demand
 std::string score_file();    // the high-score file the test build writes
 std::string read_file(const std::string &path, bool *exists = nullptr);
@@ -89,6 +91,8 @@ public:
     void copy_pixmaps();
     // ./sounds as a link to the project's sound effects, or as a copy of them.
     void link_sounds();
+    // ./replays as a link to the project's recorded games (the demo).
+    void link_replays();
     void copy_sounds();
     std::string pixmap(const std::string &name) const; // path of ./pixmaps/<name>.xpm
 
@@ -332,6 +336,9 @@ void click_at(int root_x, int root_y, int button = 1);
 void tap_key(unsigned long keysym);
 // Types UTF-8 text: ASCII with the keyboard's keys, other characters through a spare key.
 void type_text(const std::string &text);
+// Gives the window the keyboard without moving the pointer (which a window manager would do
+// on a click; without one the keyboard follows the pointer).
+void focus_window(WindowId w);
 // The pointer's shape as the X server shows it now (XFixes): ARGB pixels, row by row.
 struct CursorImage {
     int width = 0, height = 0, xhot = 0, yhot = 0;

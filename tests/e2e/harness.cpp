@@ -1257,12 +1257,6 @@ void tap_key(unsigned long keysym)
     pause_between_events(20);
 }
 
-void focus_window(Window w)
-{
-    XSetInputFocus(x_display, w, RevertToPointerRoot, CurrentTime);
-    XSync(x_display, False);
-}
-
 // A character no key of the keyboard has is typed with a spare keycode given its keysym for
 // the moment (a Unicode keysym: 0x01000000 plus the code point), as input tools do.
 void tap_unicode(unsigned code_point)

@@ -336,9 +336,6 @@ void click_at(int root_x, int root_y, int button = 1);
 void tap_key(unsigned long keysym);
 // Types UTF-8 text: ASCII with the keyboard's keys, other characters through a spare key.
 void type_text(const std::string &text);
-// Gives the window the keyboard without moving the pointer (which a window manager would do
-// on a click; without one the keyboard follows the pointer).
-void focus_window(WindowId w);
 // The pointer's shape as the X server shows it now (XFixes): ARGB pixels, row by row.
 struct CursorImage {
     int width = 0, height = 0, xhot = 0, yhot = 0;
@@ -469,7 +466,8 @@ private:
 
 // Asks for a new size of a top-level window, as a player dragging its border would.
 void resize_window(WindowId w, int width, int height);
-// Gives the window the keyboard, as a click on its frame would.
+// Gives the window the keyboard without moving the pointer, as a click on its frame would
+// (without a window manager the keyboard follows the pointer).
 void focus_window(WindowId w);
 
 } // namespace e2e

@@ -1,6 +1,6 @@
 // PlayerData: small files of the player's own (settings, the last name, a table of scores),
 // in the player's data directory. The browser build keeps them in the site's storage
-// instead (base/player_data_web.cpp): the directory is "glimpwatch", each file an item.
+// instead (base/player_data_web.cpp), each file an item named by its path.
 #pragma once
 
 #include <cstddef>

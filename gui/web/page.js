@@ -135,8 +135,9 @@ var GlimpwatchPage = (function () {
         visible.style.height = side + 'px';
     }
 
-    function open(title) {
+    function open(title, idleMs) {
         document.title = title;
+        watchIdle(idleMs);
         addEventListener('pagehide', function (event) {
             // Closing the page (not one kept for the back button) is the window's close:
             // the scores are saved.
@@ -366,6 +367,12 @@ var GlimpwatchPage = (function () {
             moveInMenu(event);
         if (event.altKey || event.metaKey || event.repeat)
             return;
+        // The keys the game may take (gui.h's Key), before the shortcuts.
+        var gameKey = openMenuIndex < 0 && !event.ctrlKey ? GAME_KEYS[event.key] : undefined;
+        if (gameKey && call('key_pressed', gameKey)) {
+            event.preventDefault();
+            return;
+        }
         var entry = entries.find(function (e) {
             if (!e.key || e.ctrl !== event.ctrlKey)
                 return false;
@@ -378,6 +385,26 @@ var GlimpwatchPage = (function () {
         event.preventDefault();
         closeMenu();
         choose(entry);
+    }
+
+    var GAME_KEYS = { ' ': 1, '+': 2, '-': 3, 'Escape': 4 };
+
+    // ---------------------------------------------------------------- the player idle
+
+    // idleMs without a key, a press or a move of the pointer: the program hears of it, and
+    // again after every further idleMs.
+    var idleTimer = null;
+
+    function watchIdle(idleMs) {
+        var restart = function () {
+            if (idleTimer !== null)
+                clearInterval(idleTimer);
+            idleTimer = setInterval(function () { call('player_idle'); }, idleMs);
+        };
+        ['pointerdown', 'pointermove', 'keydown', 'wheel'].forEach(function (kind) {
+            addEventListener(kind, restart, true);
+        });
+        restart();
     }
 
     // ---------------------------------------------------------------- the field: pointer
@@ -877,6 +904,10 @@ var GlimpwatchPage = (function () {
             dialog.message = paragraph(layout.text);
             row.appendChild(dialog.message);
             body.appendChild(row);
+            dialog.choices = document.createElement('div');
+            dialog.choices.className = 'dialog-choices';
+            dialog.choices.hidden = true;
+            body.appendChild(dialog.choices);
         } else if (layout.kind === ENTRY) {
             body.appendChild(paragraph(layout.text));
             var entry = document.createElement('input');
@@ -972,6 +1003,38 @@ var GlimpwatchPage = (function () {
             entry.setSelectionRange(head.length + taken.length, head.length + taken.length);
         }
         dialog.kept = kept;
+    }
+
+    // The dialog's choices as the program has them now: a caption, and a button each that
+    // closes the dialog as its main button does, once the program has heard of the choice;
+    // nothing at all when there are none.
+    function setChoices(id, caption, labels) {
+        var dialog = dialogs[id];
+        if (!dialog || !dialog.choices)
+            return;
+        var box = dialog.choices;
+        box.textContent = '';
+        box.hidden = labels.length === 0;
+        if (!labels.length)
+            return;
+        var title = document.createElement('p');
+        title.className = 'choices-caption';
+        title.textContent = caption;
+        box.appendChild(title);
+        var row = document.createElement('div');
+        row.className = 'choices-row';
+        labels.forEach(function (label, index) {
+            var button = document.createElement('button');
+            button.type = 'button';
+            button.className = 'choice';
+            button.textContent = label;
+            button.addEventListener('click', function () {
+                call('dialog_chosen', id, index);
+                dismiss(dialog);
+            });
+            row.appendChild(button);
+        });
+        box.appendChild(row);
     }
 
     function setDialogText(id, content) {
@@ -1173,6 +1236,7 @@ var GlimpwatchPage = (function () {
         copyToWindow: copyToWindow,
         showPaused: showPaused,
         startTimer: startTimer,
+        setChoices: setChoices,
         stopTimer: stopTimer,
         buildDialog: buildDialog,
         setDialogText: setDialogText,

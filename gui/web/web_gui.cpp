@@ -30,7 +30,7 @@ bool waiting = false;   // the game waits for a dialog
 
 namespace {
 
-EM_JS(void, page_open, (const char *title), { GlimpwatchPage.open(UTF8ToString(title)); });
+EM_JS(void, page_open, (const char *title, int idle_ms), { GlimpwatchPage.open(UTF8ToString(title), idle_ms); });
 EM_JS(void, page_build_window, (int size), { GlimpwatchPage.buildWindow(size); });
 EM_JS(int, page_add_menu, (const char *title), { return GlimpwatchPage.addMenu(UTF8ToString(title)); });
 EM_JS(void, page_add_entry, (int menu, int id, const char *label, const char *key, int ctrl),
@@ -62,10 +62,13 @@ EM_JS(void, page_build_dialog,
           });
       });
 EM_JS(void, page_set_dialog_text, (int id, const char *text), { GlimpwatchPage.setDialogText(id, UTF8ToString(text)); });
+EM_JS(void, page_set_choices, (int id, const char *caption, const char *labels, int count), {
+    GlimpwatchPage.setChoices(id, UTF8ToString(caption), count ? UTF8ToString(labels).split("\n") : []);
+});
 EM_JS(int, page_show_dialog, (int id), { return GlimpwatchPage.showDialog(id) ? 1 : 0; });
 EM_ASYNC_JS(void, page_wait_for_dialog, (int id), { await GlimpwatchPage.dismissed(id); });
 
-void open(int *, char **) { page_open(Gui::MAIN_TITLE); }
+void open(int *, char **) { page_open(Gui::MAIN_TITLE, Gui::IDLE_MS); }
 
 // The entry's shortcut, from the front's table; null for none.
 const MenuKey *key_of(int id)
@@ -161,10 +164,21 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
     dialogs_built = true;
 }
 
+// The dialog's choices as the front has them now, one label a line.
+void set_choices(int id)
+{
+    int count = Gui::dialog_choice_count(id);
+    std::string labels;
+    for (int i = 0; i < count; i++)
+        labels += (i ? "\n" : "") + std::string(Gui::dialog_choice(id, i));
+    page_set_choices(id, count ? Gui::dialog_choices_caption(id) : "", labels.c_str(), count);
+}
+
 void show_dialog(int id)
 {
     if (!dialogs_built)
         return;
+    set_choices(id);
     // Already up: one wait per dialog, so it is only raised.
     if (page_show_dialog(id))
         return;
@@ -232,15 +246,12 @@ EMSCRIPTEN_KEEPALIVE void glimpwatch_pointer_left() { Gui::pointer_left(); }
 EMSCRIPTEN_KEEPALIVE void glimpwatch_sound_toggled(int on) { Gui::sound_toggled(on); }
 EMSCRIPTEN_KEEPALIVE void glimpwatch_close_requested() { Gui::close_requested(); }
 
-// A menu entry, by mouse or shortcut. A shortcut never takes the pointer off the canvas,
-// and a game may run while the pointer is elsewhere, so the entry pauses a running game
-// itself, as the pointer leaving would; the pointer coming back resumes it. The page
-// shows the dialog and lets it go without a wait: nothing here waits for its end.
-EMSCRIPTEN_KEEPALIVE void glimpwatch_menu_entry(int id)
-{
-    Gui::pointer_left();
-    page_show_dialog(id);
-}
+// A menu entry, by mouse or shortcut: the front pauses a running game and shows the
+// dialog, which is waited for as a dialog the game shows is.
+EMSCRIPTEN_KEEPALIVE void glimpwatch_menu_entry(int id) { Gui::menu_entry_chosen(id); }
+EMSCRIPTEN_KEEPALIVE int glimpwatch_key_pressed(int key) { return Gui::key_pressed(key) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void glimpwatch_player_idle() { Gui::player_idle(); }
+EMSCRIPTEN_KEEPALIVE void glimpwatch_dialog_chosen(int id, int index) { Gui::dialog_chosen(id, index); }
 
 // A dialog's main button, or Enter in its entry; entry_text null for a dialog without one.
 EMSCRIPTEN_KEEPALIVE void glimpwatch_dialog_confirmed(int id, const char *entry_text)

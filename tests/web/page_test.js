@@ -190,7 +190,7 @@ describe('the game as a web page', () => {
         });
     });
 
-    it('asks for a name when a game is lost with a score for the table, which a reload keeps', async () => {
+    it('asks for a name when a game is lost with a score for the table, which plays again from it and a reload keeps', async () => {
         await withGame('?level=40', async (game) => {
             const log = [];
             assert.ok(await whackAGlimp(game, 'click', log) > 0, 'no Glimp could be whacked\n' + log.join('\n'));
@@ -208,7 +208,18 @@ describe('the game as a web page', () => {
             assert.ok(await game.waitForDialog('View High Scores'), 'the table was not shown after the name');
             assert.match(await game.dialogText('View High Scores'), /^Zoë Tester {10} +40 +\d+$/m);
             await game.save('high-scores');
-            await game.pressButton('OK');
+            // The game just played is offered below the table: picked, it plays again on
+            // the field, and Escape ends the watching.
+            const choices = await game.page.evaluate(
+                "[...document.querySelectorAll('dialog[open] .choice')].map((b) => b.textContent)");
+            assert.deepEqual(choices, ['#1']);
+            await game.pressButton('#1');
+            assert.deepEqual(await game.openDialogs(), []);
+            const first = await game.capture();
+            await sleep(700);
+            await game.save('watching');
+            assert.ok((await game.capture()).differences(first) > 0, 'the game picked in the table does not play');
+            await game.page.key('Escape');
             assert.deepEqual(await game.openDialogs(), []);
 
             assert.equal(await game.reload(), 'game');

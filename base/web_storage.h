@@ -7,8 +7,8 @@
 namespace WebStorage {
 
 // The item's text; false when there is none. Where the browser keeps nothing for the site
-// (storage turned off, or no browser at all: the tests under node), the items live in
-// memory for as long as the page does.
+// (storage turned off), the items live in memory for as long as the page does; under node
+// (the tests), each is the file at its path.
 bool get(const std::string &name, std::string &text);
 // Stores the text as the item, in one step; false when the browser refuses it (its
 // storage for the site is full).

@@ -3,6 +3,8 @@
 
 #include "base/boxes.h"
 
+#include <string>
+
 // Opaque handles made by the back end and kept for the life of the process.
 struct Image;
 struct PointerCursor;
@@ -166,10 +168,11 @@ void button_released(int x, int y);
 void dialog_confirmed(int id, const char *entry_text);
 // The player toggled the Sound entry; on is its new state.
 void sound_toggled(int on);
-// How many bytes of the text offered (length bytes) the entry of dialog id takes when it
-// already holds `used` bytes: the name entry takes what fits the table's name field, never
-// part of a character; the others take it all.
-int entry_takes(int id, int used, const char *offered, int length);
+// What the entry of dialog id takes of the text offered (length bytes) when it already
+// holds `used` bytes: the name entry takes what fits the table's name field, never part of
+// a character, and leaves out what a name does not hold (controls, format and separator
+// characters); the others take it all.
+std::string entry_takes(int id, int used, const char *offered, int length);
 
 // The hit tests' overlap rule (base/boxes.h), under the front's name as well.
 using ::boxes_overlap;

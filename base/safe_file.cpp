@@ -9,7 +9,10 @@
 
 namespace {
 
-bool read_file(const char *path, std::size_t cap, bool follow_links, std::string &bytes, std::string *reason)
+// Reads a regular file; one longer than cap is an error, or, with head_only, gives its
+// first cap bytes.
+bool read_file(const char *path, std::size_t cap, bool follow_links, bool head_only, std::string &bytes,
+               std::string *reason)
 {
     bytes.clear();
     int fd = SafeFile::open_regular(path, O_RDONLY, 0, follow_links);
@@ -36,8 +39,12 @@ bool read_file(const char *path, std::size_t cap, bool follow_links, std::string
         }
     }
     close(fd);
-    if (!error && bytes.size() > cap)
-        error = EFBIG;
+    if (!error && bytes.size() > cap) {
+        if (head_only)
+            bytes.resize(cap);
+        else
+            error = EFBIG;
+    }
     if (!error)
         return true;
     bytes.clear();
@@ -80,12 +87,17 @@ int open_regular(const char *path, int flags, mode_t mode, bool follow_links)
 
 bool read_regular(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, true, bytes, reason);
+    return read_file(path, cap, true, false, bytes, reason);
 }
 
 bool read_regular_nofollow(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, false, bytes, reason);
+    return read_file(path, cap, false, false, bytes, reason);
+}
+
+bool read_head_nofollow(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
+{
+    return read_file(path, cap, false, true, bytes, reason);
 }
 
 std::string describe(int error)

@@ -444,20 +444,23 @@ bool link_version(const char *file_path, long long n, const std::string &text)
     return linked;
 }
 
+// How many versions a save may try before it gives up: each one it did not get went to
+// another save, so only a flood of saves could take this many.
+constexpr int MAX_TRIES = 1000;
+
 // The save of an installed table: see the versions above. merge is asked again after every
 // version this save links, and the save ends when it leaves the newest as it is: so a
 // version linked after a newer one was there (by a helper that stood still meanwhile) is
-// passed over, and merged again into the newest.
-bool save_installed(const char *path, int wait_ms, const ScoreFile::Merge &merge, std::string &saved,
-                    std::string *reason)
+// passed over, and merged again into the newest. No clock bounds it: a helper that was
+// stopped for a while simply goes on.
+bool save_installed(const char *path, const ScoreFile::Merge &merge, std::string &saved, std::string *reason)
 {
     auto refuse = [&](const std::string &why) {
         if (reason)
             *reason = why;
         return false;
     };
-    long long deadline = now_ms() + wait_ms;
-    for (;;) {
+    for (int tries = 0;; tries++) {
         Versions v;
         std::string current, why;
         bool have_current = read_newest(path, v, current, &why);
@@ -469,7 +472,7 @@ bool save_installed(const char *path, int wait_ms, const ScoreFile::Merge &merge
             remove_old(path, v);
             return true;
         }
-        if (now_ms() >= deadline)
+        if (tries >= MAX_TRIES)
             return refuse("other games kept changing the score file");
         if (on_read_only_file_system(path))
             return refuse(READ_ONLY_FILE_SYSTEM);
@@ -512,7 +515,7 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
 {
     saved.clear();
     if (files == Files::INSTALLED)
-        return save_installed(path, wait_ms, merge, saved, reason);
+        return save_installed(path, merge, saved, reason);
     if (on_read_only_file_system(path)) {
         if (reason)
             *reason = READ_ONLY_FILE_SYSTEM;

@@ -49,7 +49,7 @@ using Merge = std::function<bool(const std::string *current, std::string &merged
 // and puts the merged bytes at path in one step, mode 0666 (0600 for PLAYERS_OWN; rewritten
 // in place where the directory takes no new file). Nothing is written without the lock, over a file that
 // cannot be read, or over one that is read-only, a link or not a regular file. An installed
-// table takes a new version instead, as above, for wait_ms at most. True when
+// table takes a new version instead, as above, and waits for nothing. True when
 // the file holds what merge made of it, with those bytes in saved (the file's own when
 // merge left it, empty when there is none); false with a short reason for the player.
 bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved, std::string *reason = nullptr,

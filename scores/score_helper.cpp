@@ -17,9 +17,6 @@
 
 namespace {
 
-// How long a result waits for another helper to finish its own.
-constexpr int LOCK_WAIT_MS = 5000;
-
 // A result on standard input is three short lines; anything longer is not one.
 constexpr size_t MAX_INPUT_BYTES = 256;
 
@@ -228,7 +225,7 @@ bool parse_request(int argc, const char *const *argv, int input_fd, Request &req
     return true;
 }
 
-bool run(const Request &request, const char *path, int wait_ms, std::string &table, std::string &error)
+bool run(const Request &request, const char *path, std::string &table, std::string &error)
 {
     if (!check_directory(path, error))
         return false;
@@ -243,9 +240,9 @@ bool run(const Request &request, const char *path, int wait_ms, std::string &tab
         // Without an id from the caller, one of its own: a save that finds its version
         // passed over by a newer one merges again, and must know its result there.
         std::string id = request.id.empty() ? HighScores::new_result_id() : request.id;
-        done = HighScores::save_entries(path, &entry, 1, wait_ms, now, &why, ScoreFile::Files::INSTALLED, &id);
+        done = HighScores::save_entries(path, &entry, 1, 0, now, &why, ScoreFile::Files::INSTALLED, &id);
     } else {
-        done = HighScores::load_entries(path, wait_ms, now, &why, ScoreFile::Files::INSTALLED);
+        done = HighScores::load_entries(path, 0, now, &why, ScoreFile::Files::INSTALLED);
     }
     if (!done) {
         error = why;
@@ -301,7 +298,7 @@ int main(int argc, char **argv, const char *table_path)
     if (setresgid(-1, table_group, -1) != 0)
         fail(1, "cannot take up the score group");
     std::string table;
-    bool done = ScoreHelper::run(request, table_path, LOCK_WAIT_MS, table, error);
+    bool done = ScoreHelper::run(request, table_path, table, error);
     if (setresgid(caller_group, caller_group, caller_group) != 0 || getegid() != caller_group)
         fail(1, "cannot drop the score group");
     if (!done)

@@ -28,10 +28,10 @@ bool parse_request(int argc, const char *const *argv, int input_fd, Request &req
 // A decimal number from min to the largest int, without blanks or a plus sign.
 bool parse_number(const std::string &text, int min, int &value);
 
-// Carries out the request on the table at path (ScoreFile::Files::INSTALLED), trying for
-// wait_ms at most while other helpers save. True with the table as it then stands (ten
-// lines in the file's layout) in table; false with a one-line reason, and the table as it was.
-bool run(const Request &request, const char *path, int wait_ms, std::string &table, std::string &error);
+// Carries out the request on the table at path (ScoreFile::Files::INSTALLED), waiting for
+// no other helper. True with the table as it then stands (ten lines in the file's layout)
+// in table; false with a one-line reason, and the table as it was.
+bool run(const Request &request, const char *path, std::string &table, std::string &error);
 
 // The whole program for the table at table_path: privileges and descriptors set up, the
 // request taken, run, and the table printed; returns the exit status, which says whether the

@@ -18,7 +18,7 @@
 #include <vector>
 
 
-// A helper saves within its 5 s of retries; past this it is stuck, or stopped.
+// A helper saves in moments, waiting for no other; past this it is stuck, or stopped.
 constexpr int HELPER_TIMEOUT_MS = 15000;
 
 namespace {

@@ -127,7 +127,7 @@ TEST_F(ScoreHelperSavingTest, OnlyTheInstallsOwnDirectoryAndPlainVersionsAreUsed
 {
     ScoreHelper::Request add = result("Intruder", 9, 9999);
     std::string printed, error;
-    ASSERT_TRUE(ScoreHelper::run(add, table.c_str(), 100, printed, error)) << error;
+    ASSERT_TRUE(ScoreHelper::run(add, table.c_str(), printed, error)) << error;
     std::set<std::string> versions = names_in(dir);
     ASSERT_EQ(versions.size(), 1u);
     const std::string newest = dir + "/" + *versions.begin();
@@ -156,7 +156,7 @@ TEST_F(ScoreHelperSavingTest, OnlyTheInstallsOwnDirectoryAndPlainVersionsAreUsed
             made = mkfifo(newest.c_str(), 0664);
         ASSERT_EQ(made, 0);
         std::set<std::string> files = names_in(dir);
-        EXPECT_FALSE(ScoreHelper::run(result("Sneak", 2, 99999), table.c_str(), 100, printed, error));
+        EXPECT_FALSE(ScoreHelper::run(result("Sneak", 2, 99999), table.c_str(), printed, error));
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find('\n'), std::string::npos);
         EXPECT_EQ(read_text(outside + "/target"), "planted\n");
@@ -170,14 +170,14 @@ TEST_F(ScoreHelperSavingTest, OnlyTheInstallsOwnDirectoryAndPlainVersionsAreUsed
     ASSERT_EQ(rename(dir.c_str(), real.c_str()), 0);
     ASSERT_EQ(symlink(real.c_str(), dir.c_str()), 0);
     std::set<std::string> files = names_in(real);
-    EXPECT_FALSE(ScoreHelper::run(result("Sneak", 2, 99999), table.c_str(), 100, printed, error));
+    EXPECT_FALSE(ScoreHelper::run(result("Sneak", 2, 99999), table.c_str(), printed, error));
     EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
     EXPECT_EQ(names_in(real), files);
     ASSERT_EQ(unlink(dir.c_str()), 0);
     ASSERT_EQ(rename(real.c_str(), dir.c_str()), 0);
     remove_dir(outside);
 
-    EXPECT_TRUE(ScoreHelper::run(result("After", 1, 50000), table.c_str(), 100, printed, error)) << error;
+    EXPECT_TRUE(ScoreHelper::run(result("After", 1, 50000), table.c_str(), printed, error)) << error;
     EXPECT_EQ(printed.substr(0, printed.find('\n') + 1), line("After", 1, 50000));
     EXPECT_EQ(printed, current());
     expect_only_the_newest_version();
@@ -205,7 +205,7 @@ TEST_F(ScoreHelperSavingTest, AHelperStoppedAtAnyMomentHoldsUpNoOtherSave)
 
         std::string other = "o" + std::to_string(k), printed, error;
         auto started = std::chrono::steady_clock::now();
-        bool saved = ScoreHelper::run(result(other.c_str(), 2, 1001 + 2 * k), table.c_str(), 3000, printed, error);
+        bool saved = ScoreHelper::run(result(other.c_str(), 2, 1001 + 2 * k), table.c_str(), printed, error);
         long ms = static_cast<long>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
         slowest_ms = std::max(slowest_ms, ms);
@@ -424,7 +424,7 @@ TEST_F(ScoreHelperSavingTest, AHelperKilledWhileSavingLeavesTheOldTableOrTheNewO
     EXPECT_GT(changed, 0) << "no helper got as far as saving: the test saw nothing";
     // Nothing of a killed helper holds up the next one, and nothing is left behind.
     std::string printed, error;
-    EXPECT_TRUE(ScoreHelper::run(result("After", 2, 5000), table.c_str(), 100, printed, error)) << error;
+    EXPECT_TRUE(ScoreHelper::run(result("After", 2, 5000), table.c_str(), printed, error)) << error;
     EXPECT_EQ(printed.substr(0, printed.find('\n') + 1), line("After", 2, 5000));
     expect_only_the_newest_version();
     printf("[ figures  ] %d helpers killed within %ld us (twice a whole save): %d left a broken table, %d tables "

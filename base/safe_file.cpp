@@ -9,9 +9,8 @@
 
 namespace {
 
-// Reads a regular file; one longer than cap is an error, or, with head_only, gives its
-// first cap bytes.
-bool read_file(const char *path, std::size_t cap, bool follow_links, bool head_only, std::string &bytes,
+// At most cap bytes: with whole, a longer file is an error; without, its start is read.
+bool read_file(const char *path, std::size_t cap, bool follow_links, bool whole, std::string &bytes,
                std::string *reason)
 {
     bytes.clear();
@@ -24,10 +23,11 @@ bool read_file(const char *path, std::size_t cap, bool follow_links, bool head_o
         return false;
     }
     // One byte past the cap tells a file at the cap from a longer one.
+    std::size_t limit = whole ? cap + 1 : cap;
     char buf[4096];
     int error = 0;
-    while (bytes.size() <= cap) {
-        std::size_t want = cap + 1 - bytes.size();
+    while (bytes.size() < limit) {
+        std::size_t want = limit - bytes.size();
         ssize_t n = ::read(fd, buf, want < sizeof buf ? want : sizeof buf);
         if (n > 0) {
             bytes.append(buf, static_cast<std::size_t>(n));
@@ -39,12 +39,8 @@ bool read_file(const char *path, std::size_t cap, bool follow_links, bool head_o
         }
     }
     close(fd);
-    if (!error && bytes.size() > cap) {
-        if (head_only)
-            bytes.resize(cap);
-        else
-            error = EFBIG;
-    }
+    if (!error && bytes.size() > cap)
+        error = EFBIG;
     if (!error)
         return true;
     bytes.clear();
@@ -87,17 +83,17 @@ int open_regular(const char *path, int flags, mode_t mode, bool follow_links)
 
 bool read_regular(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, true, false, bytes, reason);
+    return read_file(path, cap, true, true, bytes, reason);
 }
 
 bool read_regular_nofollow(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, false, false, bytes, reason);
+    return read_file(path, cap, false, true, bytes, reason);
 }
 
-bool read_head_nofollow(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
+bool read_start_nofollow(const char *path, std::size_t count, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, false, true, bytes, reason);
+    return read_file(path, count, false, false, bytes, reason);
 }
 
 std::string describe(int error)

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 namespace {
 const GuiMethods *active = nullptr;
@@ -22,6 +23,14 @@ bool level_in_play = false;         // as the game last told it
 const GameCalls *game = nullptr;    // null until start-up hands it over
 std::string entry_texts[DIALOG_COUNT];
 bool entry_text_set[DIALOG_COUNT];
+int ticker_period = Gui::TICK_MS;
+int watching = NOT_WATCHING;
+int dialogs_up = 0;                 // dialogs shown through the front and not yet closed
+struct Choices {
+    std::string caption;
+    std::vector<std::string> labels;
+};
+Choices choices[DIALOG_COUNT];
 } // namespace
 
 namespace {
@@ -119,14 +128,14 @@ const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
 const MenuKey MENU_KEYS[] = {
     {DIALOG_NEW_GAME, "n", true},  {DIALOG_PAUSE, "p", false}, {DIALOG_WARP, "w", true},
     {DIALOG_HIGH_SCORES, "h", true}, {DIALOG_QUIT, "q", true},  {DIALOG_RULES, "F1", false},
-    {Gui::SOUND_ITEM, "s", false},
+    {Gui::SOUND_ITEM, "s", false},  {Gui::FULL_SCREEN_ITEM, "F11", false},
 };
 
 // The field looks paused exactly while the pointer rule holds a level in play: not on the
 // title screen, not between games, not behind the dialogs between levels or at the end.
 void show_whether_paused()
 {
-    bool held = paused_by_pointer && !active->timer_running() && level_in_play;
+    bool held = paused_by_pointer && !active->timer_running() && level_in_play && watching == NOT_WATCHING;
     if (held != paused_shown) {
         paused_shown = held;
         active->show_paused(held ? 1 : 0);
@@ -151,6 +160,12 @@ void open(const char *name, int *argc, char **argv)
     active->open(argc, argv);
 }
 
+void open_table(const GuiMethods *table, int *argc, char **argv)
+{
+    active = table;
+    active->open(argc, argv);
+}
+
 const GuiMethods *methods() { return active; }
 
 void build_main_window(int size)
@@ -169,7 +184,17 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
     active->build_dialogs(logo, icon, about);
 }
 
-void show_dialog(int id) { active->show_dialog(id); }
+void show_dialog(int id)
+{
+    // A recording watched shows what the player saw of the game, but never asks for a name
+    // nor shows the table; watched quietly it shows no dialog at all.
+    if (watching == WATCHING_QUIETLY ||
+        (watching == WATCHING && (id == DIALOG_ENTER_NAME || id == DIALOG_HIGH_SCORES)))
+        return;
+    dialogs_up++;
+    active->show_dialog(id);
+    dialogs_up--;
+}
 void set_dialog_text(int id, const char *text) { active->set_dialog_text(id, text); }
 const char *dialog_text(int id) { return dialog_texts[id]; }
 const char *menu_label(int id) { return menu_labels[id]; }
@@ -217,28 +242,64 @@ void text(const char *text, int x, int y) { active->draw_text(text, x, y); }
 
 void start_ticker()
 {
-    active->start_timer(TICK_MS);
+    active->start_timer(ticker_period);
     show_whether_paused();
+}
+
+void set_ticker_period(int period_ms)
+{
+    ticker_period = period_ms;
+    if (active->timer_running()) {
+        active->stop_timer();
+        active->start_timer(ticker_period);
+    }
 }
 void stop_ticker() { active->stop_timer(); }
 
 void pointer_left()
 {
-    if (active->timer_running())
-        paused_by_pointer = true;
-    active->stop_timer();
-    show_whether_paused();
+    // A recording watched goes on wherever the pointer is.
+    if (watching == NOT_WATCHING) {
+        if (active->timer_running())
+            paused_by_pointer = true;
+        active->stop_timer();
+        show_whether_paused();
+    }
+    if (game && game->pointer_left)
+        game->pointer_left();
 }
 
 void pointer_entered()
 {
-    if (paused_by_pointer && !active->timer_running())
-        active->start_timer(TICK_MS);
+    if (watching == NOT_WATCHING) {
+        if (paused_by_pointer && !active->timer_running())
+            active->start_timer(ticker_period);
+        paused_by_pointer = false;
+        show_whether_paused();
+    }
+    if (game && game->pointer_entered)
+        game->pointer_entered();
+}
+
+void set_game(const GameCalls *calls) { game = calls; }
+
+void set_watching(int how)
+{
+    watching = how;
+    // What the pointer did before is no reason to hold the game once watching ends.
     paused_by_pointer = false;
     show_whether_paused();
 }
 
-void set_game(const GameCalls *calls) { game = calls; }
+void set_dialog_choices(int id, const char *caption, const char *const *labels, int count)
+{
+    choices[id].caption = caption ? caption : "";
+    choices[id].labels.assign(labels, labels + (count > 0 ? count : 0));
+}
+
+int dialog_choice_count(int id) { return static_cast<int>(choices[id].labels.size()); }
+const char *dialog_choice(int id, int index) { return choices[id].labels[static_cast<size_t>(index)].c_str(); }
+const char *dialog_choices_caption(int id) { return choices[id].caption.c_str(); }
 void set_level_in_play(bool in_play) { level_in_play = in_play; }
 
 void timer_expired()
@@ -299,6 +360,42 @@ void sound_toggled(int on)
         game->choose_sound(on);
 }
 
+void menu_entry_chosen(int id)
+{
+    // A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
+    // canvas, and a game may be running while the pointer is elsewhere: the entry pauses
+    // a running game itself, as the pointer leaving would. After a real leave this
+    // changes nothing; the pointer coming back resumes the game.
+    pointer_left();
+    if (game && game->menu_dialog)
+        game->menu_dialog(id, 1);
+    dialogs_up++;
+    active->show_dialog(id);
+    dialogs_up--;
+    if (game && game->menu_dialog)
+        game->menu_dialog(id, 0);
+}
+
+bool key_pressed(int key) { return game && game->key_pressed && game->key_pressed(key) != 0; }
+
+void player_idle()
+{
+    if (dialogs_up == 0 && game && game->player_idle)
+        game->player_idle();
+}
+
+void clicked_off_field()
+{
+    if (game && game->clicked_off_field)
+        game->clicked_off_field();
+}
+
+void dialog_chosen(int id, int index)
+{
+    if (game && game->dialog_chosen && index >= 0 && index < dialog_choice_count(id))
+        game->dialog_chosen(id, index);
+}
+
 std::string entry_takes(int id, int used, const char *offered, int length)
 {
     if (length <= 0)
@@ -323,7 +420,11 @@ void reset_for_tests()
     paused_shown = false;
     level_in_play = false;
     game = nullptr;
+    ticker_period = TICK_MS;
+    watching = NOT_WATCHING;
+    dialogs_up = 0;
     for (int i = 0; i < DIALOG_COUNT; i++) {
+        choices[i] = Choices();
         menu_labels[i] = nullptr;
         dialog_texts[i] = nullptr;
         entry_texts[i].clear();

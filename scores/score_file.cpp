@@ -394,7 +394,7 @@ bool read_newest(const char *file_path, Versions &v, std::string &bytes, std::st
             errno = ENOENT;
             return false;
         }
-        if (SafeFile::read_head_nofollow(version_path(file_path, v.newest).c_str(), ScoreFile::MAX_BYTES, bytes,
+        if (SafeFile::read_start_nofollow(version_path(file_path, v.newest).c_str(), ScoreFile::MAX_BYTES, bytes,
                                          reason))
             return true;
         if (errno != ENOENT)
@@ -501,7 +501,7 @@ bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std:
         // to lose.
         std::string lock_failed;
         int lock = take_lock(path, wait_ms, LOCK_SH, &lock_failed);
-        read = SafeFile::read_head_nofollow(path, MAX_BYTES, bytes, reason);
+        read = SafeFile::read_start_nofollow(path, MAX_BYTES, bytes, reason);
         error = errno;
         if (lock >= 0)
             close(lock);
@@ -532,7 +532,7 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
         std::string current, failed;
         // A table grown past the size of one by someone else gives the entries it begins
         // with, and the save puts a table of the right size in its place.
-        bool have_current = SafeFile::read_head_nofollow(path, MAX_BYTES, current, &failed);
+        bool have_current = SafeFile::read_start_nofollow(path, MAX_BYTES, current, &failed);
         std::string merged;
         if (!have_current && errno != ENOENT) {
             // A table that cannot be read is never replaced by one that lacks its entries.

@@ -8,6 +8,7 @@
 namespace {
 const SoundPlayer *player = nullptr;   // null: silence
 bool on_ = true;
+bool hushed_ = false;
 
 const char *const NAMES[SOUND_COUNT] = {
     "whack", "whack_many", "distro_back", "douse", "infected", "level_won", "game_lost", "game_start",
@@ -60,9 +61,11 @@ int on() { return on_ ? 1 : 0; }
 
 void play(int effect)
 {
-    if (on_ && player && effect >= 0 && effect < SOUND_COUNT)
+    if (on_ && !hushed_ && player && effect >= 0 && effect < SOUND_COUNT)
         player->play(effect);
 }
+
+void hush(bool hushed) { hushed_ = hushed; }
 
 const char *name(int effect) { return effect >= 0 && effect < SOUND_COUNT ? NAMES[effect] : ""; }
 
@@ -70,6 +73,7 @@ void reset_for_tests()
 {
     player = nullptr;
     on_ = true;
+    hushed_ = false;
 }
 
 } // namespace Sound

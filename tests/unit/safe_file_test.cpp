@@ -84,7 +84,7 @@ TEST_F(SafeFileTest, SpecialOrOversizedFilesAreErrorsWithoutBlocking)
         // Only the cap's worth of a longer file: what it begins with.
         bool over = strcmp(k.name, "over_cap") == 0;
         bytes = "stale";
-        EXPECT_EQ(SafeFile::read_head_nofollow(path.c_str(), CAP, bytes), k.read_nofollow || over);
+        EXPECT_EQ(SafeFile::read_start_nofollow(path.c_str(), CAP, bytes), k.read_nofollow || over);
         EXPECT_EQ(bytes.size(), over ? CAP : k.read_nofollow ? k.size : 0u);
     }
     std::string bytes, reason;

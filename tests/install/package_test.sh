@@ -259,7 +259,7 @@ expect_table "$work/shown" "Keeper 7 900" "Alice 1 0" "Bob 1 0" \
     "Anonymous 0 -1" "Anonymous 0 -1" "Anonymous 0 -1"
 expect_owner_mode "$scores" "root:$group 2770"
 expect_one_version
-newest=$(newest_version)
+newest=$(newest_version) || fail "no table in $scores"
 # The newest version is Bob's own file, readable by the group alone; he cannot reach it.
 [ "$(stat -c '%U:%G %a' "$newest")" = "${users[1]}:$group 440" ] ||
     fail "the newest version is $(stat -c '%U:%G %a' "$newest")"
@@ -346,7 +346,7 @@ printf '%-44s status %d: %s\n' "a write past the file size limit" "$status" "$(c
 # follows no link and writes nothing else.
 printf 'planted\n' >"$work/target"
 chmod 0666 "$work/target"
-newest=$(newest_version)
+newest=$(newest_version) || fail "no table in $scores"
 for kind in "link:$work/target" "dangling:$work/missing" directory; do
     mv "$newest" "$work/saved-version"
     case $kind in
@@ -447,7 +447,7 @@ stopped_pids=""
 for k in $(seq 1 20); do
     request=(--add "s$k" 1 $((20000 + k)))
     [ $((k % 4)) -eq 0 ] && request=(--show)
-    pid=$(as_user "${users[0]}" sh -c '"$@" </dev/null >/dev/null 2>&1 & sleep "0.00$(($$ % 10))"; kill -STOP $!; echo $!' \
+    pid=$(as_user "${users[0]}" sh -c '"$@" </dev/null >/dev/null 2>&1 & sleep "0.00$(($$ % 10))"; kill -STOP $! 2>/dev/null; echo $!' \
         sh "$helper" "${request[@]}")
     stopped_pids="$stopped_pids $pid"
     start=$(date +%s%N)
@@ -518,12 +518,14 @@ echo "80 results from 8 processes: the best ten all in the table"
 step "helpers killed while saving leave the old table or the new one"
 broken=0
 for k in $(seq 1 40); do
-    as_user "$user" "$helper" --add "k$k" 3 $((200000 + k)) </dev/null >/dev/null 2>&1 &
+    # setpriv itself, not as_user in a subshell: the kill must reach the helper.
+    setpriv --reuid="$user" --regid="$user" --init-groups -- \
+        "$helper" --add "k$k" 3 $((200000 + k)) </dev/null >/dev/null 2>&1 &
     pid=$!
     sleep "0.00$((RANDOM % 10))"
     kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    newest=$(newest_version)
+    newest=$(newest_version) || fail "no table after kill $k: $(ls -A "$scores")"
     if [ "$(head -n 10 "$newest" | LC_ALL=C grep -c -E '^.{20} -?[0-9]+ -?[0-9]+$')" -ne 10 ]; then
         broken=$((broken + 1))
     fi

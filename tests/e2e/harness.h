@@ -466,8 +466,8 @@ private:
 
 // Asks for a new size of a top-level window, as a player dragging its border would.
 void resize_window(WindowId w, int width, int height);
-// Gives the window the keyboard, as a click on its frame would, without moving the pointer
-// (without a window manager the keyboard follows the pointer otherwise).
+// Gives the window the keyboard without moving the pointer, as a click on its frame would
+// (without a window manager the keyboard follows the pointer).
 void focus_window(WindowId w);
 
 } // namespace e2e

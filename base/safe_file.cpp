@@ -91,9 +91,9 @@ bool read_regular_nofollow(const char *path, std::size_t cap, std::string &bytes
     return read_file(path, cap, false, true, bytes, reason);
 }
 
-bool read_start_nofollow(const char *path, std::size_t count, std::string &bytes)
+bool read_start_nofollow(const char *path, std::size_t count, std::string &bytes, std::string *reason)
 {
-    return read_file(path, count, false, false, bytes, nullptr);
+    return read_file(path, count, false, false, bytes, reason);
 }
 
 std::string describe(int error)

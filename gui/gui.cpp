@@ -396,14 +396,17 @@ void dialog_chosen(int id, int index)
         game->dialog_chosen(id, index);
 }
 
-int entry_takes(int id, int used, const char *offered, int length)
+std::string entry_takes(int id, int used, const char *offered, int length)
 {
+    if (length <= 0)
+        return "";
     if (id != DIALOG_ENTER_NAME)
-        return length;
+        return std::string(offered, static_cast<size_t>(length));
     // The table's name field counts bytes: a character that would not fit whole is not
-    // taken, nor anything after it, so what the player sees is what is saved.
+    // taken, nor anything after it, and what a name never holds is left out, so what the
+    // player sees is what is saved.
     size_t room = used < HIGH_SCORE_NAME_MAX ? static_cast<size_t>(HIGH_SCORE_NAME_MAX - used) : 0;
-    return static_cast<int>(PlayerName::fitting_length(offered, static_cast<size_t>(length), room));
+    return PlayerName::entry_text(offered, static_cast<size_t>(length), room);
 }
 
 void enable_pause_item(int enabled) { active->enable_pause_item(enabled); }

@@ -3,6 +3,8 @@
 
 #include "base/boxes.h"
 
+#include <string>
+
 // Opaque handles made by the back end and kept for the life of the process.
 struct Image;
 struct PointerCursor;
@@ -214,10 +216,11 @@ void dialog_chosen(int id, int index);
 // A button pressed in the main window beside the field (on the surround of a larger
 // window), which the game does not play.
 void clicked_off_field();
-// How many bytes of the text offered (length bytes) the entry of dialog id takes when it
-// already holds `used` bytes: the name entry takes what fits the table's name field, never
-// part of a character; the others take it all.
-int entry_takes(int id, int used, const char *offered, int length);
+// What the entry of dialog id takes of the text offered (length bytes) when it already
+// holds `used` bytes: the name entry takes what fits the table's name field, never part of
+// a character, and leaves out what a name does not hold (controls, format and separator
+// characters); the others take it all.
+std::string entry_takes(int id, int used, const char *offered, int length);
 
 // The hit tests' overlap rule (base/boxes.h), under the front's name as well.
 using ::boxes_overlap;

@@ -147,35 +147,47 @@ bool line_colour(const std::string &line, std::size_t chars, std::uint32_t &rgba
 
 namespace XpmData {
 
-bool parse(const std::string &text, std::vector<std::string> &strings)
+bool parse(const std::string &text, std::vector<std::string> &strings, std::string *reason)
 {
+    auto refuse = [&](const char *why) {
+        strings.clear();
+        if (reason)
+            *reason = why;
+        return false;
+    };
     strings.clear();
     std::size_t p = text.find('{');
     if (text.compare(0, 9, "/* XPM */") != 0 || p == std::string::npos)
-        return false;
+        return refuse("not an XPM picture");
     p++;
     std::string s;
     for (;;) {
         if (!skip_between(text, p) || p >= text.size())
-            return false;
+            return refuse("its text ends before the picture does");
         if (text[p] == '}')
             break;
         if (text[p] != '"' || !read_string(text, p, s))
-            return false;
+            return refuse("a string of the picture is malformed");
         strings.push_back(s);
     }
     if (strings.empty())
-        return false;
+        return refuse("the picture holds no strings");
     long width, height, colours, chars;
-    if (!read_values(strings[0], width, height, colours, chars) ||
-        strings.size() < static_cast<std::size_t>(1 + colours + height))
-        return false;
+    std::size_t q = 0;
+    const std::string &values = strings[0];
+    if (!read_number(values, q, width) || !read_number(values, q, height) || !read_number(values, q, colours) ||
+        !read_number(values, q, chars))
+        return refuse("its values line is not four whole numbers");
+    if (width < 1 || width > MAX_SIDE || height < 1 || height > MAX_SIDE || chars < 1 || chars > 4 || colours < 1)
+        return refuse("its size or its characters per pixel are out of range");
+    if (strings.size() < static_cast<std::size_t>(1 + colours + height))
+        return refuse("it holds fewer colours and rows than its values line says");
     for (long i = 1; i <= colours; i++)
         if (strings[static_cast<std::size_t>(i)].size() < static_cast<std::size_t>(chars) + 2)
-            return false;
+            return refuse("a colour line is too short");
     for (long y = 0; y < height; y++)
         if (strings[static_cast<std::size_t>(1 + colours + y)].size() != static_cast<std::size_t>(width * chars))
-            return false;
+            return refuse("a row is not as wide as the picture");
     return true;
 }
 
@@ -218,11 +230,11 @@ bool decode(const std::vector<std::string> &strings, Pixels &pixels)
     return true;
 }
 
-bool load(const char *path, std::vector<std::string> &strings)
+bool load(const char *path, std::vector<std::string> &strings, std::string *reason)
 {
     strings.clear();
     std::string text;
-    return SafeFile::read_regular(path, MAX_FILE_BYTES, text) && parse(text, strings);
+    return SafeFile::read_regular(path, MAX_FILE_BYTES, text, reason) && parse(text, strings, reason);
 }
 
 } // namespace XpmData

@@ -18,10 +18,11 @@ constexpr int MAX_SIDE = 8192;
 // rows (and any extension lines). False when the file is not a regular file of at most
 // MAX_FILE_BYTES (a link is followed to a regular file only; nothing ever waits on a FIFO
 // or a device), or its text is not a whole picture: every colour and every row there, each
-// row exactly as long as the width says, no side over MAX_SIDE.
-bool load(const char *path, std::vector<std::string> &strings);
+// row exactly as long as the width says, no side over MAX_SIDE. reason, when given, says
+// why not (without the path).
+bool load(const char *path, std::vector<std::string> &strings, std::string *reason = nullptr);
 // The same check on a file's text.
-bool parse(const std::string &text, std::vector<std::string> &strings);
+bool parse(const std::string &text, std::vector<std::string> &strings, std::string *reason = nullptr);
 
 // The file of the picture called name: <data dir>/pixmaps/<name>.xpm.
 std::string picture_path(const char *name);

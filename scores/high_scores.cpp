@@ -8,10 +8,12 @@
 #include "scores/score_file.h"
 #include "scores/shared_table.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,9 +36,10 @@ std::string test_path;   // a test's own file, kept here so that its text outliv
 // when the run keeps its scores there, else empty.
 bool path_chosen = false;
 std::string own_path;
-// The entries this run added since its last successful save, ordered as the table is.
-// Saving merges them into whatever the file holds by then.
+// The entries this run added since its last successful save, ordered as the table is,
+// each with the id of its result. Saving merges them into whatever the file holds by then.
 HighScoreEntry pending[HIGH_SCORE_COUNT];
+std::string pending_ids[HIGH_SCORE_COUNT];
 int pending_count = 0;
 int lock_wait_ms = LOCK_WAIT_MS;
 int quit_lock_wait_ms = QUIT_LOCK_WAIT_MS;
@@ -125,12 +128,12 @@ bool read_written_line(const char *data, size_t size, size_t start, HighScoreEnt
     return true;
 }
 
-// The next word at or after *p (any white space, line ends included, before it).
+// The next word at or after *p on the same line (blanks and tabs before it, no line end).
 bool next_word(const char *data, size_t size, size_t *p, const char **begin, const char **end)
 {
-    while (*p < size && is_space(data[*p]))
+    while (*p < size && data[*p] != '\n' && is_space(data[*p]))
         (*p)++;
-    if (*p >= size)
+    if (*p >= size || data[*p] == '\n')
         return false;
     *begin = data + *p;
     while (*p < size && !is_space(data[*p]))
@@ -139,9 +142,10 @@ bool next_word(const char *data, size_t size, size_t *p, const char **begin, con
     return true;
 }
 
-// An entry as three words: a name without blanks, the level and the score, separated by
-// any white space. This is how hand-made files of one-word names have always been read; a
-// name longer than the field is cut to it. Only a complete entry is stored; *pos moves
+// An entry as three words on one line: a name without blanks, the level and the score,
+// separated by any white space but a line end. This is how hand-made files of one-word
+// names have always been read; a name longer than the field is cut to it. A line short of
+// a word never takes one from the next line. Only a complete entry is stored; *pos moves
 // past it.
 bool read_words(const char *data, size_t size, size_t *pos, HighScoreEntry &e)
 {
@@ -208,17 +212,52 @@ void set_anonymous(HighScoreEntry *t, int from = 0)
 
 // The insert rule on the first n entries of t (n at most ten): a new score goes below
 // every entry whose score is at least its own, and with all ten in use the last one falls
-// out. Makes room and returns the new entry's place, or -1 when the score does not get in.
-int make_room(HighScoreEntry *t, int n, int score)
+// out. Makes room (moving the entries' ids along, where given) and returns the new entry's
+// place, or -1 when the score does not get in.
+int make_room(HighScoreEntry *t, int n, int score, std::string *ids = nullptr)
 {
     int place = n < HIGH_SCORE_COUNT ? n : HIGH_SCORE_COUNT - 1;
     if (n >= HIGH_SCORE_COUNT && t[place].score >= score)
         return -1;
     for (int i = place - 1; i >= 0 && t[i].score < score; i--) {
         t[i + 1] = t[i];
+        if (ids)
+            ids[i + 1] = ids[i];
         place = i;
     }
     return place;
+}
+
+// A table that the score helper keeps carries, on a line after its ten entries, the id of
+// the result each entry came from ("-" for none), so that a result handed over again after
+// an outcome its game could not learn is entered once. The line cannot be read as an entry.
+constexpr char IDS_MARK[] = "#ids ";
+
+void read_ids(const std::string &text, std::string *ids)
+{
+    size_t at = text.rfind(std::string("\n") + IDS_MARK);
+    if (at == std::string::npos)
+        return;
+    at += 1 + strlen(IDS_MARK);
+    size_t end = text.find('\n', at);
+    std::string list = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    size_t p = 0;
+    for (int i = 0; i < HIGH_SCORE_COUNT && p <= list.size(); i++) {
+        size_t comma = list.find(',', p);
+        std::string id = list.substr(p, comma == std::string::npos ? std::string::npos : comma - p);
+        ids[i] = HighScores::valid_id(id) ? id : "";
+        if (comma == std::string::npos)
+            break;
+        p = comma + 1;
+    }
+}
+
+std::string ids_line(const std::string *ids)
+{
+    std::string line = IDS_MARK;
+    for (int i = 0; i < HIGH_SCORE_COUNT; i++)
+        line += (i ? "," : "") + (ids[i].empty() ? std::string("-") : ids[i]);
+    return line + "\n";
 }
 
 // Tells the player once a run, on standard error, that a score could not be saved; the
@@ -253,9 +292,14 @@ bool write_shared(std::string *reason)
     while (pending_count > 0) {
         const HighScoreEntry &e = pending[0];
         std::string text;
-        if (!SharedTable::add(e.name, e.level, e.score, text, reason))
+        // The same id each time: a result the helper saved before its answer was lost (the
+        // helper killed after 15 s, say) is not entered again.
+        if (!SharedTable::add(e.name, e.level, e.score, pending_ids[0].c_str(), text, reason))
             return false;
-        memmove(pending, pending + 1, sizeof pending[0] * static_cast<size_t>(pending_count - 1));
+        for (int i = 1; i < pending_count; i++) {
+            pending[i - 1] = pending[i];
+            pending_ids[i - 1] = pending_ids[i];
+        }
         pending_count--;
         memset(table, 0, sizeof table);
         parse_into(table, text.data(), text.size());
@@ -290,7 +334,7 @@ void save_pending(int wait_ms)
     // is entered twice.
     HighScoreEntry merged[HIGH_SCORE_COUNT];
     ScoreFile::Files files = own_path.empty() ? ScoreFile::Files::ANY_PLAYER : ScoreFile::Files::PLAYERS_OWN;
-    if (!HighScores::save_entries(file_path, pending, pending_count, wait_ms, merged, &reason, files)) {
+    if (!HighScores::save_entries(file_path, pending, pending_count, wait_ms, merged, &reason, files, pending_ids)) {
         // Kept: the next save tries again.
         note_not_saved(reason);
         return;
@@ -354,26 +398,40 @@ void read()
 }
 
 bool save_entries(const char *path, const HighScoreEntry *entries, int count, int wait_ms,
-                  HighScoreEntry *saved_table, std::string *reason, ScoreFile::Files files)
+                  HighScoreEntry *saved_table, std::string *reason, ScoreFile::Files files, const std::string *ids)
 {
     HighScoreEntry merged[HIGH_SCORE_COUNT];
     bool rewritten = false;
+    bool with_ids = files == ScoreFile::Files::INSTALLED;
     auto merge = [&](const std::string *current, std::string &text) {
+        rewritten = false;
         // The file as a game starting now would read it, less the lines it cannot read:
         // those are dropped rather than kept as empty entries, so that a new entry never
         // pushes out one that was read.
         HighScoreEntry found[HIGH_SCORE_COUNT] = {};
         bool read[HIGH_SCORE_COUNT] = {};
-        if (current)
+        std::string found_ids[HIGH_SCORE_COUNT], merged_ids[HIGH_SCORE_COUNT];
+        if (current) {
             parse_into(found, current->data(), current->size(), read);
+            if (with_ids)
+                read_ids(*current, found_ids);
+        }
         int n = 0;
         for (int i = 0; i < HIGH_SCORE_COUNT; i++)
-            if (read[i])
+            if (read[i]) {
+                merged_ids[n] = found_ids[i];
                 merged[n++] = found[i];
+            }
         for (int i = 0; i < count; i++) {
-            int place = make_room(merged, n, entries[i].score);
+            const std::string id = ids ? ids[i] : "";
+            // Entered already: in the table still, or pushed out by better ones since, in
+            // which case it would not get in again either.
+            if (!id.empty() && std::find(merged_ids, merged_ids + n, id) != merged_ids + n)
+                continue;
+            int place = make_room(merged, n, entries[i].score, merged_ids);
             if (place >= 0) {
                 merged[place] = entries[i];
+                merged_ids[place] = id;
                 n += n < HIGH_SCORE_COUNT;
                 rewritten = true;
             }
@@ -382,7 +440,11 @@ bool save_entries(const char *path, const HighScoreEntry *entries, int count, in
         if (!rewritten)
             return false;
         set_anonymous(merged, n);   // a short file, or none, fills up as a missing one reads
+        for (int i = n; i < HIGH_SCORE_COUNT; i++)
+            merged_ids[i].clear();
         text = file_text(merged);
+        if (with_ids)
+            text += ids_line(merged_ids);
         return true;
     };
     std::string saved;
@@ -394,6 +456,24 @@ bool save_entries(const char *path, const HighScoreEntry *entries, int count, in
         parse_into(merged, saved.data(), saved.size());
     }
     memcpy(saved_table, merged, sizeof merged);
+    return true;
+}
+
+bool load_entries(const char *path, int wait_ms, HighScoreEntry *t, std::string *reason, ScoreFile::Files files)
+{
+    memset(t, 0, sizeof(HighScoreEntry) * HIGH_SCORE_COUNT);
+    std::string data, why;
+    bool missing = false;
+    if (ScoreFile::read(path, wait_ms, data, &missing, &why, files)) {
+        parse_into(t, data.data(), data.size());
+        return true;
+    }
+    if (!missing) {
+        if (reason)
+            *reason = "cannot read " + std::string(path) + ": " + why;
+        return false;
+    }
+    set_anonymous(t);
     return true;
 }
 
@@ -418,9 +498,10 @@ void insert(const char *name, int level, int score)
 
     // Kept for the next save even if a later entry pushes it out of this table: the file
     // may hold lower scores by then. Only ten can ever get in, so ten places suffice.
-    int waiting = make_room(pending, pending_count, score);
+    int waiting = make_room(pending, pending_count, score, pending_ids);
     if (waiting >= 0) {
         pending[waiting] = table[place];
+        pending_ids[waiting] = new_result_id();
         if (pending_count < HIGH_SCORE_COUNT)
             pending_count++;
     }
@@ -452,6 +533,34 @@ void format_dialog(char *buf, int size)
     }
     if (!not_saved.empty())
         append(snprintf(buf + used, room - used, "\nNot saved: %s; it will be tried again\n", not_saved.c_str()));
+}
+
+std::string new_result_id()
+{
+    unsigned char bytes[16] = {};
+    if (getentropy(bytes, sizeof bytes) != 0) {
+        // No randomness to be had: the time, the process and a count tell this run's
+        // results from every other's well enough.
+        static unsigned counter = 0;
+        timespec ts{};
+        clock_gettime(CLOCK_REALTIME, &ts);
+        unsigned long long mix[2] = {static_cast<unsigned long long>(ts.tv_sec) * 1000000000ULL +
+                                         static_cast<unsigned long long>(ts.tv_nsec),
+                                     (static_cast<unsigned long long>(getpid()) << 32) | ++counter};
+        memcpy(bytes, mix, sizeof bytes);
+    }
+    static const char HEX[] = "0123456789abcdef";
+    std::string id;
+    for (unsigned char b : bytes) {
+        id += HEX[b >> 4];
+        id += HEX[b & 15];
+    }
+    return id;
+}
+
+bool valid_id(const std::string &id)
+{
+    return id.size() >= 16 && id.size() <= 64 && id.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 const HighScoreEntry &entry(int index) { return table[index]; }

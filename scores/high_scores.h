@@ -53,11 +53,20 @@ std::string table_path(const char *system_path);
 // (waiting at most wait_ms for it), a missing file counting as ten "Anonymous" entries,
 // and saves the file where one of them gets in. True with the table now in the file in
 // saved_table; false with a short reason for the player otherwise. files: who writes the
-// table's files.
+// table's files. A table the helper keeps (INSTALLED) also keeps the id of each entry's
+// result: an entry whose id (ids[i], empty for none) is there already is not entered again.
 bool save_entries(const char *path, const HighScoreEntry *entries, int count, int wait_ms,
                   HighScoreEntry *saved_table, std::string *reason = nullptr,
+                  ScoreFile::Files files = ScoreFile::Files::ANY_PLAYER, const std::string *ids = nullptr);
+// The table in the file at path as read() reads it, into t: a missing file gives ten
+// "Anonymous" entries. False with a short reason when the file is there but cannot be read.
+bool load_entries(const char *path, int wait_ms, HighScoreEntry *t, std::string *reason = nullptr,
                   ScoreFile::Files files = ScoreFile::Files::ANY_PLAYER);
 // The file's text for a table: ten lines, nothing else, at most 45 bytes each.
 std::string file_text(const HighScoreEntry *table);
+// A new id for a result: 32 hexadecimal digits, random.
+std::string new_result_id();
+// Whether text is an id of a result: 16 to 64 hexadecimal digits in lower case.
+bool valid_id(const std::string &text);
 
 } // namespace HighScores

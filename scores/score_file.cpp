@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -36,6 +38,21 @@ int open_regular(const char *path, int flags, mode_t mode = 0)
 }
 
 std::string because(const char *what, int error) { return std::string(what) + ": " + SafeFile::describe(error); }
+
+// The directory part of a path ("." for a bare name).
+std::string directory_of(const char *file_path)
+{
+    std::string dir = file_path;
+    size_t slash = dir.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+}
+
+std::string base_name_of(const char *file_path)
+{
+    std::string name = file_path;
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
 
 enum LockFile { OPENED, ABSENT, UNUSABLE };
 
@@ -161,11 +178,8 @@ bool write_all(int fd, const char *text, size_t length, off_t offset)
 // such file beside the table (its name and six characters of mkostemp) is left over.
 void remove_left_over_tables(const char *file_path)
 {
-    std::string path = file_path;
-    size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
-    DIR *d = opendir(dir.c_str());
+    std::string prefix = base_name_of(file_path) + ".";
+    DIR *d = opendir(directory_of(file_path).c_str());
     if (!d)
         return;
     while (dirent *e = readdir(d)) {
@@ -187,10 +201,7 @@ void remove_left_over_tables(const char *file_path)
 
 void sync_directory(const char *file_path)
 {
-    std::string dir = file_path;
-    size_t slash = dir.rfind('/');
-    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = open(directory_of(file_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
@@ -267,73 +278,232 @@ bool may_save(const char *file_path, std::string *reason)
     return true;
 }
 
-// The save of a table kept in the files the install made (Files::INSTALLED): see save().
-bool save_installed(const char *path, int wait_ms, const ScoreFile::Merge &merge, std::string &saved,
-                    std::string *reason)
+// Nothing can be saved on a read-only file system, whatever the files' modes say: said of
+// the table, before any lock or new file is tried.
+bool on_read_only_file_system(const char *file_path)
+{
+    struct statvfs fs;
+    return statvfs(directory_of(file_path).c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0;
+}
+
+constexpr char READ_ONLY_FILE_SYSTEM[] = "the score file is on a read-only file system";
+
+// ---------------------------------------------------------------- the installed table
+//
+// A table that only the score helper writes (Files::INSTALLED) is kept in versions, in a
+// directory that only the helper can enter: "<table>.1", "<table>.2", ..., the newest is the
+// table ("<table>" itself, made by an earlier install, counts as version 0). A version is
+// written whole into a file of its own and is never changed after; a save links its new
+// version to the name after the newest it read, which fails when another save took that
+// name first, and then merges again into that one. Nothing is ever locked: a helper stopped
+// or frozen at any moment holds up no other, and one killed at any moment leaves at most a
+// file nobody reads. Older versions are removed once a newer one is there.
+
+// A temporary file whose helper stopped this long ago is left over: a helper that comes
+// back after it is gone writes its version again.
+constexpr int LEFT_OVER_SECONDS = 60;
+// A version number has at most this many digits: years of saves every millisecond.
+constexpr size_t MAX_VERSION_DIGITS = 18;
+constexpr char TEMPORARY_INFIX[] = ".tmp-";
+
+struct Versions {
+    long long newest = -1;               // -1: no table at all
+    std::vector<long long> older;        // versions below the newest
+    std::vector<std::string> left_over;  // temporary files of helpers long gone
+};
+
+std::string version_path(const char *file_path, long long n)
+{
+    return n == 0 ? std::string(file_path) : std::string(file_path) + "." + std::to_string(n);
+}
+
+// The version a name in the directory holds, or -1 for any other name.
+long long version_of(const std::string &name, const std::string &base)
+{
+    if (name == base)
+        return 0;
+    if (name.size() <= base.size() + 1 || name.compare(0, base.size(), base) != 0 || name[base.size()] != '.')
+        return -1;
+    std::string digits = name.substr(base.size() + 1);
+    if (digits.size() > MAX_VERSION_DIGITS || digits[0] == '0' ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::stoll(digits);
+}
+
+bool list_versions(const char *file_path, Versions &v, int *error)
+{
+    std::string base = base_name_of(file_path);
+    std::string temporary = base + TEMPORARY_INFIX;
+    DIR *d = opendir(directory_of(file_path).c_str());
+    if (!d) {
+        *error = errno;
+        return false;
+    }
+    std::vector<long long> found;
+    time_t now = time(nullptr);
+    while (dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        long long n = version_of(name, base);
+        if (n >= 0) {
+            found.push_back(n);
+        } else if (name.compare(0, temporary.size(), temporary) == 0) {
+            struct stat st;
+            if (fstatat(dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+                now - st.st_mtime > LEFT_OVER_SECONDS)
+                v.left_over.push_back(name);
+        }
+    }
+    closedir(d);
+    for (long long n : found)
+        v.newest = n > v.newest ? n : v.newest;
+    for (long long n : found)
+        if (n < v.newest)
+            v.older.push_back(n);
+    return true;
+}
+
+// Removes what a save has made old: the versions below the newest, the temporary files left
+// over. A version removed while someone reads it is read whole all the same.
+void remove_old(const char *file_path, const Versions &v)
+{
+    for (long long n : v.older)
+        unlink(version_path(file_path, n).c_str());
+    std::string dir = directory_of(file_path);
+    for (const std::string &name : v.left_over)
+        unlink((dir + "/" + name).c_str());
+}
+
+// The newest version's bytes (the first MAX_BYTES of a longer file). False with errno
+// ENOENT when there is no table; a version removed under the reader by a newer save is
+// passed over for that one.
+bool read_newest(const char *file_path, Versions &v, std::string &bytes, std::string *reason)
+{
+    for (int attempt = 0; attempt < 100; attempt++) {
+        v = Versions();
+        int error = 0;
+        if (!list_versions(file_path, v, &error)) {
+            if (reason)
+                *reason = SafeFile::describe(error);
+            errno = error;
+            return false;
+        }
+        if (v.newest < 0) {
+            if (reason)
+                *reason = SafeFile::describe(ENOENT);
+            errno = ENOENT;
+            return false;
+        }
+        if (SafeFile::read_start_nofollow(version_path(file_path, v.newest).c_str(), ScoreFile::MAX_BYTES, bytes,
+                                         reason))
+            return true;
+        if (errno != ENOENT)
+            return false;
+    }
+    if (reason)
+        *reason = "the table changes faster than it can be read";
+    errno = EAGAIN;
+    return false;
+}
+
+// Writes text into a new file beside the table and links it as version n: false with errno
+// EEXIST when another save has taken that version. The file has no name until it is linked
+// (O_TMPFILE), so a helper killed before leaves nothing behind; where the file system has no
+// such files, it is made under a temporary name, which a killed helper leaves to be removed
+// later.
+bool link_version(const char *file_path, long long n, const std::string &text)
+{
+    std::string version = version_path(file_path, n);
+    // Read by the helper alone, whoever's save made it; no one writes a version again.
+    int fd = open(directory_of(file_path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0440);
+    std::string temp;
+    if (fd < 0) {
+        temp = std::string(file_path) + TEMPORARY_INFIX + "XXXXXX";
+        fd = mkostemp(&temp[0], O_CLOEXEC);
+        if (fd < 0)
+            return false;
+    }
+    bool linked = write_all(fd, text.data(), text.size(), 0) && fchmod(fd, 0440) == 0 && fsync(fd) == 0;
+    if (linked && temp.empty()) {
+        // A file without a name is linked through its descriptor's name in /proc.
+        std::string self = "/proc/self/fd/" + std::to_string(fd);
+        linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, version.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    int error = errno;
+    linked = close(fd) == 0 && linked;
+    if (!temp.empty()) {
+        if (linked) {
+            linked = link(temp.c_str(), version.c_str()) == 0;
+            error = errno;
+        }
+        unlink(temp.c_str());
+    }
+    if (linked)
+        sync_directory(file_path);
+    errno = error;
+    return linked;
+}
+
+// How many versions a save may try before it gives up: each one it did not get went to
+// another save, so only a flood of saves could take this many.
+constexpr int MAX_TRIES = 1000;
+
+// The save of an installed table: see the versions above. merge is asked again after every
+// version this save links, and the save ends when it leaves the newest as it is: so a
+// version linked after a newer one was there (by a helper that stood still meanwhile) is
+// passed over, and merged again into the newest. No clock bounds it: a helper that was
+// stopped for a while simply goes on.
+bool save_installed(const char *path, const ScoreFile::Merge &merge, std::string &saved, std::string *reason)
 {
     auto refuse = [&](const std::string &why) {
         if (reason)
             *reason = why;
         return false;
     };
-    std::string why;
-    int lock = take_lock(path, wait_ms, LOCK_EX, &why, true);
-    if (lock < 0)
-        return refuse(why);
-    std::string current;
-    if (!SafeFile::read_regular_nofollow(path, ScoreFile::MAX_BYTES, current, &why)) {
-        close(lock);
-        return refuse("cannot read " + std::string(path) + ": " + why);
+    for (int tries = 0;; tries++) {
+        Versions v;
+        std::string current, why;
+        bool have_current = read_newest(path, v, current, &why);
+        if (!have_current && errno != ENOENT)
+            return refuse("cannot read " + version_path(path, v.newest < 0 ? 0 : v.newest) + ": " + why);
+        std::string merged;
+        if (!merge(have_current ? &current : nullptr, merged)) {
+            saved = current;
+            remove_old(path, v);
+            return true;
+        }
+        if (tries >= MAX_TRIES)
+            return refuse("other games kept changing the score file");
+        if (on_read_only_file_system(path))
+            return refuse(READ_ONLY_FILE_SYSTEM);
+        if (!link_version(path, v.newest + 1, merged) && errno != EEXIST)
+            return refuse(because(("cannot save " + std::string(path)).c_str(), errno));
     }
-    std::string merged;
-    if (!merge(&current, merged)) {
-        close(lock);
-        saved = current;
-        return true;
-    }
-    // The new table goes into the spare, which then trades names with the table: a reader,
-    // or a helper killed at any moment, finds the old table or the new one, and both files
-    // stay the install's.
-    std::string spare = ScoreFile::spare_path(path);
-    int fd = open_regular(spare.c_str(), O_WRONLY);
-    if (fd < 0) {
-        int error = errno;
-        close(lock);
-        return refuse("cannot open " + spare + ": " + SafeFile::describe(error));
-    }
-    bool written = write_all(fd, merged.data(), merged.size(), 0) &&
-                   ftruncate(fd, static_cast<off_t>(merged.size())) == 0 && fsync(fd) == 0;
-    int error = errno;
-    written = close(fd) == 0 && written;
-    if (!written) {
-        close(lock);
-        return refuse("cannot write " + spare + ": " + SafeFile::describe(error));
-    }
-    if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path, RENAME_EXCHANGE) != 0) {
-        error = errno;
-        close(lock);
-        return refuse("cannot put the new table in place: " + SafeFile::describe(error));
-    }
-    sync_directory(path);
-    close(lock);
-    saved = merged;
-    return true;
 }
 
 } // namespace
 
 namespace ScoreFile {
 
-bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason)
+bool read(const char *path, int wait_ms, std::string &bytes, bool *missing, std::string *reason, Files files)
 {
-    // Without the lock (one stuck, or none to be had) the file is read all the same: only
-    // a table rewritten in place can be read half done, and a reader has nothing to lose.
-    std::string lock_failed;
-    int lock = take_lock(path, wait_ms, LOCK_SH, &lock_failed);
-    bool read = SafeFile::read_regular_nofollow(path, MAX_BYTES, bytes, reason);
-    int error = errno;
-    if (lock >= 0)
-        close(lock);
+    bool read = false;
+    int error = 0;
+    if (files == Files::INSTALLED) {
+        Versions v;
+        read = read_newest(path, v, bytes, reason);
+        error = errno;
+    } else {
+        // Without the lock (one stuck, or none to be had) the file is read all the same:
+        // only a table rewritten in place can be read half done, and a reader has nothing
+        // to lose.
+        std::string lock_failed;
+        int lock = take_lock(path, wait_ms, LOCK_SH, &lock_failed);
+        read = SafeFile::read_start_nofollow(path, MAX_BYTES, bytes, reason);
+        error = errno;
+        if (lock >= 0)
+            close(lock);
+    }
     if (missing)
         *missing = !read && error == ENOENT;
     return read;
@@ -343,7 +513,12 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
 {
     saved.clear();
     if (files == Files::INSTALLED)
-        return save_installed(path, wait_ms, merge, saved, reason);
+        return save_installed(path, merge, saved, reason);
+    if (on_read_only_file_system(path)) {
+        if (reason)
+            *reason = READ_ONLY_FILE_SYSTEM;
+        return false;
+    }
     std::string why;
     bool saved_now = false;
     // Another game may have saved since this one read the file. Under the lock, it is
@@ -353,7 +528,9 @@ bool save(const char *path, int wait_ms, const Merge &merge, std::string &saved,
     if (lock >= 0) {
         remove_left_over_tables(path);
         std::string current, failed;
-        bool have_current = SafeFile::read_regular_nofollow(path, MAX_BYTES, current, &failed);
+        // A table grown past the size of one by someone else gives the entries it begins
+        // with, and the save puts a table of the right size in its place.
+        bool have_current = SafeFile::read_start_nofollow(path, MAX_BYTES, current, &failed);
         std::string merged;
         if (!have_current && errno != ENOENT) {
             // A table that cannot be read is never replaced by one that lacks its entries.

@@ -15,7 +15,7 @@ const char TOO_LARGE[] = "larger than the largest table";
 
 namespace ScoreFile {
 
-bool read(const char *path, int, std::string &bytes, bool *missing, std::string *reason)
+bool read(const char *path, int, std::string &bytes, bool *missing, std::string *reason, Files)
 {
     bool found = WebStorage::get(path, bytes);
     if (missing)

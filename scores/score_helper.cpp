@@ -17,9 +17,6 @@
 
 namespace {
 
-// How long a result waits for another helper to finish its own.
-constexpr int LOCK_WAIT_MS = 5000;
-
 // A result on standard input is three short lines; anything longer is not one.
 constexpr size_t MAX_INPUT_BYTES = 256;
 
@@ -52,11 +49,14 @@ bool read_input(int fd, std::string &text, std::string &error)
     return true;
 }
 
-// NAME, LEVEL and SCORE on three lines, the last one ended by a newline or by the input.
-bool split_lines(const std::string &text, std::string fields[3], std::string &error)
+// NAME, LEVEL, SCORE and perhaps ID on three or four lines, the last one ended by a newline
+// or by the input.
+bool split_lines(const std::string &text, std::string fields[4], int *count, std::string &error)
 {
     size_t pos = 0;
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 4; i++) {
+        if (pos >= text.size() && i == 3)
+            break;
         if (pos >= text.size()) {
             error = "standard input holds no line for the " + std::string(i == 1 ? "level" : "score");
             return false;
@@ -65,6 +65,7 @@ bool split_lines(const std::string &text, std::string fields[3], std::string &er
         if (end == std::string::npos)
             end = text.size();
         fields[i] = text.substr(pos, end - pos);
+        *count = i + 1;
         pos = end + 1;
     }
     if (pos < text.size()) {
@@ -109,27 +110,33 @@ void open_standard_descriptors()
     }
 }
 
-// The table's files are the install's: regular files, no links, and, when the helper runs
-// with a group that its caller lacks, none of them the caller's own (the caller could
-// change such a file behind the helper's back, or after it).
-bool check_files(const char *path, std::string &error)
+// The table's directory is the install's: a directory, not a link, and, when the helper
+// runs with a group that its caller lacks, neither the caller's own nor open to other users.
+// The versions there belong to whoever saved them, so a player who could reach them could
+// change the table behind the helper's back.
+bool check_directory(const char *path, std::string &error)
 {
+    std::string dir = path;
+    size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0) {
+        error = "cannot find " + dir + ": " + strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = dir + (S_ISLNK(st.st_mode) ? " is a symbolic link" : " is not a directory") +
+                "; only the install's own directory is used";
+        return false;
+    }
     bool privileged = getegid() != getgid() && getuid() != 0;
-    for (const std::string &name : {std::string(path), ScoreFile::lock_path(path), ScoreFile::spare_path(path)}) {
-        struct stat st;
-        if (lstat(name.c_str(), &st) != 0) {
-            error = "cannot find " + name + ": " + strerror(errno);
-            return false;
-        }
-        if (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode)) {
-            error = name + (S_ISLNK(st.st_mode) ? " is a symbolic link" : " is not a regular file") +
-                    "; only the install's own file is used";
-            return false;
-        }
-        if (privileged && st.st_uid == getuid()) {
-            error = name + " belongs to the player, not to the install";
-            return false;
-        }
+    if (privileged && st.st_uid == getuid()) {
+        error = dir + " belongs to the player, not to the install";
+        return false;
+    }
+    if (privileged && (st.st_mode & 0007) != 0) {
+        error = dir + " is open to every user; only the install's closed directory is used";
+        return false;
     }
     return true;
 }
@@ -141,8 +148,8 @@ namespace ScoreHelper {
 const char *usage()
 {
     return "usage: glimpwatch-score --show\n"
-           "       glimpwatch-score --add NAME LEVEL SCORE\n"
-           "       glimpwatch-score --add   (NAME, LEVEL and SCORE on three lines of standard input)\n";
+           "       glimpwatch-score --add NAME LEVEL SCORE [ID]\n"
+           "       glimpwatch-score --add   (NAME, LEVEL, SCORE [and ID] on lines of standard input)\n";
 }
 
 bool parse_number(const std::string &text, int min, int &value)
@@ -184,17 +191,18 @@ bool parse_request(int argc, const char *const *argv, int input_fd, Request &req
         error = "unknown request: --show, or --add NAME LEVEL SCORE";
         return false;
     }
-    if (argc != 2 && argc != 5) {
-        error = "--add takes a name, a level and a score, or none to read them from standard input";
+    if (argc != 2 && argc != 5 && argc != 6) {
+        error = "--add takes a name, a level, a score and an id if any, or none to read them from standard input";
         return false;
     }
-    std::string fields[3];
-    if (argc == 5) {
-        for (int i = 0; i < 3; i++)
+    std::string fields[4];
+    int count = argc - 2;
+    if (argc > 2) {
+        for (int i = 0; i < count; i++)
             fields[i] = argv[i + 2];
     } else {
         std::string text;
-        if (!read_input(input_fd, text, error) || !split_lines(text, fields, error))
+        if (!read_input(input_fd, text, error) || !split_lines(text, fields, &count, error))
             return false;
     }
     request.add = true;
@@ -209,30 +217,44 @@ bool parse_request(int argc, const char *const *argv, int input_fd, Request &req
         error = "the score is not a whole number from 0 to 2147483647";
         return false;
     }
+    if (count == 4 && !HighScores::valid_id(fields[3])) {
+        error = "the id is not 16 to 64 hexadecimal digits in lower case";
+        return false;
+    }
+    request.id = count == 4 ? fields[3] : "";
     return true;
 }
 
-bool run(const Request &request, const char *path, int wait_ms, std::string &table, std::string &error)
+bool run(const Request &request, const char *path, std::string &table, std::string &error)
 {
-    if (!check_files(path, error))
+    if (!check_directory(path, error))
         return false;
     std::string why;
+    HighScoreEntry now[HIGH_SCORE_COUNT];
+    bool done;
     if (request.add) {
         HighScoreEntry entry{};
         memcpy(entry.name, request.name.data(), request.name.size());   // at most 20 bytes: checked
         entry.level = request.level;
         entry.score = request.score;
-        HighScoreEntry saved[HIGH_SCORE_COUNT];
-        if (!HighScores::save_entries(path, &entry, 1, wait_ms, saved, &why, ScoreFile::Files::INSTALLED)) {
-            error = why;
-            return false;
-        }
+        // Without an id from the caller, one of its own: a save that finds its version
+        // passed over by a newer one merges again, and must know its result there.
+        std::string id = request.id.empty() ? HighScores::new_result_id() : request.id;
+        done = HighScores::save_entries(path, &entry, 1, 0, now, &why, ScoreFile::Files::INSTALLED, &id);
+    } else {
+        done = HighScores::load_entries(path, 0, now, &why, ScoreFile::Files::INSTALLED);
     }
-    bool missing = false;
-    if (!ScoreFile::read(path, wait_ms, table, &missing, &why)) {
-        error = "cannot read " + std::string(path) + ": " + why;
+    if (!done) {
+        error = why;
         return false;
     }
+    // Names as the game shows them: a table from before names were cleaned of format
+    // characters reaches no terminal with them.
+    for (HighScoreEntry &e : now) {
+        std::string name = PlayerName::clean(e.name);
+        memcpy(e.name, name.c_str(), name.size() + 1);
+    }
+    table = HighScores::file_text(now);
     return true;
 }
 
@@ -244,8 +266,10 @@ int main(int argc, char **argv, const char *table_path)
     // stays), no library settings (the loader ignores those for a setgid program).
     clearenv();
     umask(022);
-    // A small file size limit makes a write fail, not kill us half way.
+    // A small file size limit makes a write fail, not kill us half way; a caller that stops
+    // reading makes the printing fail, not the helper die after it saved.
     signal(SIGXFSZ, SIG_IGN);
+    signal(SIGPIPE, SIG_IGN);
     // No core file of a process that held the group (the kernel already makes a
     // set-group-id program undumpable and untraceable by its caller).
     rlimit no_core{0, 0};
@@ -274,13 +298,21 @@ int main(int argc, char **argv, const char *table_path)
     if (setresgid(-1, table_group, -1) != 0)
         fail(1, "cannot take up the score group");
     std::string table;
-    bool done = ScoreHelper::run(request, table_path, LOCK_WAIT_MS, table, error);
+    bool done = ScoreHelper::run(request, table_path, table, error);
     if (setresgid(caller_group, caller_group, caller_group) != 0 || getegid() != caller_group)
         fail(1, "cannot drop the score group");
     if (!done)
         fail(1, error);
-    if (!write_all(STDOUT_FILENO, table))
-        fail(1, std::string("cannot print the table: ") + strerror(errno));
+    // The status says whether the request was carried out: a result saved stays saved
+    // however the printing goes (a caller that closed standard output gets it opened for
+    // reading only, by the C library of a set-group-id program).
+    if (!write_all(STDOUT_FILENO, table)) {
+        std::string line = std::string("glimpwatch-score: ") + (request.add ? "saved, but " : "") +
+                           "cannot print the table: " + strerror(errno) + "\n";
+        ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+        (void)ignored;
+        return request.add ? 0 : 1;
+    }
     return 0;
 }
 

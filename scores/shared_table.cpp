@@ -18,15 +18,16 @@
 #include <vector>
 
 
+// A helper saves in moments, waiting for no other; past this it is stuck, or stopped.
+constexpr int HELPER_TIMEOUT_MS = 15000;
+
 namespace {
 std::string helper_path = InstallPaths::SCORE_HELPER;
 std::string helper_extra;   // a test helper's first argument
+int helper_timeout_ms = HELPER_TIMEOUT_MS;
 } // namespace
 
 namespace {
-
-// The helper waits 5 s at most for another one's lock; past this it is stuck.
-constexpr int HELPER_TIMEOUT_MS = 15000;
 // A table is ten lines of at most 45 bytes; the line of a refusal is shorter still.
 constexpr size_t MAX_OUTPUT_BYTES = 64 * 1024;
 
@@ -113,7 +114,7 @@ bool run_helper(const std::vector<std::string> &args, const std::string &input, 
     std::string err;
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     std::string *sinks[2] = {&out, &err};
-    long long deadline = now_ms() + HELPER_TIMEOUT_MS;
+    long long deadline = now_ms() + helper_timeout_ms;
     bool timed_out = false;
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {
         long long left = deadline - now_ms();
@@ -180,11 +181,12 @@ bool show(std::string &table, std::string *reason)
     return shown;
 }
 
-bool add(const char *name, int level, int score, std::string &table, std::string *reason)
+bool add(const char *name, int level, int score, const char *id, std::string &table, std::string *reason)
 {
     // On standard input, one field a line: a name may hold blanks, and it does not show
     // in the process list.
-    std::string input = std::string(name ? name : "") + "\n" + std::to_string(level) + "\n" + std::to_string(score) + "\n";
+    std::string input = std::string(name ? name : "") + "\n" + std::to_string(level) + "\n" + std::to_string(score) +
+                        "\n" + (id && *id ? std::string(id) + "\n" : "");
     std::string why;
     bool added = run_helper({"--add"}, input, table, why);
     if (!added && reason)
@@ -192,10 +194,11 @@ bool add(const char *name, int level, int score, std::string &table, std::string
     return added;
 }
 
-void set_helper_for_tests(const char *path, const char *extra)
+void set_helper_for_tests(const char *path, const char *extra, int timeout_ms)
 {
     helper_path = path ? path : InstallPaths::SCORE_HELPER;
     helper_extra = path && extra ? extra : "";
+    helper_timeout_ms = path && timeout_ms >= 0 ? timeout_ms : HELPER_TIMEOUT_MS;
 }
 
 } // namespace SharedTable

@@ -15,7 +15,9 @@ const char *helper();
 // The table as the helper prints it (ten lines in the file's layout). False with a short
 // reason when the helper cannot be run, refuses or fails.
 bool show(std::string &table, std::string *reason = nullptr);
-// Enters one result through the helper; true with the table after it.
-bool add(const char *name, int level, int score, std::string &table, std::string *reason = nullptr);
+// Enters one result through the helper; true with the table after it. id (HighScores::
+// new_result_id) names the result: handed over again with the same id, after an answer
+// that was lost, it is entered once.
+bool add(const char *name, int level, int score, const char *id, std::string &table, std::string *reason = nullptr);
 
 } // namespace SharedTable

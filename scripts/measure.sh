@@ -38,7 +38,8 @@ build_program() {
     echo "== build ($build, Release, $toolkit)"
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DGLIMPWATCH_TESTS=OFF -DGLIMPWATCH_BENCH=ON \
         -DGLIMPWATCH_TOOLKIT="$toolkit" -DGLIMPWATCH_DATA_DIR=/nonexistent \
-        -DGLIMPWATCH_SCORE_FILE="$root/$build/glimpwatch-scores/glimpwatch.scores" >/dev/null
+        -DGLIMPWATCH_SCORE_FILE="$root/$build/glimpwatch-scores/glimpwatch.scores" -DGLIMPWATCH_SCORE_HELPER= \
+        >/dev/null
     cmake --build "$build" -j2 --target glimpwatch glimpwatch_first_frame glimpwatch_bench >/dev/null
     game=$root/$build/glimpwatch
     probe=$root/$build/bench/glimpwatch_first_frame

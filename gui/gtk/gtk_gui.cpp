@@ -296,8 +296,9 @@ void load_image(const char *name, int, Image **out)
     // The toolkit decodes from memory what was read and checked here: it never opens a
     // FIFO or a device, nor reads past a row.
     std::vector<std::string> strings;
-    if (!XpmData::load(path.c_str(), strings))
-        fatal("error reading %s", path.c_str());
+    std::string reason;
+    if (!XpmData::load(path.c_str(), strings, &reason))
+        fatal("error reading %s: %s", path.c_str(), reason.c_str());
     std::vector<gchar *> data;
     for (std::string &s : strings)
         data.push_back(&s[0]);
@@ -308,7 +309,7 @@ void load_image(const char *name, int, Image **out)
     image->pixmap = gdk_pixmap_create_from_xpm_d(window, &mask, nullptr, data.data());
     bool x_error = x_error_since_trap();
     if (!image->pixmap || x_error)
-        fatal("error reading %s", path.c_str());
+        fatal("error reading %s: %s", path.c_str(), x_error ? "too large for the display" : "the toolkit cannot decode it");
     image->mask = mask;
     image->gc = gdk_gc_new(window);
     gdk_gc_set_exposures(image->gc, FALSE);

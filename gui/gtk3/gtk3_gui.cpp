@@ -69,7 +69,10 @@ bool display_error_since_trap()
     return false;
 }
 
-[[noreturn]] void unreadable(const std::string &path) { fatal("error reading %s", path.c_str()); }
+[[noreturn]] void unreadable(const std::string &path, const std::string &reason)
+{
+    fatal("error reading %s: %s", path.c_str(), reason.c_str());
+}
 
 // The picture's copy where the canvas is, enlarged once to the scale factor.
 void make_copy(Image *image, const std::string &path)
@@ -85,7 +88,7 @@ void make_copy(Image *image, const std::string &path)
     cairo_destroy(cr);
     cairo_surface_flush(image->copy);
     if (cairo_surface_status(image->copy) != CAIRO_STATUS_SUCCESS || display_error_since_trap())
-        unreadable(path);
+        unreadable(path, "too large for the display");
     image->pattern = cairo_pattern_create_for_surface(image->copy);
     cairo_pattern_set_filter(image->pattern, CAIRO_FILTER_NEAREST);
     painter->adopt(image);
@@ -341,16 +344,17 @@ void load_image(const char *name, int, Image **out)
 {
     Image *image = static_cast<Image *>(xalloc(sizeof(Image)));
     std::string path = XpmData::picture_path(name);
-    GdkPixbuf *pixbuf = GtkShared::read_picture(path);
+    std::string reason;
+    GdkPixbuf *pixbuf = GtkShared::read_picture(path, &reason);
     if (!pixbuf)
-        unreadable(path);
+        unreadable(path, reason);
     image->pixbuf = pixbuf;
     image->width = gdk_pixbuf_get_width(pixbuf);
     image->height = gdk_pixbuf_get_height(pixbuf);
     // Decoded once into the form cairo copies fastest; transparent pixels keep alpha 0.
     image->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image->width, image->height);
     if (cairo_surface_status(image->surface) != CAIRO_STATUS_SUCCESS)
-        unreadable(path);
+        unreadable(path, "out of memory");
     cairo_t *cr = cairo_create(image->surface);
     gdk_cairo_set_source_pixbuf(cr, pixbuf, 0, 0);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

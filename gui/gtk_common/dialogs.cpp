@@ -129,16 +129,16 @@ void on_name_insert(GtkEditable *editable, gchar *text, gint length, gint *posit
 {
     int used = static_cast<int>(strlen(gtk_entry_get_text(GTK_ENTRY(editable))));
     int offered = length < 0 ? static_cast<int>(strlen(text)) : length;
-    int taken = Gui::entry_takes(DIALOG_ENTER_NAME, used, text, offered);
-    if (taken == offered)
+    std::string taken = Gui::entry_takes(DIALOG_ENTER_NAME, used, text, offered);
+    if (taken.size() == static_cast<size_t>(offered))   // all of it: nothing was left out
         return;
     g_signal_stop_emission_by_name(editable, "insert-text");
-    if (taken == 0) {
+    if (taken.empty()) {
         gtk_widget_error_bell(GTK_WIDGET(editable));
         return;
     }
     g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
-    gtk_editable_insert_text(editable, text, taken, position);
+    gtk_editable_insert_text(editable, taken.data(), static_cast<gint>(taken.size()), position);
     g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(on_name_insert), nullptr);
 }
 

@@ -415,17 +415,20 @@ void stop_timer()
 
 int timer_running() { return timer_id != 0; }
 
-GdkPixbuf *read_picture(const std::string &path)
+GdkPixbuf *read_picture(const std::string &path, std::string *reason)
 {
     // The decoder gets only what was read and checked: it never opens a FIFO or a device,
     // nor reads past a row.
     std::vector<std::string> strings;
-    if (!XpmData::load(path.c_str(), strings))
+    if (!XpmData::load(path.c_str(), strings, reason))
         return nullptr;
     std::vector<const char *> data;
     for (const std::string &s : strings)
         data.push_back(s.c_str());
-    return gdk_pixbuf_new_from_xpm_data(data.data());
+    GdkPixbuf *picture = gdk_pixbuf_new_from_xpm_data(data.data());
+    if (!picture && reason)
+        *reason = "the toolkit cannot decode it";
+    return picture;
 }
 
 void set_default_icon()

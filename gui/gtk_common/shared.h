@@ -58,8 +58,8 @@ void make_canvas_when_idle();
 GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen);
 
 // The picture file at path as the toolkit's pixels, read and checked with XpmData first; a
-// new reference, or null when the file is not a whole picture.
-GdkPixbuf *read_picture(const std::string &path);
+// new reference, or null when the file is not a whole picture, with the reason when asked.
+GdkPixbuf *read_picture(const std::string &path, std::string *reason = nullptr);
 // Makes the "icon" picture every window's default icon, before any window exists: a window
 // manager that reads the icon only when a window is first shown has it then. Without a
 // readable icon picture the windows simply come up without one; loading "icon" later says

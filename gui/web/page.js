@@ -994,9 +994,8 @@ var GlimpwatchPage = (function () {
         var room = dialog.entryChars - Array.from(head + tail).length;
         var taken = offered.slice(0, Math.max(room, 0)).join('');
         var text = cString(taken);
-        var bytes = call('entry_takes', dialog.id, utf8Length(head + tail), text.block, text.length);
+        taken = UTF8ToString(call('entry_takes', dialog.id, utf8Length(head + tail), text.block, text.length));
         program._free(text.block);
-        taken = new TextDecoder().decode(new TextEncoder().encode(taken).slice(0, bytes));
         var kept = head + taken + tail;
         if (kept !== now) {
             entry.value = kept;

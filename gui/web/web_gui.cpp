@@ -259,9 +259,12 @@ EMSCRIPTEN_KEEPALIVE void glimpwatch_dialog_confirmed(int id, const char *entry_
     Gui::dialog_confirmed(id, entry_text);
 }
 
-EMSCRIPTEN_KEEPALIVE int glimpwatch_entry_takes(int id, int used, const char *offered, int length)
+// What the entry takes of the text offered, kept until the next call.
+EMSCRIPTEN_KEEPALIVE const char *glimpwatch_entry_takes(int id, int used, const char *offered, int length)
 {
-    return Gui::entry_takes(id, used, offered, length);
+    static std::string taken;
+    taken = Gui::entry_takes(id, used, offered, length);
+    return taken.c_str();
 }
 
 // The page made its canvases anew (another scale factor, or the browser lost them): the

@@ -41,8 +41,17 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
         game.move_to_canvas(200, 200);
         game.wait_canvas_change(game.capture_canvas());
         move_pointer_away();
-        ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); },
-                               UI_TIMEOUT_MS, 20))
+        // Taken once two looks a moment apart agree: the view may be caught half drawn.
+        Capture last;
+        ASSERT_TRUE(wait_until(
+            [&] {
+                paused = game.capture_canvas();
+                bool settled = shows_paused_view(paused) && !last.empty() &&
+                               paused.differences(last) == 0;
+                last = paused;
+                return settled;
+            },
+            UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
         // Held: nothing moves while the pointer is away, for a few ticker periods.
         EXPECT_TRUE(

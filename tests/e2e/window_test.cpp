@@ -136,24 +136,24 @@ TEST(CommandLine, WithoutDisplayTheToolkitRefusesToStart)
 
 // ---------------------------------------------------------------- pictures
 
-TEST(Pictures, MissingPictureIsAFatalErrorNamingItsPath)
+TEST(Pictures, MissingPictureIsAFatalErrorNamingItsPathAndWhy)
 {
     WorkDir dir;
     dir.copy_pixmaps();
     ASSERT_EQ(std::remove(dir.pixmap("about").c_str()), 0) << "pixmaps/about.xpm is missing";
     RunResult r = run_game({}, dir);
     EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
-    EXPECT_EQ(r.err, "error reading ./pixmaps/about.xpm\n");
+    EXPECT_EQ(r.err, "error reading ./pixmaps/about.xpm: No such file or directory\n");
 }
 
-TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPath)
+TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPathAndWhy)
 {
     WorkDir dir;
     dir.copy_pixmaps();
     write_file(dir.pixmap("icon"), std::string("\x89garbage\x00\xff not a picture\n", 28));
     RunResult r = run_game({}, dir);
     EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
-    EXPECT_EQ(r.err, "error reading ./pixmaps/icon.xpm\n");
+    EXPECT_EQ(r.err, "error reading ./pixmaps/icon.xpm: not an XPM picture\n");
 }
 
 // A FIFO as a picture once hung start-up for ever, blocked in open; a link to /dev/zero read
@@ -163,18 +163,21 @@ TEST(Pictures, SpecialOrOversizedPictureEndsStartUpAtOnce)
     struct Case {
         const char *what, *name;
         std::function<void(const std::string &path)> spoil;
+        const char *reason;
     } cases[] = {
-        {"a FIFO", "logo", [](const std::string &p) { mkfifo(p.c_str(), 0644); }},
+        {"a FIFO", "logo", [](const std::string &p) { mkfifo(p.c_str(), 0644); }, "not a regular file"},
         {"a link to /dev/zero", "icon",
-         [](const std::string &p) { symlink("/dev/zero", p.c_str()); }},
+         [](const std::string &p) { symlink("/dev/zero", p.c_str()); }, "not a regular file"},
         {"a link to a FIFO", "about",
          [](const std::string &p) {
              mkfifo((p + ".fifo").c_str(), 0644);
              symlink((p + ".fifo").c_str(), p.c_str());
-         }},
-        {"a directory", "toaster", [](const std::string &p) { mkdir(p.c_str(), 0755); }},
+         },
+         "not a regular file"},
+        {"a directory", "toaster", [](const std::string &p) { mkdir(p.c_str(), 0755); }, "not a regular file"},
         {"a file of 8 MiB", "bucket",
-         [](const std::string &p) { write_file(p, "/* XPM */\n" + std::string(8 << 20, ' ')); }},
+         [](const std::string &p) { write_file(p, "/* XPM */\n" + std::string(8 << 20, ' ')); },
+         "larger than 4194304 bytes"},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
@@ -187,7 +190,7 @@ TEST(Pictures, SpecialOrOversizedPictureEndsStartUpAtOnce)
         double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
-        EXPECT_EQ(r.err, std::string("error reading ./pixmaps/") + k.name + ".xpm\n");
+        EXPECT_EQ(r.err, std::string("error reading ./pixmaps/") + k.name + ".xpm: " + k.reason + "\n");
         printf("[ figures  ] %s as pixmaps/%s.xpm: start-up ended in %.2f s\n", k.what, k.name,
                seconds);
     }
@@ -201,7 +204,7 @@ TEST(Pictures, MissingPlayFieldPictureIsFatalToo)
     ASSERT_EQ(std::remove(dir.pixmap("toaster").c_str()), 0) << "pixmaps/toaster.xpm is missing";
     RunResult r = run_game({}, dir);
     EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
-    EXPECT_EQ(r.err, "error reading ./pixmaps/toaster.xpm\n");
+    EXPECT_EQ(r.err, "error reading ./pixmaps/toaster.xpm: No such file or directory\n");
 }
 
 // ---------------------------------------------------------------- the main window

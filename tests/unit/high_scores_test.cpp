@@ -217,7 +217,7 @@ TEST_F(HighScoresTest, OneWordFilesReadAsWordsWhateverTheirWhiteSpace)
     write_file("Ann                  1 10\n"
                "\n"
                "  Bob\t2   20  \r\n"
-               "Cy\n3\n30\n"
+               "Cy\t3 \t 30\n"
                "Dee 4 40 Eve 5 50\n"
                "Fay +6 -60\r\n"
                "   \t\n"
@@ -258,13 +258,15 @@ TEST_F(HighScoresTest, MalformedLineKeepsItsEntryAndShiftsNothing)
           "Gil 4 4O\n"
           "Dee 99999999999 5\n"
           "Eve -2147483649 5\n"
+          // Short lines whose next line starts with a number: each is a bad line of its
+          // own, not a name, a level and the first word of the next line.
+          " 5 101\n"
+          " 5 102\n"
           "Fay 6 60\n");
     expect_entry(0, {"Ann", 1, 10});
-    for (int i = 1; i <= 6; i++)
+    for (int i = 1; i <= 8; i++)
         expect_entry(i, sentinel(i));
-    expect_entry(7, {"Fay", 6, 60});
-    for (int i = 8; i < 10; i++)
-        expect_entry(i, sentinel(i));
+    expect_entry(9, {"Fay", 6, 60});
 }
 
 // A name word longer than the field was once dropped with its level and score, and the

@@ -58,11 +58,23 @@ TEST(PlayerName, CutAtTwentyBytesKeepsOnlyWholeCharacters)
     EXPECT_EQ(PlayerName::fitting_length("x", 1, 1), 1u);
 }
 
-TEST(PlayerName, ControlCharactersAndBrokenUtf8NeverReachTheTable)
+// A right-to-left override showed "Eve" + U+202E with score 12345 as "Eve54321 3"; a line
+// separator made a second, fake row. Format and separator characters go with the controls.
+TEST(PlayerName, ControlFormatAndSeparatorCharactersAndBrokenUtf8NeverReachTheTable)
 {
     struct Case {
         const char *typed, *kept;
     } cases[] = {
+        {"Eve\xE2\x80\xAE", "Eve"},                 // U+202E right-to-left override
+        {"B\xE2\x80\xA8Mallory 9 99999", "BMallory 9 99999"},   // U+2028 line separator
+        {"P\xE2\x80\xA9q", "Pq"},                   // U+2029 paragraph separator
+        {"\xE2\x81\xA6Iso\xE2\x81\xA9", "Iso"},      // U+2066 and U+2069: an isolate and its end
+        {"\xE2\x80\x8Fx\xE2\x80\x8E", "x"},          // right-to-left and left-to-right marks
+        {"zw\xE2\x80\x8Bsp\xEF\xBB\xBF", "zwsp"},    // zero-width space, byte order mark
+        {"soft\xC2\xADhyphen", "softhyphen"},
+        {"\xF3\xA0\x80\x81tag", "tag"},              // U+E0001, a language tag
+        {"e\xCC\x81", "e\xCC\x81"},                  // a combining mark stays
+        {"\xD8\xB9\xD9\x84\xD9\x8A", "\xD8\xB9\xD9\x84\xD9\x8A"},   // Arabic letters stay
         {"A\tB\x01" "C\x7F", "ABC"},
         {"Ann\nsecond line", "Ann"},
         {"\xC2\x85next", "next"},                  // a C1 control
@@ -82,17 +94,46 @@ TEST(PlayerName, ControlCharactersAndBrokenUtf8NeverReachTheTable)
     HighScores::reset_for_tests();
     HighScores::insert("Bad\x01\xFFName", 1, 5);
     EXPECT_STREQ(HighScores::entry(0).name, "BadName");
+    // A table written before names were cleaned of them shows them no more.
+    const std::string written = "Eve\xE2\x80\xAE 3 12345\n";
+    HighScores::parse(written.data(), written.size());
+    char text[HIGH_SCORE_DIALOG_BYTES];
+    HighScores::format_dialog(text, sizeof text);
+    EXPECT_NE(std::string(text).find("\nEve" + std::string(17 + 6, ' ') + "3   12345\n"), std::string::npos) << text;
+    // The name entry leaves them out of what is typed or pasted, and takes the rest.
+    const std::string pasted = "Eve\xE2\x80\xAE" "B\xE2\x80\xA8" "C";
+    EXPECT_EQ(PlayerName::entry_text(pasted.data(), pasted.size(), 20), "EveBC");
+    EXPECT_EQ(PlayerName::entry_text(pasted.data(), pasted.size(), 4), "EveB");
     HighScores::reset_for_tests();
     FakeGui::reset();
 }
 
 TEST(PlayerName, DisplayWidthCountsColumnsNotBytes)
 {
-    EXPECT_EQ(PlayerName::display_width("Anonymous"), 9);
-    EXPECT_EQ(PlayerName::display_width(repeat(ZHE, 10).c_str()), 10);
-    EXPECT_EQ(PlayerName::display_width("e\xCC\x81"), 1);                  // e and a combining acute
-    EXPECT_EQ(PlayerName::display_width("\xE6\xBC\xA2\xE5\xAD\x97"), 4);    // two wide characters
-    EXPECT_EQ(PlayerName::display_width(""), 0);
+    struct Case {
+        const char *what;
+        std::string text;
+        int columns;
+    } cases[] = {
+        {"Latin", "Anonymous", 9},
+        {"Cyrillic", repeat(ZHE, 10), 10},
+        {"e and a combining acute", "e\xCC\x81", 1},
+        {"two wide characters", "\xE6\xBC\xA2\xE5\xAD\x97", 4},
+        {"CJK name", "\xE7\x8E\x8B\xE5\xB0\x8F\xE6\x98\x8E", 6},                  // 王小明
+        {"full-width letters", "\xEF\xBC\xA1\xEF\xBC\xA2", 4},                      // ＡＢ
+        {"Hangul", "\xED\x95\x9C\xEA\xB8\x80", 4},                                  // 한글
+        {"emoji shown as emoji", GRIN + "\xF0\x9F\x8E\xAE\xF0\x9F\x90\xA7", 6},      // 😀🎮🐧
+        {"a heart asked to show as emoji", "\xE2\x9D\xA4\xEF\xB8\x8F", 2},
+        {"a heart as text", "\xE2\x9D\xA4", 1},
+        {"Hebrew with points", "\xD7\xA9\xD6\xB8\xD7\x9C", 2},
+        {"a zero-width space", "a\xE2\x80\x8B" "b", 2},
+        {"a byte that is not UTF-8", "a\xFF" "b", 3},
+        {"nothing", "", 0},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_EQ(PlayerName::display_width(k.text.c_str()), k.columns);
+    }
 }
 
 // The column where each row's level number ends, counted in display columns.
@@ -117,7 +158,9 @@ TEST(PlayerName, HighScoreColumnsLineUpWhateverTheNamesAreMadeOf)
     FakeGui::install_as_active();
     HighScores::reset_for_tests();
     const std::string names[] = {"Anonymous", repeat(ZHE, 10), "Zo\xC3\xAB", "e\xCC\x81t\xC3\xA9", "\xE6\xBC\xA2\xE5\xAD\x97",
-                                 "a" + repeat(GRIN, 4)};
+                                 "a" + repeat(GRIN, 4),
+                                 "\xE7\x8E\x8B\xE5\xB0\x8F\xE6\x98\x8E\xE7\x9A\x84\xE9\xAB\x98\xE5\x88\x86",   // 王小明的高分
+                                 "Zo\xC3\xAB \xF0\x9F\x8E\xAE\xF0\x9F\x90\xA7"};                              // Zoë 🎮🐧
     int score = 100;
     for (const std::string &n : names)
         HighScores::insert(n.c_str(), 7, score--);

@@ -4,6 +4,7 @@
 #include "game/game_testing.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
+#include "scores/score_file.h"
 #include "tests/fake_gui.h"
 #include "tests/unit/score_files.h"
 
@@ -23,7 +24,9 @@
 #include <random>
 #include <set>
 #include <string>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -343,6 +346,68 @@ TEST_F(ScoreSavingTest, UnwritableLocationsAreLeftAloneAndTheScoreIsSavedLater)
             EXPECT_EQ(read_text(path), table_text(old_table));
         }
     }
+}
+
+// On a read-only file system the reason named the lock file ("cannot open the lock file:
+// Read-only file system"), though it is the table that cannot be saved. Run where a file
+// system of its own can be mounted (as root); skipped elsewhere.
+TEST_F(ScoreSavingTest, AReadOnlyFileSystemIsToldOfTheTableNotOfItsLockFile)
+{
+    struct Case {
+        const char *what;
+        bool lock_file, table;
+        bool helper;   // the score helper's table, kept in versions
+    } cases[] = {
+        {"the table and its lock file there", true, true, false},
+        {"the table there without a lock file", false, true, false},
+        {"nothing there yet", false, false, false},
+        {"the helper's table", false, true, true},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        int result = in_child([&] {
+            if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") != 0)
+                return 77;
+            if (k.table)
+                write_text(path, table_text(std::vector<Entry>(10, Entry{"Old", 1, 5})));
+            if (k.lock_file)
+                write_text(lock, "");
+            if (mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+                return 77;
+            HighScoreEntry entry{"Ann", 2, 50};
+            HighScoreEntry saved[HIGH_SCORE_COUNT];
+            std::string reason, id = HighScores::new_result_id();
+            if (HighScores::save_entries(path.c_str(), &entry, 1, 200, saved, &reason,
+                                         k.helper ? ScoreFile::Files::INSTALLED : ScoreFile::Files::ANY_PLAYER, &id))
+                return 1;
+            return reason == "the score file is on a read-only file system" ? 0 : (fprintf(stderr, "%s\n", reason.c_str()), 2);
+        });
+        if (result == 77)
+            GTEST_SKIP() << "no file system of its own can be mounted here";
+        EXPECT_EQ(result, 0);
+    }
+}
+
+// Someone appended 100 MB to a table every player may write, and from then on every save
+// was refused ("larger than 65536 bytes"). The entries it begins with are read, and the next
+// save puts a table of the right size in its place.
+TEST_F(ScoreSavingTest, ATableGrownPastItsSizeByAnotherPlayerIsRecovered)
+{
+    std::vector<Entry> file = seed();
+    {
+        std::string grown = read_text(path) + std::string(1 << 20, 'x');
+        write_text(path, grown);
+    }
+    HighScores::read();
+    expect_table(file);
+    HighScores::insert("Mended", 3, 55);
+    HighScores::write();
+    file.push_back({"Mended", 3, 55});
+    EXPECT_EQ(read_text(path), table_text(best_ten(file)));
+    char text[HIGH_SCORE_DIALOG_BYTES];
+    HighScores::format_dialog(text, sizeof text);
+    EXPECT_EQ(strstr(text, "Not saved"), nullptr) << text;
 }
 
 TEST_F(ScoreSavingTest, StaleLocksNeverBlockASaveAndAStuckOneNeverLetsOneThrough)

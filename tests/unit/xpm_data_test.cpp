@@ -38,36 +38,47 @@ TEST(XpmData, EveryCommittedPictureReadsWhole)
 TEST(XpmData, SpoiltPicturesAreRefused)
 {
     const std::string head = "/* XPM */\nstatic char * p_xpm[] = {\n";
+    // Each refusal says why, for the line that ends start-up.
     struct Case {
         const char *what;
         std::string body;
-        bool whole;
+        const char *refused;   // null: a whole picture
     } cases[] = {
-        {"a whole picture", "\"3 2 2 1\",\n\"  c None\",\n\". c #FF0000\",\n\". .\",\n\" . \"};\n", true},
-        {"comments and a hot spot", "/* values */ \"3 1 1 1 0 0\", /* colours */ \". c red\", \"...\"};", true},
-        {"escaped characters", "\"2 1 2 1\", \"\\\\ c red\", \"\\\" c blue\", \"\\\\\\\"\"};", true},
-        {"a row too short", "\"3 2 1 1\", \". c red\", \"...\", \"..\"};", false},
-        {"a row too long", "\"3 1 1 1\", \". c red\", \"....\"};", false},
-        {"a row missing", "\"3 2 1 1\", \". c red\", \"...\"};", false},
-        {"a colour missing", "\"3 1 2 1\", \". c red\", \"...\"};", false},
-        {"no values", "};", false},
-        {"values not numbers", "\"3 x 1 1\", \". c red\", \"...\"};", false},
-        {"a side over the limit", "\"9000 1 1 1\", \". c red\", \"" + std::string(9000, '.') + "\"};", false},
-        {"four characters a pixel at most", "\"1 1 1 5\", \".....  c red\", \".....\"};", false},
-        {"an unclosed string", "\"3 1 1 1\", \". c red\", \"...};", false},
-        {"no closing brace", "\"3 1 1 1\", \". c red\", \"...\"", false},
-        {"an unclosed comment", "\"3 1 1 1\", /* \". c red\", \"...\"};", false},
-        {"something else between strings", "\"3 1 1 1\", x \". c red\", \"...\"};", false},
-        {"an escape no picture needs", "\"1 1 1 1\", \"\\n c red\", \"\\n\"};", false},
+        {"a whole picture", "\"3 2 2 1\",\n\"  c None\",\n\". c #FF0000\",\n\". .\",\n\" . \"};\n", nullptr},
+        {"comments and a hot spot", "/* values */ \"3 1 1 1 0 0\", /* colours */ \". c red\", \"...\"};", nullptr},
+        {"escaped characters", "\"2 1 2 1\", \"\\\\ c red\", \"\\\" c blue\", \"\\\\\\\"\"};", nullptr},
+        {"a row too short", "\"3 2 1 1\", \". c red\", \"...\", \"..\"};", "a row is not as wide as the picture"},
+        {"a row too long", "\"3 1 1 1\", \". c red\", \"....\"};", "a row is not as wide as the picture"},
+        {"a row missing", "\"3 2 1 1\", \". c red\", \"...\"};",
+         "it holds fewer colours and rows than its values line says"},
+        {"a colour missing", "\"3 1 2 1\", \". c red\", \"...\"};",
+         "it holds fewer colours and rows than its values line says"},
+        {"no values", "};", "the picture holds no strings"},
+        {"values not numbers", "\"3 x 1 1\", \". c red\", \"...\"};", "its values line is not four whole numbers"},
+        {"a side over the limit", "\"9000 1 1 1\", \". c red\", \"" + std::string(9000, '.') + "\"};",
+         "its size or its characters per pixel are out of range"},
+        {"four characters a pixel at most", "\"1 1 1 5\", \".....  c red\", \".....\"};",
+         "its size or its characters per pixel are out of range"},
+        {"a colour line too short", "\"1 1 1 2\", \"..c\", \"..\"};", "a colour line is too short"},
+        {"an unclosed string", "\"3 1 1 1\", \". c red\", \"...};", "a string of the picture is malformed"},
+        {"no closing brace", "\"3 1 1 1\", \". c red\", \"...\"", "its text ends before the picture does"},
+        {"an unclosed comment", "\"3 1 1 1\", /* \". c red\", \"...\"};", "its text ends before the picture does"},
+        {"something else between strings", "\"3 1 1 1\", x \". c red\", \"...\"};",
+         "a string of the picture is malformed"},
+        {"an escape no picture needs", "\"1 1 1 1\", \"\\n c red\", \"\\n\"};", "a string of the picture is malformed"},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
         std::vector<std::string> strings;
-        EXPECT_EQ(XpmData::parse(head + k.body, strings), k.whole);
+        std::string reason;
+        EXPECT_EQ(XpmData::parse(head + k.body, strings, &reason), k.refused == nullptr);
+        EXPECT_EQ(reason, k.refused ? k.refused : "");
     }
     std::vector<std::string> strings;
-    EXPECT_FALSE(XpmData::parse("static char * p_xpm[] = {\"1 1 1 1\", \". c red\", \".\"};", strings))
+    std::string reason;
+    EXPECT_FALSE(XpmData::parse("static char * p_xpm[] = {\"1 1 1 1\", \". c red\", \".\"};", strings, &reason))
         << "not marked as XPM";
+    EXPECT_EQ(reason, "not an XPM picture");
 }
 
 // A back end without a decoder of its own (the browser's) draws what decode gives: each

@@ -17,6 +17,11 @@ const GuiMethods *active = nullptr;
 const char *menu_labels[DIALOG_COUNT];
 const char *dialog_texts[DIALOG_COUNT];
 bool paused_by_pointer = false;
+// Where the pointer is, as far as the front knows: told by a crossing onto the field, or by
+// the back end when it looked (Gui::pointer_found). A leave makes it unknown again: a menu or
+// a dialog taking the pointer for a moment leaves it who knows where once they go.
+enum PointerPlace { PLACE_UNKNOWN, ON_FIELD, AWAY };
+PointerPlace pointer_place = PLACE_UNKNOWN;
 bool paused_shown = false;          // the back end shows the field as paused
 bool level_in_play = false;         // as the game last told it
 const GameCalls *game = nullptr;    // null until start-up hands it over
@@ -133,6 +138,23 @@ void show_whether_paused()
     }
 }
 
+// The pointer rule: the pointer going away stops a running game, its return restarts it.
+void pause_for_pointer()
+{
+    if (active->timer_running())
+        paused_by_pointer = true;
+    active->stop_timer();
+    show_whether_paused();
+}
+
+void resume_for_pointer()
+{
+    if (paused_by_pointer && !active->timer_running())
+        active->start_timer(Gui::TICK_MS);
+    paused_by_pointer = false;
+    show_whether_paused();
+}
+
 } // namespace
 
 namespace Gui {
@@ -217,25 +239,36 @@ void text(const char *text, int x, int y) { active->draw_text(text, x, y); }
 
 void start_ticker()
 {
-    active->start_timer(TICK_MS);
+    // The game runs while its player is on the field: one that starts while the pointer is
+    // known to be away starts paused, as if the pointer had just left, and its first tick
+    // comes when the pointer comes onto the field. (Where nothing is known, it runs.)
+    if (pointer_place == AWAY && !active->timer_running())
+        paused_by_pointer = true;
+    else
+        active->start_timer(TICK_MS);
     show_whether_paused();
 }
 void stop_ticker() { active->stop_timer(); }
 
 void pointer_left()
 {
-    if (active->timer_running())
-        paused_by_pointer = true;
-    active->stop_timer();
-    show_whether_paused();
+    pause_for_pointer();
+    pointer_place = PLACE_UNKNOWN;
 }
 
 void pointer_entered()
 {
-    if (paused_by_pointer && !active->timer_running())
-        active->start_timer(TICK_MS);
-    paused_by_pointer = false;
-    show_whether_paused();
+    resume_for_pointer();
+    pointer_place = ON_FIELD;
+}
+
+void pointer_found(int on_field)
+{
+    if (on_field)
+        resume_for_pointer();
+    else
+        pause_for_pointer();
+    pointer_place = on_field ? ON_FIELD : AWAY;
 }
 
 void set_game(const GameCalls *calls) { game = calls; }
@@ -317,6 +350,7 @@ void reset_for_tests()
 {
     active = nullptr;
     paused_by_pointer = false;
+    pointer_place = PLACE_UNKNOWN;
     paused_shown = false;
     level_in_play = false;
     game = nullptr;

@@ -144,6 +144,11 @@ void stop_ticker();
 // While it holds a level in play, the back end shows the field as paused.
 void pointer_left();
 void pointer_entered();
+// Where the pointer is (on the field: nonzero), as the back end found it where no crossing
+// tells: at start-up and when a dialog has gone. The rule as above, and a game that starts
+// while the pointer is known to be away starts paused: it runs once the pointer comes onto
+// the field. Until the back end tells, a game starts running.
+void pointer_found(int on_field);
 void enable_pause_item(int enabled);
 // Shows the Sound entry checked (nonzero) or not, without choosing anything.
 void check_sound_item(int on);

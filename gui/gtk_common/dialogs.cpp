@@ -203,6 +203,15 @@ void show_dialog(int id)
     dialog.wait_level = 0;
     dialog.dismissed = false;
     end_dismissed_waits();
+    GtkShared::report_pointer_place_soon();
+}
+
+bool dialog_waiting()
+{
+    for (const Dialog &dialog : dialogs)
+        if (dialog.wait_level != 0)
+            return true;
+    return false;
 }
 
 void set_dialog_text(int id, const char *text)

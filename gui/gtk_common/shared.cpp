@@ -13,6 +13,7 @@
 
 namespace {
 GtkWidget *toplevel = nullptr;   // the main window, made by open
+GtkWidget *canvas = nullptr;     // the play field's drawing area, made by fill_main_window
 guint timer_id = 0;              // 0 while no timer runs
 GtkWidget *pause_item = nullptr; // null until the main window is built
 GtkWidget *sound_item = nullptr; // the same
@@ -124,6 +125,40 @@ void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
     add_shortcut(sound_item, accels, Gui::SOUND_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
 }
+// The GdkWindow under the pointer if it is one of ours, else null; false when the display
+// has no pointer to ask about (a Wayland seat without one).
+bool window_under_pointer(GdkWindow **under)
+{
+#if GTK_CHECK_VERSION(3, 0, 0)
+    GdkSeat *seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkDevice *pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    if (!pointer)
+        return false;
+    *under = gdk_device_get_window_at_position(pointer, nullptr, nullptr);
+#else
+    *under = gdk_display_get_window_at_pointer(gdk_display_get_default(), nullptr, nullptr);
+#endif
+    return true;
+}
+
+// Slot build_main_window: the toolkit's window, then where the pointer is. It may already
+// be over the field, and no crossing will say so: the front must know before a game that
+// the command line asked for starts.
+void build_main_window(int size)
+{
+    GtkToolkit::build_main_window(size);
+    GtkShared::report_pointer_place();
+}
+
+// A dialog went. While another waits (the dialogs at the end of a game come one after the
+// other) the pointer is the dialog's; when none is left, where is it?
+gboolean report_after_dialogs(gpointer)
+{
+    if (!GtkShared::dialog_waiting())
+        GtkShared::report_pointer_place();
+    return G_SOURCE_REMOVE;
+}
+
 constexpr GuiMethods make_methods()
 {
     GuiMethods m{};
@@ -134,7 +169,7 @@ constexpr GuiMethods make_methods()
     m.image_width = GtkToolkit::image_width;
     m.image_height = GtkToolkit::image_height;
     m.prepare_canvas = GtkToolkit::prepare_canvas;
-    m.build_main_window = GtkToolkit::build_main_window;
+    m.build_main_window = build_main_window;
     Drawing::fill_slots(m);
     m.open = GtkShared::open;
     m.start_timer = GtkShared::start_timer;
@@ -199,7 +234,7 @@ GtkWidget *fill_main_window(int size)
     add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
-    GtkWidget *canvas = gtk_drawing_area_new();
+    canvas = gtk_drawing_area_new();
     gtk_widget_set_size_request(canvas, size, size);
     gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
     g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
@@ -209,6 +244,22 @@ GtkWidget *fill_main_window(int size)
     gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                       GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
     return canvas;
+}
+
+void report_pointer_place()
+{
+    GdkWindow *under = nullptr;
+    if (canvas && window_under_pointer(&under))
+        Gui::pointer_found(under && under == gtk_widget_get_window(canvas) ? 1 : 0);
+}
+
+void report_pointer_place_soon()
+{
+    constexpr int REPORT_DELAY_MS = 50;
+    // Soon, not at once: a window manager takes the dialog's frame away a moment after the
+    // dialog itself. Before the first tick of a game the dialog may have started, though.
+    static_assert(REPORT_DELAY_MS < Gui::TICK_MS, "reported before a new game's first tick");
+    g_timeout_add_full(G_PRIORITY_HIGH, REPORT_DELAY_MS, report_after_dialogs, nullptr, nullptr);
 }
 
 void enable_pause_item(int enabled)

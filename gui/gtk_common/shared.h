@@ -24,6 +24,12 @@ GtkWidget *main_window();
 // (the Game menu ends with the Sound entry), and below it the canvas, size x size, whose
 // presses, releases and crossings go to the Gui front. Returns the canvas.
 GtkWidget *fill_main_window(int size);
+// Tells the front where the pointer is (Gui::pointer_found), where no crossing says it: at
+// start-up, and soon after a dialog goes (the keyboard may have chosen and confirmed it,
+// the pointer far away on the menu bar or beyond the window). Nothing on a display without
+// a pointer.
+void report_pointer_place();
+void report_pointer_place_soon();
 // Menu slots.
 void enable_pause_item(int enabled);
 void check_sound_item(int on);
@@ -37,6 +43,8 @@ int timer_running();
 void build_dialogs(Image *logo, Image *icon, Image *about);
 void show_dialog(int id);
 void set_dialog_text(int id, const char *text);
+// Whether a dialog is up and waited for.
+bool dialog_waiting();
 
 // The drawing layer makes the canvas once the program is first idle (see Drawing::prepare).
 void make_canvas_when_idle();

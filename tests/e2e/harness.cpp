@@ -1223,6 +1223,17 @@ void tap_key(unsigned long keysym)
     pause_between_events(20);
 }
 
+void tap_key_with_control(unsigned long keysym)
+{
+    KeyCode control = XKeysymToKeycode(x_display, XK_Control_L);
+    XTestFakeKeyEvent(x_display, control, True, CurrentTime);
+    XSync(x_display, False);
+    tap_key(keysym);
+    XTestFakeKeyEvent(x_display, control, False, CurrentTime);
+    XSync(x_display, False);
+    pause_between_events(20);
+}
+
 // A character no key of the keyboard has is typed with a spare keycode given its keysym for
 // the moment (a Unicode keysym: 0x01000000 plus the code point), as input tools do.
 void tap_unicode(unsigned code_point)

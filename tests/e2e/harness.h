@@ -325,6 +325,8 @@ void release_button(int button = 1);
 void click_at(int root_x, int root_y, int button = 1);
 // Presses and releases the key of keysym (with Shift when the keysym needs it).
 void tap_key(unsigned long keysym);
+// The same with Ctrl held (a menu shortcut).
+void tap_key_with_control(unsigned long keysym);
 // Types UTF-8 text: ASCII with the keyboard's keys, other characters through a spare key.
 void type_text(const std::string &text);
 // The pointer's shape as the X server shows it now (XFixes): ARGB pixels, row by row.

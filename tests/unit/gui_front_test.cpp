@@ -130,6 +130,51 @@ TEST_F(GuiFrontTest, PointerRulePausesARunningGameOnly)
     EXPECT_TRUE(FakeGui::timer_running());
 }
 
+// Where the back end found the pointer decides whether a game that starts runs at once: known
+// to be away, it waits paused for the pointer; on the field, or unknown (as after a leave,
+// which may be a dialog's), it runs.
+TEST_F(GuiFrontTest, GameStartingWhileThePointerIsFoundAwayWaitsPausedUntilItComes)
+{
+    Gui::set_level_in_play(true);
+    Gui::pointer_found(0);
+    FakeGui::clear_calls();
+    Gui::start_ticker();
+    EXPECT_EQ(FakeGui::calls(), std::vector<std::string>{"show_paused 1"});
+    FakeGui::clear_calls();
+    Gui::pointer_entered();
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"start_timer 200", "show_paused 0"}));
+
+    struct Case {
+        const char *name;
+        void (*place)();
+        std::vector<std::string> on_start;
+    } cases[] = {
+        {"found on the field", [] { Gui::pointer_found(1); }, {"start_timer 200"}},
+        {"left, where to unknown", [] { Gui::pointer_left(); }, {"start_timer 200"}},
+        {"found away after a leave", [] { Gui::pointer_left(); Gui::pointer_found(0); }, {"show_paused 1"}},
+        {"found away, then entered", [] { Gui::pointer_found(0); Gui::pointer_entered(); }, {"start_timer 200"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Gui::stop_ticker();
+        Gui::pointer_entered();
+        c.place();
+        FakeGui::clear_calls();
+        Gui::start_ticker();
+        EXPECT_EQ(FakeGui::calls(), c.on_start);
+    }
+
+    // Found away while a game runs, it pauses as a leave would; found back, it resumes.
+    Gui::pointer_found(1);
+    ASSERT_TRUE(FakeGui::timer_running());
+    FakeGui::clear_calls();
+    Gui::pointer_found(0);
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"stop_timer", "show_paused 1"}));
+    FakeGui::clear_calls();
+    Gui::pointer_found(1);
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"start_timer 200", "show_paused 0"}));
+}
+
 TEST_F(GuiFrontTest, FakeTableFillsAllTwentyFourSlots)
 {
     static_assert(sizeof(GuiMethods) == 24 * sizeof(void (*)()), "24 slots, nothing else");

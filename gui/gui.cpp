@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 namespace {
 const GuiMethods *active = nullptr;
@@ -25,6 +26,7 @@ PointerPlace pointer_place = PLACE_UNKNOWN;
 bool paused_shown = false;          // the back end shows the field as paused
 bool level_in_play = false;         // as the game last told it
 const GameCalls *game = nullptr;    // null until start-up hands it over
+std::vector<MarkedBox> marks;       // what mark_boxes was given last
 std::string entry_texts[DIALOG_COUNT];
 bool entry_text_set[DIALOG_COUNT];
 } // namespace
@@ -271,6 +273,17 @@ void pointer_found(int on_field)
     pointer_place = on_field ? ON_FIELD : AWAY;
 }
 
+void mark_boxes(const MarkedBox *boxes, int count)
+{
+    marks.assign(boxes, boxes + (count > 0 ? count : 0));
+}
+
+const MarkedBox *marked_boxes(int *count)
+{
+    *count = static_cast<int>(marks.size());
+    return marks.data();
+}
+
 void set_game(const GameCalls *calls) { game = calls; }
 void set_level_in_play(bool in_play) { level_in_play = in_play; }
 
@@ -354,6 +367,7 @@ void reset_for_tests()
     paused_shown = false;
     level_in_play = false;
     game = nullptr;
+    marks.clear();
     for (int i = 0; i < DIALOG_COUNT; i++) {
         menu_labels[i] = nullptr;
         dialog_texts[i] = nullptr;

@@ -81,6 +81,11 @@ struct MenuKey {
     bool ctrl;
 };
 
+// A box of the field, in canvas pixels, that the player should see marked.
+struct MarkedBox {
+    int x, y, w, h;
+};
+
 // One row of the back-end registry; the registry ends with a row whose name is null.
 struct GuiBackend {
     const char *name;
@@ -153,6 +158,13 @@ void enable_pause_item(int enabled);
 // Shows the Sound entry checked (nonzero) or not, without choosing anything.
 void check_sound_item(int on);
 void run_event_loop();
+
+// The boxes to mark from the next frame on (a copy is kept; count 0: none): the computers
+// that would take the distro being dragged. A back end on the drawing layer shows a
+// highlight around each, under the frame the game draws; the game's own draw calls stay
+// what they are. The layer reads them with marked_boxes when a frame begins.
+void mark_boxes(const MarkedBox *boxes, int count);
+const MarkedBox *marked_boxes(int *count);
 
 // The game's table, handed over by start-up.
 void set_game(const GameCalls *calls);

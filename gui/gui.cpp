@@ -6,6 +6,7 @@
 #include "base/support.h"
 #include "scores/high_scores.h"
 #include "scores/player_name.h"
+#include "sound/sound.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,7 @@ bool paused_by_pointer = false;
 enum PointerPlace { PLACE_UNKNOWN, ON_FIELD, AWAY };
 PointerPlace pointer_place = PLACE_UNKNOWN;
 bool paused_shown = false;          // the back end shows the field as paused
+int sound_reports_shown = 0;        // the sound player's reports the Sound entry shows
 bool level_in_play = false;         // as the game last told it
 const GameCalls *game = nullptr;    // null until start-up hands it over
 std::vector<MarkedBox> marks;       // what mark_boxes was given last
@@ -140,6 +142,28 @@ void show_whether_paused()
     }
 }
 
+// The Sound entry as it must show: the player's choice, or, while the sound player reports
+// trouble, unchecked and unusable with the reason in its tooltip.
+void show_sound_item(int on)
+{
+    sound_reports_shown = Sound::trouble_reports();
+    std::string trouble = Sound::trouble();
+    if (trouble.empty()) {
+        active->check_sound_item(on, nullptr);
+        return;
+    }
+    std::string tip = Gui::NO_SOUND_TIP + trouble;
+    active->check_sound_item(0, tip.c_str());
+}
+
+// The player reports from its own thread; the entry follows on the game's, whenever the back
+// end reports something and before a menu comes up.
+void follow_sound_reports()
+{
+    if (Sound::trouble_reports() != sound_reports_shown)
+        show_sound_item(Sound::on());
+}
+
 // The pointer rule: the pointer going away stops a running game, its return restarts it.
 void pause_for_pointer()
 {
@@ -254,12 +278,14 @@ void stop_ticker() { active->stop_timer(); }
 
 void pointer_left()
 {
+    follow_sound_reports();
     pause_for_pointer();
     pointer_place = PLACE_UNKNOWN;
 }
 
 void pointer_entered()
 {
+    follow_sound_reports();
     resume_for_pointer();
     pointer_place = ON_FIELD;
 }
@@ -289,6 +315,7 @@ void set_level_in_play(bool in_play) { level_in_play = in_play; }
 
 void timer_expired()
 {
+    follow_sound_reports();
     if (game)
         game->tick();
 }
@@ -341,9 +368,17 @@ void dialog_confirmed(int id, const char *entry_text)
 
 void sound_toggled(int on)
 {
+    // An entry the back end had not yet made unusable: the choice is not taken, and the
+    // entry shows why.
+    if (!Sound::trouble().empty()) {
+        show_sound_item(0);
+        return;
+    }
     if (game)
         game->choose_sound(on);
 }
+
+void menu_shown() { follow_sound_reports(); }
 
 int entry_takes(int id, int used, const char *offered, int length)
 {
@@ -356,7 +391,7 @@ int entry_takes(int id, int used, const char *offered, int length)
 }
 
 void enable_pause_item(int enabled) { active->enable_pause_item(enabled); }
-void check_sound_item(int on) { active->check_sound_item(on); }
+void check_sound_item(int on) { show_sound_item(on); }
 void run_event_loop() { active->run_event_loop(); }
 
 void reset_for_tests()
@@ -365,6 +400,7 @@ void reset_for_tests()
     paused_by_pointer = false;
     pointer_place = PLACE_UNKNOWN;
     paused_shown = false;
+    sound_reports_shown = 0;
     level_in_play = false;
     game = nullptr;
     marks.clear();

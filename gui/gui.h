@@ -46,7 +46,7 @@ struct GuiMethods {
     void (*build_dialogs)(Image *logo, Image *icon, Image *about);
     void (*enable_pause_item)(int enabled);
     void (*set_dialog_text)(int id, const char *text);
-    void (*check_sound_item)(int on);
+    void (*check_sound_item)(int on, const char *unavailable);
     void (*show_paused)(int paused);
 };
 
@@ -104,6 +104,8 @@ constexpr int ENTRY_CHARS = 20;
 constexpr int SOUND_ITEM = -1;
 // The Game menu's check entry, after the dialog entries, that turns sound on and off.
 constexpr char SOUND_ITEM_LABEL[] = "Sound";
+// The Sound entry's tooltip while sound cannot be heard: this, then the reason.
+constexpr char NO_SOUND_TIP[] = "No sound: ";
 // The line across the middle of the paused view (show_paused).
 constexpr char PAUSED_TEXT[] = "Paused: move the pointer back onto the field";
 
@@ -155,7 +157,8 @@ void pointer_entered();
 // the field. Until the back end tells, a game starts running.
 void pointer_found(int on_field);
 void enable_pause_item(int enabled);
-// Shows the Sound entry checked (nonzero) or not, without choosing anything.
+// Shows the Sound entry checked (nonzero) or not, without choosing anything; while the
+// sound player reports trouble (Sound::trouble), unchecked and unusable, saying why.
 void check_sound_item(int on);
 void run_event_loop();
 
@@ -183,6 +186,9 @@ void button_released(int x, int y);
 void dialog_confirmed(int id, const char *entry_text);
 // The player toggled the Sound entry; on is its new state.
 void sound_toggled(int on);
+// A menu of the main window is coming up, or a shortcut key is about to act: the entries are
+// brought up to date first (the Sound entry says whether sound can be heard).
+void menu_shown();
 // How many bytes of the text offered (length bytes) the entry of dialog id takes when it
 // already holds `used` bytes: the name entry takes what fits the table's name field, never
 // part of a character; the others take it all.

@@ -46,6 +46,16 @@ void on_sound_toggled(GtkCheckMenuItem *item, gpointer)
     Gui::sound_toggled(gtk_check_menu_item_get_active(item) ? 1 : 0);
 }
 
+// The Game menu is coming up, or the Sound key is about to act: the entry is brought up to
+// date with what the sound player found (the default answer then looks at it anew).
+void on_menu_show(GtkWidget *, gpointer) { Gui::menu_shown(); }
+
+gboolean on_sound_key(GtkWidget *, guint, gpointer)
+{
+    Gui::menu_shown();
+    return FALSE;
+}
+
 // Coordinates arrive as doubles relative to the canvas, in its own (logical) pixels; the
 // display keeps them within 16 bits, so the truncation to int is always defined.
 gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
@@ -122,6 +132,8 @@ void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     sound_item = gtk_check_menu_item_new_with_label(Gui::SOUND_ITEM_LABEL);
     g_signal_connect(sound_item, "toggled", G_CALLBACK(on_sound_toggled), nullptr);
+    g_signal_connect(sound_item, "can-activate-accel", G_CALLBACK(on_sound_key), nullptr);
+    g_signal_connect(menu, "show", G_CALLBACK(on_menu_show), nullptr);
     add_shortcut(sound_item, accels, Gui::SOUND_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
 }
@@ -268,10 +280,13 @@ void enable_pause_item(int enabled)
         gtk_widget_set_sensitive(pause_item, enabled);
 }
 
-void check_sound_item(int on)
+void check_sound_item(int on, const char *unavailable)
 {
     if (!sound_item)
         return;
+    // Without sound the entry says why, in its tooltip, and cannot be chosen.
+    gtk_widget_set_sensitive(sound_item, unavailable == nullptr);
+    gtk_widget_set_tooltip_text(sound_item, unavailable);
     // Only shown: the game already knows, so the toggle is not reported back.
     g_signal_handlers_block_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(sound_item), on ? TRUE : FALSE);

@@ -32,7 +32,7 @@ void report_pointer_place();
 void report_pointer_place_soon();
 // Menu slots.
 void enable_pause_item(int enabled);
-void check_sound_item(int on);
+void check_sound_item(int on, const char *unavailable);
 
 // Timer slots.
 void start_timer(int period_ms);

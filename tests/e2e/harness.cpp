@@ -1575,11 +1575,8 @@ Window Game::open_menu(int menu_index)
     return popup;
 }
 
-bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact)
+std::vector<Rect> Game::menu_entries(Window popup, int count, Capture *shot)
 {
-    Window popup = open_menu(menu_index);
-    if (!popup)
-        return false;
     // Inside the menu's frame every entry is a row of text; the tear-off line is thin. A menu
     // may show part of its rows for a moment (GTK 3 draws it in more than one pass), so the
     // rows count once two stable looks agree on them.
@@ -1599,9 +1596,24 @@ bool Game::click_entry(int menu_index, int entry_index, const std::string &artif
             inner = menu.crop(4, 3, menu.width - 8, menu.height - 6);
             last_rows = rows;
             rows = dark_bands(inner, 170, 5);
-            return static_cast<int>(rows.size()) > entry_index && same_rows(rows, last_rows);
+            return static_cast<int>(rows.size()) >= count && same_rows(rows, last_rows);
         },
         UI_TIMEOUT_MS, 50);
+    if (shot)
+        *shot = menu;
+    std::vector<Rect> entries;
+    for (const Band &row : rows)
+        entries.push_back(Rect{menu.x, inner.y + row.top, menu.width, row.height()});
+    return entries;
+}
+
+bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact)
+{
+    Window popup = open_menu(menu_index);
+    if (!popup)
+        return false;
+    Capture menu;
+    std::vector<Rect> rows = menu_entries(popup, entry_index + 1, &menu);
     if (!artifact.empty())
         save_artifact(artifact, menu);
     if (static_cast<int>(rows.size()) <= entry_index) {
@@ -1609,7 +1621,7 @@ bool Game::click_entry(int menu_index, int entry_index, const std::string &artif
         save_artifact(test_artifact_name("menu"), menu);
         return false;
     }
-    click_at(menu.x + menu.width / 2, inner.y + rows[static_cast<size_t>(entry_index)].middle());
+    click_at(rows[static_cast<size_t>(entry_index)].cx(), rows[static_cast<size_t>(entry_index)].cy());
     return true;
 }
 

@@ -402,6 +402,9 @@ public:
     // Menus: clicks the title ("Game" or "Info") in the menu bar and waits for the pop-up.
     // Returns the pop-up window, or 0 (error() says why).
     WindowId open_menu(int menu_index);
+    // The entries of an open menu, top to bottom (root coordinates, each as wide as the menu),
+    // once it shows at least count of them; *shot gets the menu's capture.
+    std::vector<Rect> menu_entries(WindowId popup, int count, Capture *shot = nullptr);
     // Opens menu menu_index and clicks its entry entry_index (0 = first after the tear-off;
     // separators do not count). False when there is no such entry (error() says why).
     bool click_entry(int menu_index, int entry_index, const std::string &artifact = "");

@@ -1,6 +1,7 @@
 // The Gui front: registry, overlap test, frame names, pointer rule, ticker, slot table and texts.
 #include "gui/gui.h"
 #include "gui/gui_testing.h"
+#include "sound/sound.h"
 #include "tests/fake_gui.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,41 @@ TEST_F(GuiFrontTest, GameStartingWhileThePointerIsFoundAwayWaitsPausedUntilItCom
     FakeGui::clear_calls();
     Gui::pointer_found(1);
     EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"start_timer 200", "show_paused 0"}));
+}
+
+// The sound player reports trouble from its own thread; the Sound entry follows on the game's
+// whenever the back end reports something or a menu comes up: unchecked, unusable, saying why,
+// and as the player chose once sound can be heard again. A toggle the entry let through
+// meanwhile is not taken.
+TEST_F(GuiFrontTest, SoundEntrySaysWhySoundCannotBeHeardAndComesBackWhenItCan)
+{
+    static std::vector<int> chosen;
+    chosen.clear();
+    static GameCalls calls{};
+    calls.tick = [] {};
+    calls.choose_sound = [](int on) { chosen.push_back(on); };
+    Gui::set_game(&calls);
+    Gui::check_sound_item(1);
+    ASSERT_EQ(FakeGui::calls(), std::vector<std::string>{"check_sound_item 1"});
+
+    Sound::report_trouble("no audio device");
+    FakeGui::clear_calls();
+    Gui::menu_shown();
+    Gui::menu_shown();   // told once
+    Gui::pointer_left();
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"check_sound_item 0 (No sound: no audio device)",
+                                                          "stop_timer"}));
+    FakeGui::clear_calls();
+    Gui::sound_toggled(0);
+    EXPECT_TRUE(chosen.empty()) << "a choice taken without sound";
+    EXPECT_EQ(FakeGui::calls(), std::vector<std::string>{"check_sound_item 0 (No sound: no audio device)"});
+
+    Sound::report_trouble(nullptr);
+    FakeGui::clear_calls();
+    Gui::timer_expired();
+    EXPECT_EQ(FakeGui::calls(), std::vector<std::string>{"check_sound_item 1"});
+    Gui::sound_toggled(0);
+    EXPECT_EQ(chosen, std::vector<int>{0});
 }
 
 TEST_F(GuiFrontTest, FakeTableFillsAllTwentyFourSlots)

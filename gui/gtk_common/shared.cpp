@@ -225,6 +225,48 @@ GtkWidget *main_window() { return toplevel; }
 
 void make_canvas_when_idle() { g_idle_add_full(G_PRIORITY_LOW, make_canvas_now, nullptr, nullptr); }
 
+GdkRectangle work_area()
+{
+    GdkWindow *main = gtk_widget_get_window(toplevel);
+    GdkRectangle area = {0, 0, 0, 0};
+#if GTK_CHECK_VERSION(3, 22, 0)
+    gdk_monitor_get_workarea(gdk_display_get_monitor_at_window(gdk_window_get_display(main), main), &area);
+#else
+    // The desktop's work area (_NET_WORKAREA: the screen less its panels) on the monitor of
+    // the main window; the monitor whole where the window manager does not say.
+    GdkScreen *screen = gdk_window_get_screen(main);
+    gdk_screen_get_monitor_geometry(screen, gdk_screen_get_monitor_at_window(screen, main), &area);
+    GdkAtom type = GDK_NONE;
+    gint format = 0, length = 0;
+    guchar *data = nullptr;
+    if (gdk_property_get(gdk_screen_get_root_window(screen), gdk_atom_intern("_NET_WORKAREA", FALSE),
+                         gdk_atom_intern("CARDINAL", FALSE), 0, 4 * 4, FALSE, &type, &format, &length, &data) &&
+        format == 32 && length >= static_cast<gint>(4 * sizeof(long))) {
+        // The first desktop's; format 32 comes as longs (the length asked for is in bytes).
+        const long *v = reinterpret_cast<const long *>(data);
+        GdkRectangle desktop = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
+                                static_cast<int>(v[3])};
+        GdkRectangle both;
+        if (gdk_rectangle_intersect(&area, &desktop, &both))
+            area = both;
+    }
+    g_free(data);
+#endif
+    return area;
+}
+
+GdkRectangle room_for_dialogs()
+{
+    // A dialog's frame is taken to be like the main window's.
+    GdkWindow *main = gtk_widget_get_window(toplevel);
+    GdkRectangle frame = {0, 0, 0, 0};
+    gdk_window_get_frame_extents(main, &frame);
+    int frame_w = MAX(0, frame.width - gdk_window_get_width(main));
+    int frame_h = MAX(0, frame.height - gdk_window_get_height(main));
+    GdkRectangle area = work_area();
+    return GdkRectangle{area.x, area.y, MAX(1, area.width - frame_w), MAX(1, area.height - frame_h)};
+}
+
 GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen)
 {
     int x = ox + (w - dw) / 2, y = oy + (h - dh) / 2;

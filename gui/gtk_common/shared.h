@@ -52,6 +52,11 @@ void make_canvas_when_idle();
 // Where a dialog of dw x dh goes, centred over the main window's w x h at (ox, oy), moved
 // back onto the screen's area if it would reach past an edge.
 GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen);
+// The desktop's work area on the main window's monitor: the monitor less its panels.
+GdkRectangle work_area();
+// The room a dialog's window has: the work area less its frame (taken to be like the main
+// window's). A dialog taller than this scrolls; placed, it stays inside.
+GdkRectangle room_for_dialogs();
 
 // <data dir>/pixmaps/<name>.xpm
 std::string picture_path(const char *name);

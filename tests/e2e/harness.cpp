@@ -576,6 +576,38 @@ std::string window_title(Window w)
 
 } // namespace
 
+// Under a window manager a program's window lies inside the manager's frame: the window in
+// there that has WM_STATE (the manager's mark of a client), searched a few levels down.
+Window client_in_frame(Window frame, int depth = 3)
+{
+    Atom wm_state = XInternAtom(x_display, "WM_STATE", True);
+    if (wm_state == None || depth == 0)
+        return 0;
+    Window root_return, parent;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(x_display, frame, &root_return, &parent, &children, &n))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < n && !found; ++i) {
+        Atom type;
+        int format;
+        unsigned long items, after;
+        unsigned char *data = nullptr;
+        if (XGetWindowProperty(x_display, children[i], wm_state, 0, 0, False, AnyPropertyType, &type, &format,
+                               &items, &after, &data) == Success &&
+            type != None)
+            found = children[i];
+        if (data)
+            XFree(data);
+        if (!found)
+            found = client_in_frame(children[i], depth - 1);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
 std::vector<TopLevel> top_levels()
 {
     std::vector<TopLevel> result;
@@ -598,11 +630,40 @@ std::vector<TopLevel> top_levels()
         t.override_redirect = attr.override_redirect;
         t.pid = window_pid(children[i]);
         t.title = window_title(children[i]);
+        // A window manager's frame: the program's window inside stands for it.
+        Window client = 0;
+        if (!t.override_redirect && t.pid == -1 && t.title.empty() && (client = client_in_frame(children[i]))) {
+            XWindowAttributes inner;
+            if (XGetWindowAttributes(x_display, client, &inner)) {
+                t.id = client;
+                t.rect = window_rect(client);
+                t.viewable = t.viewable && inner.map_state == IsViewable;
+                t.pid = window_pid(client);
+                t.title = window_title(client);
+            }
+        }
         result.push_back(t);
     }
     if (children)
         XFree(children);
     return result;
+}
+
+Rect frame_rect(Window w)
+{
+    Window root_return, parent = w, at = w;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    // Up to the root's child that holds it.
+    while (XQueryTree(x_display, at, &root_return, &parent, &children, &n)) {
+        if (children)
+            XFree(children);
+        children = nullptr;
+        if (parent == root_return || parent == 0)
+            break;
+        at = parent;
+    }
+    return window_rect(at);
 }
 
 Rect window_rect(Window w)
@@ -1172,8 +1233,9 @@ void move_pointer(int root_x, int root_y)
 
 void move_pointer_away()
 {
-    // The screen is 1280 x 1024 (see the Xvfb start above); no game window reaches this corner.
-    move_pointer(1270, 1014);
+    // The screen's bottom-right corner (see the Xvfb start below): no game window reaches it.
+    move_pointer(DisplayWidth(x_display, DefaultScreen(x_display)) - 10,
+                 DisplayHeight(x_display, DefaultScreen(x_display)) - 10);
 }
 
 void press_button(int button)
@@ -1394,6 +1456,64 @@ void to_root(Window w, int x, int y, int *root_x, int *root_y)
 {
     Window child;
     XTranslateCoordinates(x_display, w, DefaultRootWindow(x_display), x, y, root_x, root_y, &child);
+}
+
+// ---------------------------------------------------------------- a window manager
+
+namespace {
+
+// A window manager has started once it has marked the root as its own and told the desktop's
+// work area (openbox tells it last, once it manages the windows already there).
+bool window_manager_running()
+{
+    int count = 0;
+    Atom *names = XListProperties(x_display, DefaultRootWindow(x_display), &count);
+    auto has = [&](const char *name) {
+        Atom atom = XInternAtom(x_display, name, True);
+        return atom != None && std::find(names, names + count, atom) != names + count;
+    };
+    bool running = has("_NET_SUPPORTING_WM_CHECK") && has("_NET_WORKAREA");
+    if (names)
+        XFree(names);
+    return running;
+}
+
+} // namespace
+
+WindowManager::WindowManager()
+{
+    if (!x_display)
+        return;
+    // Its own home: the system's settings, none of a user's.
+    std::string home = home_dir() + "/window-manager";
+    fs::create_directories(home);
+    std::string log = artifacts_dir() + "/" + test_artifact_name("openbox") + ".log";
+    fflush(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+        }
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    ready_ = pid_ > 0 && wait_until([] { return window_manager_running(); }, WINDOW_TIMEOUT_MS, 50);
+}
+
+WindowManager::~WindowManager()
+{
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    if (!wait_until([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, EXIT_TIMEOUT_MS, 30)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
 }
 
 // ---------------------------------------------------------------- the game's window
@@ -1747,7 +1867,12 @@ int main(int argc, char **argv)
         std::string log = e2e::artifacts_dir() + "/" + (name.empty() ? "" : name + "-") + "xvfb.log";
         std::error_code ec;
         std::string self = fs::read_symlink("/proc/self/exe", ec).string();
-        std::vector<std::string> args = {script, "-s", "1280x1024", "-l", log, "--",
+        // The tests of a suite named ...On1024x768 get a screen of that size.
+        std::string suite = filter.substr(0, filter.find('.'));
+        std::string screen = suite.size() > 10 && suite.compare(suite.size() - 10, 10, "On1024x768") == 0
+                                 ? "1024x768"
+                                 : "1280x1024";
+        std::vector<std::string> args = {script, "-s", screen, "-l", log, "--",
                                          self.empty() ? argv[0] : self};
         args.insert(args.end(), argv + 1, argv + argc);
         std::vector<char *> exec_args;

@@ -161,6 +161,23 @@ std::string game_binary();
 
 // ---------------------------------------------------------------- windows
 
+// A window manager on the tests' display, as a desktop has one: openbox with the system's
+// own settings, which frames and titles windows, places them and keeps the desktop's work
+// area clear of panels. Without one (every other test) windows sit where programs put them.
+// Stopped when destroyed, giving the windows back to the root.
+class WindowManager {
+public:
+    WindowManager();
+    ~WindowManager();
+    WindowManager(const WindowManager &) = delete;
+    WindowManager &operator=(const WindowManager &) = delete;
+    bool ok() const { return ready_; }
+
+private:
+    int pid_ = -1;
+    bool ready_ = false;
+};
+
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0; // root coordinates for windows
     int cx() const { return x + w / 2; }
@@ -177,10 +194,13 @@ struct TopLevel {
     std::string title;
 };
 
-// Direct children of the root window (without a window manager these are the top-levels).
+// Direct children of the root window (without a window manager these are the top-levels);
+// under a window manager, the program's window inside each of its frames.
 std::vector<TopLevel> top_levels();
 // Geometry in root coordinates; empty rect when the window is gone.
 Rect window_rect(WindowId w);
+// The window with the frame a window manager put around it (the window itself without one).
+Rect frame_rect(WindowId w);
 bool window_viewable(WindowId w);
 // The viewable top-level of process pid with this title; 0 when none yet.
 WindowId find_window(const std::string &title, long pid);

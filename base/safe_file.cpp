@@ -9,7 +9,9 @@
 
 namespace {
 
-bool read_file(const char *path, std::size_t cap, bool follow_links, std::string &bytes, std::string *reason)
+// At most cap bytes: with whole, a longer file is an error; without, its start is read.
+bool read_file(const char *path, std::size_t cap, bool follow_links, bool whole, std::string &bytes,
+               std::string *reason)
 {
     bytes.clear();
     int fd = SafeFile::open_regular(path, O_RDONLY, 0, follow_links);
@@ -21,10 +23,11 @@ bool read_file(const char *path, std::size_t cap, bool follow_links, std::string
         return false;
     }
     // One byte past the cap tells a file at the cap from a longer one.
+    std::size_t limit = whole ? cap + 1 : cap;
     char buf[4096];
     int error = 0;
-    while (bytes.size() <= cap) {
-        std::size_t want = cap + 1 - bytes.size();
+    while (bytes.size() < limit) {
+        std::size_t want = limit - bytes.size();
         ssize_t n = ::read(fd, buf, want < sizeof buf ? want : sizeof buf);
         if (n > 0) {
             bytes.append(buf, static_cast<std::size_t>(n));
@@ -80,12 +83,17 @@ int open_regular(const char *path, int flags, mode_t mode, bool follow_links)
 
 bool read_regular(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, true, bytes, reason);
+    return read_file(path, cap, true, true, bytes, reason);
 }
 
 bool read_regular_nofollow(const char *path, std::size_t cap, std::string &bytes, std::string *reason)
 {
-    return read_file(path, cap, false, bytes, reason);
+    return read_file(path, cap, false, true, bytes, reason);
+}
+
+bool read_start_nofollow(const char *path, std::size_t count, std::string &bytes)
+{
+    return read_file(path, count, false, false, bytes, nullptr);
 }
 
 std::string describe(int error)

@@ -14,6 +14,8 @@ namespace SafeFile {
 bool read_regular(const char *path, std::size_t cap, std::string &bytes, std::string *reason = nullptr);
 // The same for a name anybody may have planted: a link there is an error, not followed.
 bool read_regular_nofollow(const char *path, std::size_t cap, std::string &bytes, std::string *reason = nullptr);
+// The first count bytes of such a file (all of a shorter one), a link not followed.
+bool read_start_nofollow(const char *path, std::size_t count, std::string &bytes);
 
 // open(2) with O_NONBLOCK and O_CLOEXEC that gives a descriptor only for a regular file
 // (O_NOFOLLOW too unless follow_links): -1 with errno set otherwise (EINVAL for a file of

@@ -1,6 +1,7 @@
 // The benchmarks' world: the null back end, games started as the program starts them, and a keeper.
 #include "bench/world.h"
 
+#include "base/random.h"
 #include "bench/null_gui.h"
 #include "field/bucket.h"
 #include "field/computer.h"
@@ -68,6 +69,7 @@ void start(int size, int level, unsigned seed)
     open();
     Game::set_screen_size(size);
     NullGui::resize(size);
+    Random::use_standard();
     srand(seed);
     Game::start(level);
 }

@@ -60,6 +60,7 @@ void release(int x, int y)
 }
 
 int grabbed() { return is_grabbed ? 1 : 0; }
+void set_grabbed(int held) { is_grabbed = held != 0; }
 
 void set_size_for_tests(int w, int h)
 {

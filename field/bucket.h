@@ -11,5 +11,8 @@ void grab();
 // Douses every spark within reach of the point, then puts the bucket back.
 void release(int x, int y);
 int grabbed();
+// Held or not, without a cursor: a game replayed starts with the bucket as the game recorded
+// did, which may have found it still held from the game before.
+void set_grabbed(int held);
 
 } // namespace Bucket

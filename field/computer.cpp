@@ -3,6 +3,7 @@
 #include "field/computer_testing.h"
 
 #include "base/boxes.h"
+#include "base/random.h"
 #include "field/glimp.h"
 #include "field/network.h"
 #include "game/field_view.h"
@@ -171,8 +172,8 @@ int Computer::setup(Computer &c, int placed)
     for (;;) {
         if (tested >= PLACEMENT_TRIES)
             return 0;
-        x = g.border + rand() % g.range_x;
-        y = g.border + rand() % g.range_y;
+        x = g.border + Random::draw() % g.range_x;
+        y = g.border + Random::draw() % g.range_y;
         if (placed == 0)
             break;
         tested++;
@@ -182,7 +183,7 @@ int Computer::setup(Computer &c, int placed)
 
     c.x = x;
     c.y = y;
-    int r = rand();
+    int r = Random::draw();
     c.kind = r % 6 + 1;
     c.distro = r % 6 < 5 ? c.kind : Distro::random_pc_distro();
     c.busy = 0;
@@ -270,7 +271,7 @@ void use_cursor(int distro)
         Gui::use_cursor(distro_cursors[distro]);
 }
 
-int random_pc_distro() { return rand() % 5 + 6; }
+int random_pc_distro() { return Random::draw() % 5 + 6; }
 
 int is_pc_distro(int distro) { return distro > 5 ? 1 : 0; }
 

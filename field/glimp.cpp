@@ -3,6 +3,7 @@
 #include "field/glimp_testing.h"
 
 #include "base/boxes.h"
+#include "base/random.h"
 #include "base/support.h"
 #include "field/computer.h"
 #include "field/network.h"
@@ -28,11 +29,11 @@ constexpr int WORK_STEPS = 13;
 constexpr int CARGO_DX = -2;   // where the carried distro rides while walking
 constexpr int CARGO_DY = -15;
 
-// rand() % bound, for a bound that a tiny field could make zero or less: the draw is
+// Random::draw() % bound, for a bound that a tiny field could make zero or less: the draw is
 // still taken, so the order of draws never depends on the sizes, and the result is 0.
 int draw_below(long long bound)
 {
-    int r = rand();
+    int r = Random::draw();
     return bound > 0 ? static_cast<int>(r % bound) : 0;
 }
 
@@ -40,7 +41,7 @@ int draw_below(long long bound)
 void edge_point(int &x, int &y)
 {
     long long s = Game::screen_size();
-    int side = rand() % 4;
+    int side = Random::draw() % 4;
     switch (side) {
     case 0:
         x = draw_below(s - glimp_w + 1);
@@ -137,7 +138,7 @@ void arrive(Glimp *g)
     if (count >= 2) {
         int r;
         do
-            r = rand() % count;
+            r = Random::draw() % count;
         while (r == g->target);
         aim_at(g, r);
     } else if (c.distro == INITFAIL) {
@@ -342,7 +343,7 @@ Glimp *Glimp::enter()
     g->swap_dy = 0;
     int count = Network::computer_count();
     if (count > 0) {
-        aim_at(g, rand() % count);
+        aim_at(g, Random::draw() % count);
     } else {
         // No computer to visit (never so in a level): it turns round where it came in.
         g->target = 0;

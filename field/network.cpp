@@ -2,6 +2,7 @@
 #include "field/network.h"
 #include "field/network_testing.h"
 
+#include "base/random.h"
 #include "base/support.h"
 #include "game/field_view.h"
 #include "gui/gui.h"
@@ -85,10 +86,10 @@ void Wire::setup()
     // A wire needs two different computers; with fewer there is nothing to join.
     if (n < 2)
         return;
-    int from = rand() % n;
+    int from = Random::draw() % n;
     int to;
     do
-        to = rand() % n;
+        to = Random::draw() % n;
     while (to == from);
     add_wire(from, to);
 }

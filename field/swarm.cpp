@@ -2,6 +2,7 @@
 #include "field/swarm.h"
 #include "field/swarm_testing.h"
 
+#include "base/random.h"
 #include "field/computer.h"
 #include "field/glimp.h"
 #include "field/network.h"
@@ -77,7 +78,7 @@ void let_in(int iteration)
     if (iteration % interval != 0 || counters[RESERVE] <= 0)
         return;
     int bound = std::min(counters[RESERVE], std::min(level / 4, 10) + 2);
-    int n = bound > 0 ? 1 + rand() % bound : 1;
+    int n = bound > 0 ? 1 + Random::draw() % bound : 1;
     for (int i = 0; i < n; i++)
         link_at_head(on_field, Glimp::enter());
 }

@@ -7,35 +7,20 @@
 #include "field/network.h"
 #include "game/game.h"
 #include "game/options.h"
+#include "game/recorder.h"
+#include "game/replay.h"
+#include "game/session.h"
 #include "gui/gui.h"
+#include "gui/headless.h"
+#include "recording/recordings.h"
 #include "scores/high_scores.h"
 #include "scores/player_name.h"
 #include "sound/sound.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-
-namespace {
-
-// What the player's actions and the timer do, for the Gui front to call; filled by member
-// name, so that no call can land in the wrong place.
-constexpr GameCalls make_game_calls()
-{
-    GameCalls c{};
-    c.tick = Game::tick;
-    c.button_press = Game::button_press;
-    c.button_release = Game::button_release;
-    c.start = Game::start;
-    c.warp_to_level = Game::warp_to_level;
-    c.add_high_score = Game::add_high_score;
-    c.quit = Game::quit;
-    c.choose_sound = Sound::choose;
-    return c;
-}
-
-constexpr GameCalls GAME_CALLS = make_game_calls();
-
-} // namespace
+#include <string>
 
 void load_play_field_pictures()
 {
@@ -50,10 +35,15 @@ void start_glimpwatch(int argc, char **argv)
 {
     srand(static_cast<unsigned>(time(nullptr)));
     Options options = parse_options(argc, argv);
+    if (options.replay_file && options.check_replay)
+        exit(check_replay(options.replay_file));
+    // A recording to watch is read before any window opens, which gets its field's size.
+    if (options.replay_file)
+        options.screen_size = Session::read_for_watching(options.replay_file);
     Game::set_screen_size(options.screen_size);
     Game::set_level(options.level);
 
-    Gui::set_game(&GAME_CALLS);
+    Gui::set_game(Session::calls());
     Gui::open(options.gui_name, &argc, argv);
     Gui::build_main_window(options.screen_size);
     Gui::prepare_canvas();
@@ -90,10 +80,39 @@ void start_glimpwatch(int argc, char **argv)
     Gui::check_sound_item(Sound::on());
 
     Game::set_state(WAITING);
-    if (options.level != 0)
-        Game::start(options.level);
-    else
+    if (options.replay_file) {
         Gui::enable_pause_item(0);
+        Session::watch_what_was_read();
+    } else if (options.level != 0) {
+        Recorder::start(options.level);
+    } else {
+        Gui::enable_pause_item(0);
+    }
+}
+
+int check_replay(const char *path)
+{
+    // Nothing is heard, shown or kept: only the result is printed.
+    Sound::hush(true);
+    Recording recording;
+    std::string reason;
+    if (!Recordings::read(path, recording, &reason) || !Replay::playable(recording, &reason)) {
+        fprintf(stderr, "%s: %s\n", path, reason.c_str());
+        return 1;
+    }
+    Game::set_screen_size(recording.size);
+    Gui::open_table(Headless::methods(), nullptr, nullptr);
+    Gui::build_main_window(recording.size);
+    Gui::prepare_canvas();
+    load_play_field_pictures();
+    Game::set_state(WAITING);
+    std::string line;
+    if (!Replay::run(recording, &line, &reason)) {
+        fprintf(stderr, "%s: %s\n", path, reason.c_str());
+        return 1;
+    }
+    printf("%s\n", line.c_str());
+    return 0;
 }
 
 void run_glimpwatch(int argc, char **argv)

@@ -7,5 +7,11 @@ void start_glimpwatch(int argc, char **argv);
 // start_glimpwatch, then the back end's event loop, then exit with status 0.
 [[noreturn]] void run_glimpwatch(int argc, char **argv);
 
+// glimpwatch --check-replay FILE: replays the recording without a display, as fast as it
+// goes, and prints its final line ("Final score: N at level L") on standard output; the
+// exit status. A file that cannot be replayed gets one line on standard error, naming it
+// and the reason, and status 1.
+int check_replay(const char *path);
+
 // Loads the pictures of the play field, Glimps first: their size spaces the computers.
 void load_play_field_pictures();

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 int state_ = WAITING;
@@ -66,10 +67,18 @@ void draw_logo()
 void show_final_result()
 {
     const char *text = Gui::dialog_text(DIALOG_END_GAME);
-    char message[320];
-    snprintf(message, sizeof message, "%s%sFinal score: %d at level %d", text ? text : "", text ? "\n\n" : "",
-             score_, level_);
-    Gui::set_dialog_text(DIALOG_END_GAME, message);
+    std::string message = text ? std::string(text) + "\n\n" : std::string();
+    message += Game::final_line();
+    Gui::set_dialog_text(DIALOG_END_GAME, message.c_str());
+}
+
+// The title screen: the logo, no ticker, nothing to pause.
+void to_title()
+{
+    draw_logo();
+    Gui::stop_ticker();
+    Gui::enable_pause_item(0);
+    enter_state(WAITING);
 }
 
 void tick_playing()
@@ -148,10 +157,7 @@ void tick_game_over()
         Game::refresh_high_scores();
     }
     Gui::show_dialog(DIALOG_HIGH_SCORES);
-    draw_logo();
-    Gui::stop_ticker();
-    Gui::enable_pause_item(0);
-    enter_state(WAITING);
+    to_title();
 }
 
 } // namespace
@@ -211,6 +217,20 @@ void add_high_score(const char *name)
     // Saved at once: a run that ends later without quitting (a crash, a kill, a logout)
     // keeps the score. Quit saves again, adding only what came after.
     HighScores::write();
+}
+
+std::string final_line()
+{
+    char line[64];
+    snprintf(line, sizeof line, "Final score: %d at level %d", score_, level_);
+    return line;
+}
+
+void show_title()
+{
+    Gui::use_cursor(hand_up_);
+    to_title();
+    Gui::present_canvas();
 }
 
 void refresh_high_scores()

@@ -4,6 +4,8 @@
 #include "game/field_view.h"
 #include "game/game_state.h"
 
+#include <string>
+
 struct Glimp;
 struct Image;
 struct PointerCursor;
@@ -21,6 +23,11 @@ void warp_to_level(int level);
 void add_high_score(const char *name);
 // Hands the high-score table's text to its dialog.
 void refresh_high_scores();
+// "Final score: N at level L": how far the game went, as the End Game dialog ends.
+std::string final_line();
+// Leaves whatever is going on for the title screen, as the end of a game does: the logo,
+// the ticker stopped, the pause entry disabled, WAITING.
+void show_title();
 // One step of the game; the back end's timer calls it.
 void tick();
 void setup_level(int level);

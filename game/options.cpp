@@ -9,15 +9,6 @@
 #include <cstring>
 #include <strings.h>
 
-namespace {
-
-constexpr int MIN_SCREEN_SIZE = 400;
-// The field logic grows with the square of the size; 4000 keeps a level's set-up bounded
-// and is more than any display shows.
-constexpr int MAX_SCREEN_SIZE = 4000;
-
-} // namespace
-
 const char VERSION_TEXT[] = "Glimpwatch version " GLIMPWATCH_VERSION "\n\n";
 
 const char HELP_TEXT[] =
@@ -29,6 +20,8 @@ const char HELP_TEXT[] =
     "-v\t\tPrint version number and exit.\n"
     "-h\t\tPrint help and exit.\n"
     "--mute\t\tPlay without sound.\n"
+    "--replay <file>\tWatch a recorded game.\n"
+    "--check-replay <file>\tReplay a recorded game without a window and print its result.\n"
     "All standard toolkit options are also "
     "supported.\n"
     "\n";
@@ -66,6 +59,11 @@ Options parse_options(int argc, char **argv)
             if (size > MAX_SCREEN_SIZE)
                 fatal("screensize must not be larger than '%d'", MAX_SCREEN_SIZE);
             options.screen_size = size;
+        } else if (strcmp(arg, "--replay") == 0 || strcmp(arg, "--check-replay") == 0) {
+            if (i + 1 >= argc)
+                fatal("%s takes an argument", arg);
+            options.replay_file = argv[++i];
+            options.check_replay = strcmp(arg, "--check-replay") == 0;
         } else if (strcmp(arg, "--mute") == 0) {
             options.mute = true;
         } else if (strcmp(arg, "-v") == 0 || strcmp(arg, "--version") == 0) {

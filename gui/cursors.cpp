@@ -30,4 +30,16 @@ bool xbm_bit(const unsigned char *bits, int width, int x, int y)
     return (bits[y * ((width + 7) / 8) + x / 8] >> (x % 8)) & 1;
 }
 
+std::vector<unsigned char> enlarged(const unsigned char *bits, int width, int height, int factor)
+{
+    int wide = width * factor;
+    int row_bytes = (wide + 7) / 8;
+    std::vector<unsigned char> out(static_cast<size_t>(row_bytes) * static_cast<size_t>(height * factor), 0);
+    for (int y = 0; y < height * factor; y++)
+        for (int x = 0; x < wide; x++)
+            if (xbm_bit(bits, width, x / factor, y / factor))
+                out[static_cast<size_t>(y * row_bytes + x / 8)] |= static_cast<unsigned char>(1u << (x % 8));
+    return out;
+}
+
 } // namespace Cursors

@@ -22,5 +22,8 @@ const Bitmap &bitmap(const char *name);
 std::vector<unsigned char> mask(const Bitmap &row, int self_masked);
 // Whether pixel (x, y) of an XBM bitmap of that width is set.
 bool xbm_bit(const unsigned char *bits, int width, int x, int y);
+// The XBM bitmap enlarged factor times, every pixel a factor x factor block: a bitmap of
+// width * factor by height * factor.
+std::vector<unsigned char> enlarged(const unsigned char *bits, int width, int height, int factor);
 
 } // namespace Cursors

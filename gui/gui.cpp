@@ -31,6 +31,14 @@ const GameCalls *game = nullptr;    // null until start-up hands it over
 std::vector<MarkedBox> marks;       // what mark_boxes was given last
 std::string entry_texts[DIALOG_COUNT];
 bool entry_text_set[DIALOG_COUNT];
+int ticker_period = Gui::TICK_MS;
+int watching = NOT_WATCHING;
+int dialogs_up = 0;                 // dialogs shown through the front and not yet closed
+struct Choices {
+    std::string caption;
+    std::vector<std::string> labels;
+};
+Choices choices[DIALOG_COUNT];
 } // namespace
 
 namespace {
@@ -128,14 +136,14 @@ const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
 const MenuKey MENU_KEYS[] = {
     {DIALOG_NEW_GAME, "n", true},  {DIALOG_PAUSE, "p", false}, {DIALOG_WARP, "w", true},
     {DIALOG_HIGH_SCORES, "h", true}, {DIALOG_QUIT, "q", true},  {DIALOG_RULES, "F1", false},
-    {Gui::SOUND_ITEM, "s", false},
+    {Gui::SOUND_ITEM, "s", false},  {Gui::FULL_SCREEN_ITEM, "F11", false},
 };
 
 // The field looks paused exactly while the pointer rule holds a level in play: not on the
 // title screen, not between games, not behind the dialogs between levels or at the end.
 void show_whether_paused()
 {
-    bool held = paused_by_pointer && !active->timer_running() && level_in_play;
+    bool held = paused_by_pointer && !active->timer_running() && level_in_play && watching == NOT_WATCHING;
     if (held != paused_shown) {
         paused_shown = held;
         active->show_paused(held ? 1 : 0);
@@ -164,9 +172,12 @@ void follow_sound_reports()
         show_sound_item(Sound::on());
 }
 
-// The pointer rule: the pointer going away stops a running game, its return restarts it.
+// The pointer rule: the pointer going away stops a running game, its return restarts it. A
+// recording watched goes on wherever the pointer is.
 void pause_for_pointer()
 {
+    if (watching != NOT_WATCHING)
+        return;
     if (active->timer_running())
         paused_by_pointer = true;
     active->stop_timer();
@@ -175,8 +186,10 @@ void pause_for_pointer()
 
 void resume_for_pointer()
 {
+    if (watching != NOT_WATCHING)
+        return;
     if (paused_by_pointer && !active->timer_running())
-        active->start_timer(Gui::TICK_MS);
+        active->start_timer(ticker_period);
     paused_by_pointer = false;
     show_whether_paused();
 }
@@ -199,6 +212,12 @@ void open(const char *name, int *argc, char **argv)
     active->open(argc, argv);
 }
 
+void open_table(const GuiMethods *table, int *argc, char **argv)
+{
+    active = table;
+    active->open(argc, argv);
+}
+
 const GuiMethods *methods() { return active; }
 
 void build_main_window(int size)
@@ -217,7 +236,17 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
     active->build_dialogs(logo, icon, about);
 }
 
-void show_dialog(int id) { active->show_dialog(id); }
+void show_dialog(int id)
+{
+    // A recording watched shows what the player saw of the game, but never asks for a name
+    // nor shows the table; watched quietly it shows no dialog at all.
+    if (watching == WATCHING_QUIETLY ||
+        (watching == WATCHING && (id == DIALOG_ENTER_NAME || id == DIALOG_HIGH_SCORES)))
+        return;
+    dialogs_up++;
+    active->show_dialog(id);
+    dialogs_up--;
+}
 void set_dialog_text(int id, const char *text) { active->set_dialog_text(id, text); }
 const char *dialog_text(int id) { return dialog_texts[id]; }
 const char *menu_label(int id) { return menu_labels[id]; }
@@ -267,12 +296,22 @@ void start_ticker()
 {
     // The game runs while its player is on the field: one that starts while the pointer is
     // known to be away starts paused, as if the pointer had just left, and its first tick
-    // comes when the pointer comes onto the field. (Where nothing is known, it runs.)
-    if (pointer_place == AWAY && !active->timer_running())
+    // comes when the pointer comes onto the field. (Where nothing is known, it runs; a
+    // recording watched runs wherever the pointer is.)
+    if (pointer_place == AWAY && !active->timer_running() && watching == NOT_WATCHING)
         paused_by_pointer = true;
     else
-        active->start_timer(TICK_MS);
+        active->start_timer(ticker_period);
     show_whether_paused();
+}
+
+void set_ticker_period(int period_ms)
+{
+    ticker_period = period_ms;
+    if (active->timer_running()) {
+        active->stop_timer();
+        active->start_timer(ticker_period);
+    }
 }
 void stop_ticker() { active->stop_timer(); }
 
@@ -281,6 +320,8 @@ void pointer_left()
     follow_sound_reports();
     pause_for_pointer();
     pointer_place = PLACE_UNKNOWN;
+    if (game && game->pointer_left)
+        game->pointer_left();
 }
 
 void pointer_entered()
@@ -288,6 +329,8 @@ void pointer_entered()
     follow_sound_reports();
     resume_for_pointer();
     pointer_place = ON_FIELD;
+    if (game && game->pointer_entered)
+        game->pointer_entered();
 }
 
 void pointer_found(int on_field)
@@ -311,6 +354,24 @@ const MarkedBox *marked_boxes(int *count)
 }
 
 void set_game(const GameCalls *calls) { game = calls; }
+
+void set_watching(int how)
+{
+    watching = how;
+    // What the pointer did before is no reason to hold the game once watching ends.
+    paused_by_pointer = false;
+    show_whether_paused();
+}
+
+void set_dialog_choices(int id, const char *caption, const char *const *labels, int count)
+{
+    choices[id].caption = caption ? caption : "";
+    choices[id].labels.assign(labels, labels + (count > 0 ? count : 0));
+}
+
+int dialog_choice_count(int id) { return static_cast<int>(choices[id].labels.size()); }
+const char *dialog_choice(int id, int index) { return choices[id].labels[static_cast<size_t>(index)].c_str(); }
+const char *dialog_choices_caption(int id) { return choices[id].caption.c_str(); }
 void set_level_in_play(bool in_play) { level_in_play = in_play; }
 
 void timer_expired()
@@ -380,6 +441,42 @@ void sound_toggled(int on)
 
 void menu_shown() { follow_sound_reports(); }
 
+void menu_entry_chosen(int id)
+{
+    // A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
+    // canvas, and a game may be running while the pointer is elsewhere: the entry pauses
+    // a running game itself, as the pointer leaving would. After a real leave this
+    // changes nothing; the pointer coming back resumes the game.
+    pointer_left();
+    if (game && game->menu_dialog)
+        game->menu_dialog(id, 1);
+    dialogs_up++;
+    active->show_dialog(id);
+    dialogs_up--;
+    if (game && game->menu_dialog)
+        game->menu_dialog(id, 0);
+}
+
+bool key_pressed(int key) { return game && game->key_pressed && game->key_pressed(key) != 0; }
+
+void player_idle()
+{
+    if (dialogs_up == 0 && game && game->player_idle)
+        game->player_idle();
+}
+
+void clicked_off_field()
+{
+    if (game && game->clicked_off_field)
+        game->clicked_off_field();
+}
+
+void dialog_chosen(int id, int index)
+{
+    if (game && game->dialog_chosen && index >= 0 && index < dialog_choice_count(id))
+        game->dialog_chosen(id, index);
+}
+
 int entry_takes(int id, int used, const char *offered, int length)
 {
     if (id != DIALOG_ENTER_NAME)
@@ -404,7 +501,11 @@ void reset_for_tests()
     level_in_play = false;
     game = nullptr;
     marks.clear();
+    ticker_period = TICK_MS;
+    watching = NOT_WATCHING;
+    dialogs_up = 0;
     for (int i = 0; i < DIALOG_COUNT; i++) {
+        choices[i] = Choices();
         menu_labels[i] = nullptr;
         dialog_texts[i] = nullptr;
         entry_texts[i].clear();

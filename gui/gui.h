@@ -62,7 +62,23 @@ struct GameCalls {
     void (*add_high_score)(const char *name);
     void (*quit)();                 // saves the scores and ends the process
     void (*choose_sound)(int on);   // the player turned sound on (1) or off (0)
+    // The calls below may be null: the front then does nothing more.
+    void (*pointer_left)();         // after the pointer rule has run
+    void (*pointer_entered)();
+    void (*menu_dialog)(int id, int up); // a menu entry's dialog id comes up (1), or went (0)
+    int (*key_pressed)(int key);    // a Key in the main window; nonzero when taken
+    void (*player_idle)();          // Gui::IDLE_MS without input, no dialog up
+    void (*dialog_chosen)(int id, int choice); // one of the dialog's choices was picked
+    void (*clicked_off_field)();    // a press in the window beside the field
 };
+
+// The keys the game may take, as the back end reports them (Gui::key_pressed).
+enum Key { KEY_OTHER = 0, KEY_SPACE, KEY_PLUS, KEY_MINUS, KEY_ESCAPE };
+
+// Whether a recorded game is being watched (Gui::set_watching). While one is, the pointer
+// rule pauses nothing, and of the dialogs the game shows only the Score and End Game
+// dialogs come up (WATCHING), or none (WATCHING_QUIETLY).
+enum { NOT_WATCHING = 0, WATCHING = 1, WATCHING_QUIETLY = 2 };
 
 // How a dialog is made up, for every back end (gui/README, Dialogs).
 enum DialogKind { MESSAGE_DIALOG, ENTRY_DIALOG, PICTURE_DIALOG };
@@ -76,7 +92,7 @@ struct DialogLayout {
 
 // A menu entry's keyboard shortcut: a key by its name ("n", "F1") and whether Ctrl is held.
 struct MenuKey {
-    int id;        // the dialog the entry opens; SOUND_ITEM for the Sound entry
+    int id;        // the dialog the entry opens; SOUND_ITEM or FULL_SCREEN_ITEM for those entries
     const char *key;
     bool ctrl;
 };
@@ -100,17 +116,22 @@ namespace Gui {
 constexpr int TICK_MS = 200;
 // The most characters an entry dialog's entry holds.
 constexpr int ENTRY_CHARS = 20;
-// The id MenuKey gives the Sound entry.
+// The ids MenuKey gives the Sound and Full Screen entries.
 constexpr int SOUND_ITEM = -1;
+constexpr int FULL_SCREEN_ITEM = -2;
 // The Game menu's check entry, after the dialog entries, that turns sound on and off.
 constexpr char SOUND_ITEM_LABEL[] = "Sound";
 // The Sound entry's tooltip while sound cannot be heard: this, then the reason.
 constexpr char NO_SOUND_TIP[] = "No sound: ";
 // The line across the middle of the paused view (show_paused).
 constexpr char PAUSED_TEXT[] = "Paused: move the pointer back onto the field";
+// How long the player must leave the game alone before the back end reports it idle.
+constexpr int IDLE_MS = 30000;
 
 // Picks the back end by name (any case; null for the default), installs it and opens it.
 void open(const char *name, int *argc, char **argv);
+// Installs the table of a back end that is not in the registry and opens it.
+void open_table(const GuiMethods *table, int *argc, char **argv);
 const GuiMethods *methods();
 
 void build_main_window(int size);
@@ -147,6 +168,8 @@ void text(const char *text, int x, int y);
 
 void start_ticker();
 void stop_ticker();
+// The ticker's period from now on (TICK_MS at the start); a running ticker takes it at once.
+void set_ticker_period(int period_ms);
 // The pointer rule: leaving the canvas pauses a running game, coming back resumes it.
 // While it holds a level in play, the back end shows the field as paused.
 void pointer_left();
@@ -171,6 +194,15 @@ const MarkedBox *marked_boxes(int *count);
 
 // The game's table, handed over by start-up.
 void set_game(const GameCalls *calls);
+// NOT_WATCHING, WATCHING or WATCHING_QUIETLY: see the enum above.
+void set_watching(int how);
+// The choices dialog id offers besides its buttons, under a caption (none: no choices);
+// the back end shows them the next time the dialog comes up, and reports a pick with
+// dialog_chosen. The front keeps copies.
+void set_dialog_choices(int id, const char *caption, const char *const *labels, int count);
+int dialog_choice_count(int id);
+const char *dialog_choice(int id, int index);
+const char *dialog_choices_caption(int id);
 // The game tells the front whether a level is in play (its state is PLAYING): the paused
 // view shows only over one.
 void set_level_in_play(bool in_play);
@@ -189,6 +221,22 @@ void sound_toggled(int on);
 // A menu of the main window is coming up, or a shortcut key is about to act: the entries are
 // brought up to date first (the Sound entry says whether sound can be heard).
 void menu_shown();
+// A menu entry that opens dialog id was chosen, by pointer or key: the front pauses a
+// running game as the pointer leaving would, tells the game, and shows the dialog (and
+// tells the game again when it is gone).
+void menu_entry_chosen(int id);
+// A key pressed in the main window; true when the game took it, and the toolkit must then
+// not use it (for a menu shortcut, say).
+bool key_pressed(int key);
+// Gui::IDLE_MS passed without input from the player (and again after every further
+// IDLE_MS); passed on to the game when no dialog is up.
+void player_idle();
+// The player picked choice `index` of dialog id (set_dialog_choices); the back end then
+// closes the dialog as its main button would.
+void dialog_chosen(int id, int index);
+// A button pressed in the main window beside the field (on the surround of a larger
+// window), which the game does not play.
+void clicked_off_field();
 // How many bytes of the text offered (length bytes) the entry of dialog id takes when it
 // already holds `used` bytes: the name entry takes what fits the table's name field, never
 // part of a character; the others take it all.

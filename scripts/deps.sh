@@ -3,10 +3,10 @@
 # one) or testing (test: both programs) the game needs, when missing.
 set -eu
 
-PLAY="build-essential cmake pkg-config libgtk2.0-dev libsdl2-mixer-dev"
+PLAY="build-essential cmake pkg-config libgtk2.0-dev libx11-dev libxrender-dev libsdl2-mixer-dev"
 PLAY_GTK3="build-essential cmake pkg-config libgtk-3-dev libx11-dev libxrender-dev libcairo2-dev libsdl2-mixer-dev"
-TEST="$PLAY libgtk-3-dev libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
-      x11-utils weston openbox clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
+TEST="$PLAY libgtk-3-dev openbox libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
+      x11-utils weston clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
       python3-cairo fonts-dejavu-core ccache"
 

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Every figure of README's Performance table in one run, under a private Xvfb, for the GTK 2
+# Every figure of docs/performance.md in one run, under a private Xvfb, for the GTK 2
 # and the GTK 3 program side by side: CPU of the game process and of the X server while
 # playing level 40 on each field size, in both redraw modes (only what changed, and
 # GLIMPWATCH_FULL_REDRAW), with the growth from the smallest to the largest field as an
@@ -7,7 +7,8 @@
 # figure is a median with its spread (lowest to highest).
 #
 # Environment: TOOLKITS ("gtk2 gtk3"), BUILD_DIR (default build-measure; the toolkit's name
-# is appended), SIZES ("400 1000 2000 4000"), MODES ("full damage"), ROUNDS (5),
+# is appended), SIZES ("400 1000 2000 4000"), MODES ("full damage"), FACTORS ("1": the
+# field's factor in its window; "1 2" measures the 2x window too), ROUNDS (5),
 # PLAY_SECONDS (10 per round), STARTUP_SIZES ("400 4000"), STARTUP_RUNS (10),
 # BENCH_REPETITIONS (10; 0 skips the benchmarks), MUTE (set to 1: the game runs with
 # --mute, so the figures leave out the sound thread's mixing).
@@ -21,6 +22,7 @@ game_options=()
 [ "${MUTE:-0}" = 1 ] && game_options=(--mute)
 sizes=${SIZES:-400 1000 2000 4000}
 modes=${MODES:-full damage}
+factors=${FACTORS:-1}
 rounds=${ROUNDS:-5}
 play_seconds=${PLAY_SECONDS:-10}
 startup_sizes=${STARTUP_SIZES:-400 4000}
@@ -86,8 +88,11 @@ echo "cores: $(nproc); CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 
 # scheduler's nanosecond account of every thread, of the game and of the X server.
 # One round prints: game ms per tick, X server ms per tick, both as % of one core, VmHWM kB.
 play_round() {
-    size=$1 mode=$2
+    size=$1 mode=$2 factor=${3:-1}
     played=0 game_ns=0 x_ns=0 hwm=0
+    # The window opens with the field at the factor the player kept.
+    mkdir -p "$XDG_DATA_HOME/glimpwatch"
+    printf 'factor %s\nfull-screen no\n' "$factor" >"$XDG_DATA_HOME/glimpwatch/view"
     # A round runs in a subshell of its own: a game it leaves behind, it ends itself.
     trap 'if [ -n "$game_pid" ]; then kill "$game_pid" 2>/dev/null || true; fi' EXIT
     while [ "$(calc '%d' "$played < $play_seconds")" = 1 ]; do
@@ -102,9 +107,14 @@ play_round() {
             echo "no game window on $DISPLAY (has the X server gone away?)" >&2
             exit 1
         fi
-        eval "$(xdotool getwindowgeometry --shell "$wid")"
-        # The canvas is the bottom size x size square of the window.
-        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - size / 2))
+        # The field is the bottom square of the window, size x factor pixels a side, once the
+        # window has taken the kept factor.
+        for _ in $(seq 50); do
+            eval "$(xdotool getwindowgeometry --shell "$wid")"
+            [ "$WIDTH" -ge $((size * factor)) ] && break
+            sleep 0.1
+        done
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - size * factor / 2))
         # Start-up and the level's first frames (the whole field drawn and copied) are not
         # play: the sampling starts a while later, longer on the large fields.
         sleep "$(calc '%.1f' "1 + $size / 1000")"
@@ -144,18 +154,29 @@ measure_program() {
     results=$(mktemp)
     for size in $sizes; do
         for mode in $modes; do
+          for factor in $factors; do
+            label=$mode
+            [ "$factor" = 1 ] || label="$mode-${factor}x"
             for round in $(seq "$rounds"); do
-                line=$(play_round "$size" "$mode")
-                echo "$size $mode $line" >>"$results"
-                echo "$size $mode round $round: game $(echo "$line" | cut -d' ' -f1) ms/tick," \
+                line=$(play_round "$size" "$mode" "$factor")
+                echo "$size $label $line" >>"$results"
+                echo "$size $label round $round: game $(echo "$line" | cut -d' ' -f1) ms/tick," \
                      "X server $(echo "$line" | cut -d' ' -f2) ms/tick, $(echo "$line" | cut -d' ' -f3) % of one core," \
                      "VmHWM $(echo "$line" | cut -d' ' -f4) kB"
             done
+          done
+        done
+    done
+    # The rows below, one per mode and factor.
+    labels=""
+    for mode in $modes; do
+        for factor in $factors; do
+            if [ "$factor" = 1 ]; then labels="$labels $mode"; else labels="$labels $mode-${factor}x"; fi
         done
     done
     echo "field mode: game ms/tick | X server ms/tick | % of one core (median, lowest to highest) | peak VmHWM"
     for size in $sizes; do
-        for mode in $modes; do
+        for mode in $labels; do
             rows() { awk -v s="$size" -v m="$mode" -v c="$1" '$1 == s && $2 == m { print $c }' "$results"; }
             echo "$size $mode: $(rows 3 | spread) | $(rows 4 | spread) | $(rows 5 | spread) |" \
                  "$(calc '%.1f' "$(rows 6 | sort -n | tail -n 1) / 1024") MB"
@@ -164,7 +185,7 @@ measure_program() {
     # The growth of the cost with the field: cost ~ size^k, k from the smallest and largest field.
     first=$(echo "$sizes" | awk '{ print $1 }') last=$(echo "$sizes" | awk '{ print $NF }')
     if [ "$first" != "$last" ]; then
-        for mode in $modes; do
+        for mode in $labels; do
             c0=$(awk -v s="$first" -v m="$mode" '$1 == s && $2 == m { print $5 }' "$results" | median)
             c1=$(awk -v s="$last" -v m="$mode" '$1 == s && $2 == m { print $5 }' "$results" | median)
             echo "growth from $first to $last ($mode): size^$(calc '%.2f' "log($c1 / $c0) / log($last / $first)")"

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds and runs every test: in-process, end to end under Xvfb for the GTK 2 and the GTK 3
 # program, the install and package tests, the in-process suite under the sanitizers, the
-# fuzz target and the art check. `scripts/test.sh quick` is the developers' loop: the build,
+# fuzz targets and the art check. `scripts/test.sh quick` is the developers' loop: the build,
 # the in-process suite and a few end-to-end tests.
 #
 # The work is split into stages that run side by side as soon as what they need is there:
@@ -14,7 +14,7 @@
 # the suites it ran with `suites PASSED FAILED`), and add a `stage` line below naming the
 # stages it waits for.
 #
-# Environment: E2E_JOBS (end-to-end tests run at once per toolkit, 4), CCACHE_DIR (the
+# Environment: E2E_JOBS (end-to-end tests run at once per toolkit, 3), CCACHE_DIR (the
 # compiler cache, build-ccache in the checkout when ccache is installed).
 set -eu
 cd "$(dirname "$0")/.."
@@ -26,9 +26,12 @@ esac
 scripts/deps.sh test
 
 root=$(pwd)
-e2e_jobs=${E2E_JOBS:-4}
+# Three at once: the tests that share the build's high-score table take one slot in turn for
+# about two minutes, the others fill two slots in as long; more would only crowd the cores.
+e2e_jobs=${E2E_JOBS:-3}
 logs=$root/build-logs
 state=$(mktemp -d "${TMPDIR:-/tmp}/glimpwatch-test.XXXXXX")
+trap 'rm -rf "$state"' EXIT
 rm -rf "$logs"
 mkdir -p "$logs"
 
@@ -52,16 +55,16 @@ configure() {
     cmake -S . -B "$dir" -DGLIMPWATCH_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${launcher[@]}" \
         -DGLIMPWATCH_DATA_DIR="$root/$dir/no-data-dir" \
-        -DGLIMPWATCH_SCORE_FILE="$root/$dir/test-scores/glimpwatch.scores" "$@" >"$logs/$dir.configure.log" 2>&1 ||
-        { cat "$logs/$dir.configure.log"; return 1; }
+        -DGLIMPWATCH_SCORE_FILE="$root/$dir/test-scores/glimpwatch.scores" "$@" >"$logs/$current.configure.log" 2>&1 ||
+        { cat "$logs/$current.configure.log"; return 1; }
 }
 
 # Builds quietly; the compiler's messages are shown when it fails.
 build() {
     local dir=$1
     shift
-    cmake --build "$dir" -j 2 "$@" >"$logs/$dir.build.log" 2>&1 ||
-        { grep -E -A5 'error|warning' "$logs/$dir.build.log" | head -n 80; return 1; }
+    cmake --build "$dir" -j 2 "$@" >"$logs/$current.build.log" 2>&1 ||
+        { grep -E -A5 'error|warning' "$logs/$current.build.log" | head -n 80; return 1; }
     echo "built $dir"
 }
 
@@ -87,10 +90,12 @@ run_ctest() {
 # that a failure can be repeated.
 seed=$(($(date +%s) % 99999 + 1))
 
-build_gtk2() {
+# The first build in two steps, so that the in-process suite runs while the rest compiles.
+build_unit() {
     # The benchmarks are built too, so that they keep compiling, warnings included.
-    configure build-test -DGLIMPWATCH_BENCH=ON && build build-test
+    configure build-test -DGLIMPWATCH_BENCH=ON && build build-test --target unit_tests
 }
+build_gtk2() { build build-test "$@"; }
 
 unit() {
     echo "in-process tests shuffled with seed $seed; to repeat an order:" \
@@ -130,29 +135,36 @@ unit_asan() {
         run_ctest build-asan -R '^unit$'
 }
 
-# A bounded run of the high-score reader's fuzz target (clang's libFuzzer), from the seed
-# files; new inputs it finds stay in the build directory. Any crash fails the stage. The
-# run is bounded in time, so it runs at full priority: it gets the inputs it always got.
+# A bounded run of each fuzz target (clang's libFuzzer) from its seed files: the high-score
+# reader, and the recording reader with the replay of what it reads. New inputs it finds stay
+# in the build directory. Any crash fails the stage. The runs are bounded in time, so they
+# run at full priority: they get the inputs they always got.
 build_fuzz() {
     configure build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DGLIMPWATCH_FUZZ=ON -DGLIMPWATCH_PROGRAM=OFF \
         -DGLIMPWATCH_TESTS=OFF && build build-fuzz
 }
-fuzz() {
-    mkdir -p build-fuzz/corpus
-    local fuzz_log=build-fuzz/high_scores_fuzz.log fuzz_status=0 fuzz_runs
-    build-fuzz/fuzz/high_scores_fuzz -max_total_time=60 -runs=5000000 -timeout=10 \
-        -artifact_prefix=build-fuzz/ build-fuzz/corpus fuzz/corpus/high_scores >"$fuzz_log" 2>&1 || fuzz_status=$?
+fuzz_target() {
+    local target=$1 seeds=$2
+    mkdir -p "build-fuzz/corpus-$target"
+    local fuzz_log=build-fuzz/$target.log fuzz_status=0 fuzz_runs
+    build-fuzz/fuzz/$target -max_total_time=60 -runs=5000000 -timeout=10 \
+        -artifact_prefix=build-fuzz/ "build-fuzz/corpus-$target" "fuzz/corpus/$seeds" >"$fuzz_log" 2>&1 || fuzz_status=$?
     # "Done N runs" closes a clean run; a crash leaves only the "#N" progress lines.
     fuzz_runs=$(sed -n -e 's/^Done \([0-9]*\) runs.*/\1/p' -e 's/^#\([0-9]*\).*/\1/p' "$fuzz_log" | tail -n 1)
     if [ "$fuzz_status" -ne 0 ]; then
         tail -n 30 "$fuzz_log"
-        echo "fuzz: high_scores_fuzz failed (status $fuzz_status) ${fuzz_runs:+after $fuzz_runs inputs}${fuzz_runs:-on a seed file};" \
+        echo "fuzz: $target failed (status $fuzz_status) ${fuzz_runs:+after $fuzz_runs inputs}${fuzz_runs:-on a seed file};" \
             "the input is saved in build-fuzz/"
-        suites 0 1
         return 1
     fi
-    echo "fuzz: high_scores_fuzz ran ${fuzz_runs:-?} inputs, no crash"
-    suites 1
+    echo "fuzz: $target ran ${fuzz_runs:-?} inputs, no crash"
+}
+fuzz() {
+    local passed=0 failed=0
+    if fuzz_target high_scores_fuzz high_scores; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    if fuzz_target recording_fuzz recordings; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    suites "$passed" "$failed"
+    [ "$failed" -eq 0 ]
 }
 
 # The committed artwork is exactly what tools/draw_art.py draws.
@@ -212,12 +224,14 @@ stage() {
 }
 
 if [ "$mode" = quick ]; then
-    stage build first -- build_gtk2
-    stage unit first build -- unit
+    stage build-unit first -- build_unit
+    stage unit first build-unit -- unit
+    stage build first build-unit -- build_gtk2 --target e2e_tests
     stage e2e-smoke first build -- e2e_smoke
 else
-    stage build first -- build_gtk2
-    stage unit first build -- unit
+    stage build-unit first -- build_unit
+    stage unit first build-unit -- unit
+    stage build first build-unit -- build_gtk2
     stage e2e first build -- e2e build-test
     stage build-gtk3 first build -- build_gtk3
     stage e2e-gtk3 first build-gtk3 -- e2e build-gtk3
@@ -253,6 +267,5 @@ for name in "${stages[@]}"; do
         "$(cat "$state/$name.start" 2>/dev/null || echo -)" "$(cat "$state/$name.cpu" 2>/dev/null || echo -)" "$result"
 done
 echo "total: $(($(date +%s) - run_start)) s"
-rm -rf "$state"
 echo "suites: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -16,6 +16,7 @@ bool on_ = true;
 std::mutex trouble_lock;
 char trouble_[256];
 std::atomic<int> reports{0};
+bool hushed_ = false;
 
 const char *const NAMES[SOUND_COUNT] = {
     "whack", "whack_many", "distro_back", "douse", "infected", "level_won", "game_lost", "game_start",
@@ -68,9 +69,11 @@ int on() { return on_ ? 1 : 0; }
 
 void play(int effect)
 {
-    if (on_ && player && effect >= 0 && effect < SOUND_COUNT)
+    if (on_ && !hushed_ && player && effect >= 0 && effect < SOUND_COUNT)
         player->play(effect);
 }
+
+void hush(bool hushed) { hushed_ = hushed; }
 
 const char *name(int effect) { return effect >= 0 && effect < SOUND_COUNT ? NAMES[effect] : ""; }
 
@@ -98,6 +101,7 @@ void reset_for_tests()
     std::lock_guard<std::mutex> hold(trouble_lock);
     trouble_[0] = '\0';
     reports.store(0);
+    hushed_ = false;
 }
 
 } // namespace Sound

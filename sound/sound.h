@@ -33,8 +33,11 @@ void start(bool muted_for_this_run);
 // The player's choice from the menu: turns sound on or off and remembers it for later runs.
 void choose(int on);
 int on();
-// One of the game's events; heard only while sound is on.
+// One of the game's events; heard only while sound is on and not hushed.
 void play(int effect);
+// Hushed (true), nothing is heard, whatever the player chose, which stays as it is: a game
+// replayed on the title screen for anyone passing by plays silently.
+void hush(bool hushed);
 // The effect's file name without directory and extension, e.g. "whack".
 const char *name(int effect);
 

@@ -15,6 +15,8 @@ inline constexpr const char HELP[] = "Glimpwatch version " GLIMPWATCH_VERSION "\
                                      "-v\t\tPrint version number and exit.\n"
                                      "-h\t\tPrint help and exit.\n"
                                      "--mute\t\tPlay without sound.\n"
+                                     "--replay <file>\tWatch a recorded game.\n"
+                                     "--check-replay <file>\tReplay a recorded game without a window and print its result.\n"
                                      "All standard toolkit options are also supported.\n"
                                      "\n";
 

@@ -8,6 +8,9 @@
 #include "gui/painter.h"
 #include "gui/xpm_data.h"
 
+#include <X11/extensions/Xrender.h>
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -24,6 +27,16 @@ GdkFont *font = nullptr;
 std::string text;                    // what draw_text draws
 GdkColor black, white;               // cursor colours only, never allocated
 GdkPixmap *paused_frame = nullptr;   // the paused view, made the first time it is shown
+GdkGC *surround_gc = nullptr;        // the quiet surround of a field smaller than the window
+// A field larger than 1x is copied to the window by XRender, each pixel enlarged to a block:
+// the window's picture, and the canvas's and the paused view's with their enlargement.
+bool xrender = false;
+Picture window_picture = None;
+struct Source {
+    Picture picture;
+    int factor;
+};
+Source canvas_source = {None, 0}, paused_source = {None, 0};
 } // namespace
 
 namespace {
@@ -42,9 +55,21 @@ void set_line_style(GdkGC *gc)
     gdk_gc_set_line_attributes(gc, 2, GDK_LINE_SOLID, GDK_CAP_ROUND, GDK_JOIN_MITER);
 }
 
-// A covered or newly mapped window gets the whole canvas back.
-gboolean on_expose(GtkWidget *, GdkEventExpose *, gpointer)
+// A covered or newly mapped window gets its surround and the whole canvas back.
+gboolean on_expose(GtkWidget *widget, GdkEventExpose *, gpointer)
 {
+    const View::Place &place = GtkShared::field_place();
+    GtkAllocation area;
+    gtk_widget_get_allocation(widget, &area);
+    int side = canvas_size * place.factor;
+    if (surround_gc && (area.width > side || area.height > side)) {
+        GdkWindow *window = gtk_widget_get_window(widget);
+        int right = place.x + side, bottom = place.y + side;
+        gdk_draw_rectangle(window, surround_gc, TRUE, 0, 0, area.width, place.y);
+        gdk_draw_rectangle(window, surround_gc, TRUE, 0, bottom, area.width, area.height - bottom);
+        gdk_draw_rectangle(window, surround_gc, TRUE, 0, place.y, place.x, side);
+        gdk_draw_rectangle(window, surround_gc, TRUE, right, place.y, area.width - right, side);
+    }
     Drawing::window_exposed();
     return FALSE;
 }
@@ -118,15 +143,55 @@ void draw_text(int x, int y)
         gdk_draw_text(target, font, clip_gc, x, y, text.data(), static_cast<gint>(text.size()));
 }
 
+Display *x_display() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
+
+XRenderPictFormat *format_of(GdkDrawable *drawable)
+{
+    return XRenderFindVisualFormat(x_display(), GDK_VISUAL_XVISUAL(gdk_drawable_get_visual(drawable)));
+}
+
+// The drawable's picture that reads it enlarged factor times, pixel for pixel.
+Picture enlarging(GdkDrawable *from, Source &source, int factor)
+{
+    if (source.factor != factor) {
+        if (!source.picture)
+            source.picture = XRenderCreatePicture(x_display(), GDK_DRAWABLE_XID(from), format_of(from), 0, nullptr);
+        XTransform shrink = {{{XDoubleToFixed(1), 0, 0}, {0, XDoubleToFixed(1), 0}, {0, 0, XDoubleToFixed(factor)}}};
+        XRenderSetPictureTransform(x_display(), source.picture, &shrink);
+        XRenderSetPictureFilter(x_display(), source.picture, FilterNearest, nullptr, 0);
+        source.factor = factor;
+    }
+    return source.picture;
+}
+
+// The rectangles of a field-sized drawable, on the window at the field's place and factor.
+void copy_from(GdkDrawable *from, Source &source, const Damage::Box *rects, int count)
+{
+    GdkWindow *window = gtk_widget_get_window(canvas);
+    const View::Place &place = GtkShared::field_place();
+    if (place.factor == 1) {
+        for (int i = 0; i < count; i++)
+            gdk_draw_drawable(window, canvas_gc, from, rects[i].x, rects[i].y, place.x + rects[i].x,
+                              place.y + rects[i].y, rects[i].w, rects[i].h);
+        return;
+    }
+    if (!window_picture)
+        window_picture = XRenderCreatePicture(x_display(), GDK_WINDOW_XID(window), format_of(window), 0, nullptr);
+    Picture picture = enlarging(from, source, place.factor);
+    int f = place.factor;
+    for (int i = 0; i < count; i++) {
+        const Damage::Box &r = rects[i];
+        XRenderComposite(x_display(), PictOpSrc, picture, None, window_picture, r.x * f, r.y * f, 0, 0,
+                         place.x + r.x * f, place.y + r.y * f, static_cast<unsigned>(r.w * f),
+                         static_cast<unsigned>(r.h * f));
+    }
+}
+
 void copy_to_window(const Damage::Box *rects, int count)
 {
     // Until the canvas is made the painter draws on the window itself.
-    if (!offscreen)
-        return;
-    GdkWindow *window = gtk_widget_get_window(canvas);
-    for (int i = 0; i < count; i++)
-        gdk_draw_drawable(window, canvas_gc, offscreen, rects[i].x, rects[i].y, rects[i].x, rects[i].y,
-                          rects[i].w, rects[i].h);
+    if (offscreen)
+        copy_from(offscreen, canvas_source, rects, count);
 }
 
 // The paused view, composed over a copy of the frame and copied whole to the window; the
@@ -139,8 +204,8 @@ void show_paused_view()
     cairo_t *cr = gdk_cairo_create(paused_frame);
     GtkShared::paint_paused_view(cr, canvas_size);
     cairo_destroy(cr);
-    gdk_draw_drawable(gtk_widget_get_window(canvas), canvas_gc, paused_frame, 0, 0, 0, 0, canvas_size,
-                      canvas_size);
+    Damage::Box whole = {0, 0, canvas_size, canvas_size};
+    copy_from(paused_frame, paused_source, &whole, 1);
 }
 
 // In the order of gui/painter.h.
@@ -168,19 +233,42 @@ void build_main_window(int size)
     if (x_error_since_trap())
         fatal("the display cannot hold a %d x %d play field", size, size);
 
-    // The window keeps the size it was shown with.
+    // The window is never smaller than it was shown, with the field at 1x; larger, the
+    // field takes the largest whole factor that fits, where XRender can enlarge it.
     GdkGeometry geometry = {};
     gint width = 0, height = 0;
     gdk_drawable_get_size(gtk_widget_get_window(toplevel), &width, &height);
-    geometry.min_width = geometry.max_width = geometry.base_width = width;
-    geometry.min_height = geometry.max_height = geometry.base_height = height;
-    geometry.width_inc = geometry.height_inc = 0;
-    gdk_window_set_geometry_hints(gtk_widget_get_window(toplevel), &geometry,
-                                  GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE |
-                                                 GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
+    geometry.min_width = width;
+    geometry.min_height = height;
+    gdk_window_set_geometry_hints(gtk_widget_get_window(toplevel), &geometry, GDK_HINT_MIN_SIZE);
+    int event_base = 0, error_base = 0;
+    xrender = XRenderQueryExtension(x_display(), &event_base, &error_base);
+    if (!xrender)
+        GtkShared::limit_factor(1);
 
     gdk_color_parse("white", &white);
     gdk_color_parse("black", &black);
+    surround_gc = gdk_gc_new(gtk_widget_get_window(toplevel));
+    GdkColor quiet = {0, static_cast<guint16>((View::SURROUND >> 16 & 0xff) * 257),
+                      static_cast<guint16>((View::SURROUND >> 8 & 0xff) * 257),
+                      static_cast<guint16>((View::SURROUND & 0xff) * 257)};
+    gdk_gc_set_rgb_fg_color(surround_gc, &quiet);
+    GtkRequisition natural;
+    gtk_widget_size_request(gtk_bin_get_child(GTK_BIN(toplevel)), &natural);
+    GtkShared::show_remembered_view(natural.width, natural.height);
+}
+
+// The field moved in the canvas or took another factor: it is shown whole again, now, by
+// way of the canvas (the first frames drawn straight onto the window are 1x, in its corner),
+// with cursors of the field's new size.
+void place_changed(const View::Place &before)
+{
+    const View::Place &place = GtkShared::field_place();
+    if (offscreen || place.factor != 1 || place.x != 0 || place.y != 0)
+        Drawing::make_canvas();
+    if (place.factor != before.factor)
+        GtkGui::enlarge_cursors(place.factor);
+    gtk_widget_queue_draw(canvas);
 }
 
 // On a large field making the canvas costs the X server more than everything else at
@@ -195,7 +283,8 @@ void prepare_canvas()
     set_line_style(clip_gc);
     font = gdk_font_load("fixed");
     target = window;
-    Drawing::prepare(&PAINTER, canvas_size, true);
+    const View::Place &place = GtkShared::field_place();
+    Drawing::prepare(&PAINTER, canvas_size, place.factor == 1 && place.x == 0 && place.y == 0);
     if (!Drawing::canvas_made())
         GtkShared::make_canvas_when_idle();
 }
@@ -240,6 +329,7 @@ void set_cursor(PointerCursor *cursor)
 {
     // Over the canvas only: the menu bar keeps the default pointer.
     gdk_window_set_cursor(gtk_widget_get_window(canvas), cursor->cursor);
+    GtkGui::shown_cursor = cursor;
 }
 
 GtkWidget *picture(Image *image) { return gtk_pixmap_new(image->pixmap, image->mask); }

@@ -14,8 +14,11 @@ struct Image {
     GdkGC *gc;         // clip mask = mask, graphics exposures off
 };
 
+// A cursor, made again at another factor of the field from its bitmap.
 struct PointerCursor {
     GdkCursor *cursor;
+    const char *name;   // its bitmap's
+    int self_masked;
 };
 
 namespace GtkGui {
@@ -24,5 +27,9 @@ namespace GtkGui {
 GdkWindow *canvas_window();
 const GdkColor *cursor_foreground();   // black
 const GdkColor *cursor_background();   // white
+// The cursor the canvas shows.
+extern PointerCursor *shown_cursor;
+// Every cursor made again with each pixel a factor x factor block, as the field's.
+void enlarge_cursors(int factor);
 
 } // namespace GtkGui

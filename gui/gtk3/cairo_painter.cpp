@@ -3,6 +3,8 @@
 // changed rectangles from it (see on_draw in gtk3_gui.cpp).
 #include "gui/gtk3/gtk3_private.h"
 
+#include "gui/gtk_common/shared.h"
+
 namespace {
 cairo_t *cr = nullptr;              // on the canvas, lines 2 pixels wide with round ends
 Gtk3Gui::TextSurface text = {nullptr, 0, 0, 0};
@@ -87,11 +89,14 @@ void draw_text(int x, int y)
         paint_pattern(text_pattern, x + text_box.x, y + text_box.y);
 }
 
-// GTK paints what it is asked to from the canvas.
+// GTK paints what it is asked to from the canvas, at the field's place and factor.
 void copy_to_window(const Damage::Box *rects, int count)
 {
+    const View::Place &place = GtkShared::field_place();
+    int f = place.factor;
     for (int i = 0; i < count; i++)
-        gtk_widget_queue_draw_area(Gtk3Gui::canvas_widget(), rects[i].x, rects[i].y, rects[i].w, rects[i].h);
+        gtk_widget_queue_draw_area(Gtk3Gui::canvas_widget(), place.x + rects[i].x * f, place.y + rects[i].y * f,
+                                   rects[i].w * f, rects[i].h * f);
 }
 
 void show_paused_view() { gtk_widget_queue_draw(Gtk3Gui::canvas_widget()); }

@@ -90,8 +90,16 @@ void make_copy(Image *image, const std::string &path)
     painter->adopt(image);
 }
 
-gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
+// The surround, and the field at its place and factor, each of its pixels a block.
+gboolean on_draw(GtkWidget *widget, cairo_t *cr, gpointer)
 {
+    const View::Place &place = GtkShared::field_place();
+    int side = size * place.factor;
+    if (gtk_widget_get_allocated_width(widget) > side || gtk_widget_get_allocated_height(widget) > side) {
+        cairo_set_source_rgb(cr, (View::SURROUND >> 16 & 0xff) / 255.0, (View::SURROUND >> 8 & 0xff) / 255.0,
+                             (View::SURROUND & 0xff) / 255.0);
+        cairo_paint(cr);
+    }
     // A draw can be asked for before the canvas is prepared; there is nothing to show yet.
     if (!painter)
         return TRUE;
@@ -99,6 +107,10 @@ gboolean on_draw(GtkWidget *, cairo_t *cr, gpointer)
     Drawing::make_canvas();
     // The painter may have drawn on it without cairo.
     cairo_surface_mark_dirty(offscreen);
+    cairo_rectangle(cr, place.x, place.y, side, side);
+    cairo_clip(cr);
+    cairo_translate(cr, place.x, place.y);
+    cairo_scale(cr, place.factor, place.factor);
     cairo_set_source(cr, offscreen_pattern);
     cairo_paint(cr);
     // The paused view is painted over the copy: the canvas is left alone, so the next tick
@@ -253,8 +265,8 @@ void build_main_window(int field_size)
     g_signal_connect(canvas, "draw", G_CALLBACK(on_draw), nullptr);
     g_signal_connect(canvas, "notify::scale-factor", G_CALLBACK(on_scale_changed), nullptr);
 
-    // The window keeps the size it was shown with.
-    gtk_window_set_resizable(GTK_WINDOW(toplevel), FALSE);
+    // The window is never smaller than with the field at 1x; larger, the field takes the
+    // largest whole factor that fits.
     gtk_widget_realize(toplevel);
     bool x11 = false;
 #ifdef GDK_WINDOWING_X11
@@ -276,6 +288,23 @@ void build_main_window(int field_size)
         gtk_container_check_resize(GTK_CONTAINER(toplevel));
     if (display_error_since_trap())
         Gtk3Gui::field_too_large();
+    // The window's contents as they ask to be, the field at 1x.
+    GtkRequisition natural;
+    gtk_widget_get_preferred_size(gtk_bin_get_child(GTK_BIN(toplevel)), nullptr, &natural);
+    GtkShared::show_remembered_view(natural.width, natural.height);
+}
+
+// The field moved in the canvas or took another factor: GTK paints it again whole (the
+// first frames drawn straight onto the window are 1x, in its corner, so from now on frames
+// go by way of the canvas), with cursors of the field's new size.
+void place_changed(const View::Place &before)
+{
+    const View::Place &place = GtkShared::field_place();
+    if (painter && (place.factor != 1 || place.x != 0 || place.y != 0))
+        Drawing::make_canvas();
+    if (place.factor != before.factor)
+        Gtk3Gui::enlarge_cursors(place.factor);
+    gtk_widget_queue_draw(canvas);
 }
 
 // The painter is chosen for the display: on X11 with XRender the X server draws and shows
@@ -300,7 +329,9 @@ void prepare_canvas()
     status_layout = StatusText::new_layout(cr);
     cairo_destroy(cr);
     cairo_surface_destroy(like);
-    Drawing::prepare(&painter->painter, size, painter->window_first);
+    const View::Place &place = GtkShared::field_place();
+    Drawing::prepare(&painter->painter, size,
+                     painter->window_first && place.factor == 1 && place.x == 0 && place.y == 0);
     if (!Drawing::canvas_made())
         GtkShared::make_canvas_when_idle();
 }
@@ -345,6 +376,7 @@ void set_cursor(PointerCursor *cursor)
 {
     // Over the canvas only: the menu bar keeps the default pointer.
     gdk_window_set_cursor(gtk_widget_get_window(canvas), cursor->cursor);
+    Gtk3Gui::shown_cursor = cursor;
 }
 
 // Dialog pictures are enlarged like the field's: pixel for pixel at the scale factor.

@@ -18,8 +18,11 @@ struct Image {
     unsigned long picture;      // the X11 painter's XRender picture of copy; 0 elsewhere
 };
 
+// A cursor, made again at another factor of the field from its bitmap.
 struct PointerCursor {
     GdkCursor *cursor;
+    const char *name;   // its bitmap's
+    int self_masked;
 };
 
 // A GTK 3 painter: the drawing layer's table and what the back end asks of it besides.
@@ -50,9 +53,11 @@ const Gtk3Painter *start(bool copied_by_x_server);
 
 namespace Gtk3Gui {
 
-// Cursors (cursors.cpp).
+// Cursors (cursors.cpp), as large as the field's pixels.
 GdkDisplay *display();
 int scale_factor();
+extern PointerCursor *shown_cursor;   // the one the canvas shows
+void enlarge_cursors(int factor);
 
 // What the painters share with the window unit.
 GtkWidget *canvas_widget();

@@ -11,6 +11,8 @@
 // it. Every coordinate there fits X's 16 bits: the window holds the canvas and its offset.
 #include "gui/gtk3/gtk3_private.h"
 
+#include "gui/gtk_common/shared.h"
+
 #include <gdk/gdk.h>
 
 #ifdef GDK_WINDOWING_X11
@@ -34,6 +36,12 @@ GC copy_gc = nullptr;                       // no exposure events for the copies
 XRectangle clip = {0, 0, 0, 0};             // on the target, device pixels; width 0: none
 Gtk3Gui::TextSurface text = {nullptr, 0, 0, 0};
 Picture text_picture = None;
+// The window's picture, and the canvas's that reads it enlarged, for a field larger than 1x.
+Picture window_picture = None;
+Window window_picture_xid = None;
+Picture enlarging = None;
+Drawable enlarging_pixmap = None;
+int enlarging_factor = 0;
 Damage::Box text_box = {0, 0, 0, 0};
 } // namespace
 
@@ -178,21 +186,56 @@ void copy_canvas(const Damage::Box *rects, int count)
 {
     cairo_surface_t *canvas = Gtk3Gui::canvas_surface();
     Display *display = cairo_xlib_surface_get_display(canvas);
-    int factor = Gtk3Gui::canvas_scale();
+    int s = Gtk3Gui::canvas_scale();
     int left = 0, top = 0;
     Window xid = GDK_WINDOW_XID(Gtk3Gui::native_window(&left, &top));
-    if (!copy_gc) {
-        XGCValues values;
-        values.graphics_exposures = False;
-        copy_gc = XCreateGC(display, xid, GCGraphicsExposures, &values);
-    }
+    const View::Place &place = GtkShared::field_place();
+    // The field's corner on the window, device pixels.
+    int x0 = (left + place.x) * s, y0 = (top + place.y) * s;
     // What cairo has still to send goes first.
     cairo_surface_flush(canvas);
     Drawable pixmap = cairo_xlib_surface_get_drawable(canvas);
+    XRenderPictFormat *format = cairo_xlib_surface_get_xrender_format(canvas);
+    if (place.factor == 1 || !format) {
+        if (!copy_gc) {
+            XGCValues values;
+            values.graphics_exposures = False;
+            copy_gc = XCreateGC(display, xid, GCGraphicsExposures, &values);
+        }
+        for (int i = 0; i < count; i++) {
+            const Damage::Box &r = rects[i];
+            XCopyArea(display, pixmap, xid, copy_gc, r.x * s, r.y * s, static_cast<unsigned>(r.w * s),
+                      static_cast<unsigned>(r.h * s), x0 + r.x * s, y0 + r.y * s);
+        }
+        XFlush(display);
+        return;
+    }
+    // Larger than 1x: XRender reads the canvas enlarged, each pixel a factor x factor block.
+    if (window_picture_xid != xid) {
+        if (window_picture)
+            XRenderFreePicture(display, window_picture);
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, xid, &attributes);
+        window_picture =
+            XRenderCreatePicture(display, xid, XRenderFindVisualFormat(display, attributes.visual), 0, nullptr);
+        window_picture_xid = xid;
+    }
+    if (enlarging_pixmap != pixmap || enlarging_factor != place.factor) {
+        if (enlarging)
+            XRenderFreePicture(display, enlarging);
+        enlarging = XRenderCreatePicture(display, pixmap, format, 0, nullptr);
+        XTransform shrink = {{{XDoubleToFixed(1), 0, 0}, {0, XDoubleToFixed(1), 0}, {0, 0, XDoubleToFixed(place.factor)}}};
+        XRenderSetPictureTransform(display, enlarging, &shrink);
+        XRenderSetPictureFilter(display, enlarging, FilterNearest, nullptr, 0);
+        enlarging_pixmap = pixmap;
+        enlarging_factor = place.factor;
+    }
+    int f = place.factor;
     for (int i = 0; i < count; i++) {
         const Damage::Box &r = rects[i];
-        XCopyArea(display, pixmap, xid, copy_gc, r.x * factor, r.y * factor, static_cast<unsigned>(r.w * factor),
-                  static_cast<unsigned>(r.h * factor), (left + r.x) * factor, (top + r.y) * factor);
+        XRenderComposite(display, PictOpSrc, enlarging, None, window_picture, r.x * s * f, r.y * s * f, 0, 0,
+                         x0 + r.x * s * f, y0 + r.y * s * f, static_cast<unsigned>(r.w * s * f),
+                         static_cast<unsigned>(r.h * s * f));
     }
     XFlush(display);
 }

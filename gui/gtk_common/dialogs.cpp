@@ -13,6 +13,7 @@ struct Dialog {
     GtkWidget *message;
     GtkWidget *entry;
     int title_width;     // the least width that shows the title whole in a window manager's frame
+    GtkWidget *choices; // a message dialog's row of choices (Gui::set_dialog_choices)
     guint wait_level; // gtk_main level of the loop waiting for the dialog; 0 when none
     bool dismissed;   // dismissed; its wait ends once its loop is the innermost
 };
@@ -64,6 +65,53 @@ void on_main_button(gpointer id_pointer, GtkWidget *)
 void on_cancel_button(gpointer id, GtkWidget *)
 {
     dismiss(GPOINTER_TO_INT(id));
+}
+
+// A choice closes its dialog as the main button does, after the game has heard of it.
+void on_choice(GtkWidget *button, gpointer id_pointer)
+{
+    int id = GPOINTER_TO_INT(id_pointer);
+    Gui::dialog_chosen(id, GPOINTER_TO_INT(g_object_get_data(G_OBJECT(button), "choice")));
+    dismiss(id);
+}
+
+// The dialog's choices as the front has them now: a caption, and beside it a button each in
+// rows of five, under the message; nothing at all when there are none.
+void fill_choices(int id)
+{
+    GtkWidget *box = dialogs[id].choices;
+    if (!box)
+        return;
+    GList *old = gtk_container_get_children(GTK_CONTAINER(box));
+    for (GList *child = old; child; child = child->next)
+        gtk_widget_destroy(GTK_WIDGET(child->data));
+    g_list_free(old);
+    int count = Gui::dialog_choice_count(id);
+    if (count == 0) {
+        gtk_widget_hide(box);
+        return;
+    }
+    constexpr int PER_ROW = 5;
+    GtkWidget *caption = gtk_label_new(Gui::dialog_choices_caption(id));
+    // In line with the first row's labels.
+    gtk_misc_set_alignment(GTK_MISC(caption), 0, 0);
+    gtk_misc_set_padding(GTK_MISC(caption), 0, 6);
+    gtk_box_pack_start(GTK_BOX(box), caption, FALSE, FALSE, 0);
+    int columns = count < PER_ROW ? count : PER_ROW;
+    GtkWidget *table = gtk_table_new(static_cast<guint>((count + PER_ROW - 1) / PER_ROW), static_cast<guint>(columns), TRUE);
+    gtk_table_set_col_spacings(GTK_TABLE(table), 4);
+    gtk_table_set_row_spacings(GTK_TABLE(table), 4);
+    for (int i = 0; i < count; i++) {
+        GtkWidget *button = gtk_button_new_with_label(Gui::dialog_choice(id, i));
+        g_object_set_data(G_OBJECT(button), "choice", GINT_TO_POINTER(i));
+        g_signal_connect(button, "clicked", G_CALLBACK(on_choice), GINT_TO_POINTER(id));
+        guint column = static_cast<guint>(i % PER_ROW), row = static_cast<guint>(i / PER_ROW);
+        gtk_table_attach(GTK_TABLE(table), button, column, column + 1, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
+    }
+    gtk_box_pack_start(GTK_BOX(box), table, FALSE, FALSE, 0);
+    gtk_widget_show(caption);
+    gtk_widget_show_all(table);
+    gtk_widget_show(box);
 }
 
 // The window manager's close button and the Escape key (which GtkDialog turns into a
@@ -173,6 +221,11 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
         }
         add_shown(box, dialog.message);
         add_shown(content, box);
+        // Shown only when the front has choices for it, never by the showing of the dialog.
+        dialog.choices = gtk_hbox_new(FALSE, 8);
+        gtk_widget_set_no_show_all(dialog.choices, TRUE);
+        gtk_container_set_border_width(GTK_CONTAINER(dialog.choices), 6);
+        gtk_container_add(GTK_CONTAINER(content), dialog.choices);
         break;
     }
     case ENTRY_DIALOG:
@@ -263,6 +316,7 @@ void show_dialog(int id)
     // time leaves the keyboard on the button, or a new number is typed after the old one.
     if (dialog.entry)
         gtk_widget_grab_focus(dialog.entry);
+    fill_choices(id);
     fit_to_screen(dialog);
     GtkToolkit::show_centred(dialog.window);
 
@@ -271,6 +325,8 @@ void show_dialog(int id)
     gtk_main();
     dialog.wait_level = 0;
     dialog.dismissed = false;
+    // Time spent in a dialog is not time the player left the game alone.
+    GtkShared::player_acted();
     end_dismissed_waits();
     GtkShared::report_pointer_place_soon();
 }

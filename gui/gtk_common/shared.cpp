@@ -5,10 +5,12 @@
 #include "base/support.h"
 #include "gui/drawing.h"
 #include "gui/title.h"
+#include "gui/view.h"
 #include "gui/xpm_data.h"
 
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -17,7 +19,19 @@ GtkWidget *canvas = nullptr;     // the play field's drawing area, made by fill_
 guint timer_id = 0;              // 0 while no timer runs
 GtkWidget *pause_item = nullptr; // null until the main window is built
 GtkWidget *sound_item = nullptr; // the same
+GtkWidget *full_screen_item = nullptr; // the same
 GdkPixbuf *default_icon = nullptr; // every window's icon, when its picture could be read
+
+// The field in the canvas widget: its side in the game's pixels, its factor and place; the
+// widget is the field and the quiet surround around it (View).
+int field_size = 0;
+View::Place place = {1, 0, 0};
+int most_factor = 1 << 30;       // the largest the back end can show
+bool on_field = false;           // the pointer is over the field
+bool pressed = false;            // a press went to the game and its release has not
+bool full_screen = false;        // the window shows full screen
+bool full_screen_wanted = false; // the player asked for it; the window follows
+gint64 last_input = 0;           // when the player last did something (monotonic, microseconds)
 } // namespace
 
 namespace {
@@ -28,15 +42,53 @@ gboolean on_window_delete(GtkWidget *, GdkEvent *, gpointer)
     Gui::close_requested();
 }
 
-// A shortcut key, or a menu opened from the keyboard, never takes the pointer off the
-// canvas, and a game may be running while the pointer is elsewhere (one started from the
-// keyboard or the command line). So an entry pauses a running game itself, as the pointer
-// leaving would; the pointer coming back to the canvas resumes it. After a real leave
-// this second one changes nothing.
+// The front pauses a running game, as the pointer leaving would, and shows the dialog.
 void on_menu_entry(gpointer id, GtkMenuItem *)
 {
-    Gui::pointer_left();
-    GtkShared::show_dialog(GPOINTER_TO_INT(id));
+    GtkShared::player_acted();
+    Gui::menu_entry_chosen(GPOINTER_TO_INT(id));
+}
+
+// The keys the game may take while a recording is watched. Taken, a key goes no further:
+// no menu shortcut sees it.
+gboolean on_key_press(GtkWidget *, GdkEventKey *event, gpointer)
+{
+    GtkShared::player_acted();
+    int key = KEY_OTHER;
+    switch (event->keyval) {
+    case GDK_KEY_space:
+        key = KEY_SPACE;
+        break;
+    case GDK_KEY_plus:
+    case GDK_KEY_equal: // + without Shift on many keyboards
+    case GDK_KEY_KP_Add:
+        key = KEY_PLUS;
+        break;
+    case GDK_KEY_minus:
+    case GDK_KEY_KP_Subtract:
+        key = KEY_MINUS;
+        break;
+    case GDK_KEY_Escape:
+        key = KEY_ESCAPE;
+        break;
+    default:
+        break;
+    }
+    return Gui::key_pressed(key) ? TRUE : FALSE;
+}
+
+// Every Gui::IDLE_MS without input the front hears that the player is idle; each input
+// starts the wait again.
+gboolean on_idle_check(gpointer)
+{
+    gint64 quiet_ms = (g_get_monotonic_time() - last_input) / 1000;
+    if (quiet_ms >= Gui::IDLE_MS) {
+        GtkShared::player_acted(); // the next report comes IDLE_MS later
+        Gui::player_idle();
+        quiet_ms = 0;
+    }
+    g_timeout_add(static_cast<guint>(Gui::IDLE_MS - quiet_ms), on_idle_check, nullptr);
+    return G_SOURCE_REMOVE;
 }
 
 // The Sound entry was toggled by the player (mouse or key): the game turns sound on or
@@ -55,32 +107,116 @@ gboolean on_sound_key(GtkWidget *, guint, gpointer)
     Gui::menu_shown();
     return FALSE;
 }
-
-// Coordinates arrive as doubles relative to the canvas, in its own (logical) pixels; the
+// The field's pixel under a point of the canvas widget, and whether it is on the field.
+// Coordinates arrive as doubles relative to the widget, in its own (logical) pixels; the
 // display keeps them within 16 bits, so the truncation to int is always defined.
+bool field_point(double x, double y, int *fx, int *fy)
+{
+    return View::to_field(place, field_size, static_cast<int>(x), static_cast<int>(y), fx, fy);
+}
+
+// A press on the field goes to the game; one on the surround, where the game is paused,
+// does not, nor its release. A release after a press on the field goes to the game
+// wherever it is, in the field's pixels, as the game's drags need.
 gboolean on_button_press(GtkWidget *, GdkEventButton *event, gpointer)
 {
-    Gui::button_pressed(static_cast<int>(event->x), static_cast<int>(event->y));
+    GtkShared::player_acted();
+    int x = 0, y = 0;
+    if (field_point(event->x, event->y, &x, &y)) {
+        pressed = true;
+        Gui::button_pressed(x, y);
+    } else {
+        Gui::clicked_off_field();
+    }
     return FALSE;
 }
 
 gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer)
 {
-    Gui::button_released(static_cast<int>(event->x), static_cast<int>(event->y));
+    GtkShared::player_acted();
+    int x = 0, y = 0;
+    field_point(event->x, event->y, &x, &y);
+    if (pressed) {
+        pressed = false;
+        Gui::button_released(x, y);
+    }
     return FALSE;
 }
 
-// Crossings caused by a menu or a modal dialog taking the pointer count like any other:
-// that is what pauses the game while a dialog is up.
-gboolean on_pointer_enter(GtkWidget *, GdkEventCrossing *, gpointer)
+// The pointer rule sees the field, not the widget: moving from the field onto the surround
+// leaves it, and back enters it. Crossings caused by a menu or a modal dialog taking the
+// pointer count like any other: that is what pauses the game while a dialog is up.
+gboolean on_pointer_enter(GtkWidget *, GdkEventCrossing *event, gpointer)
 {
-    Gui::pointer_entered();
+    GtkShared::player_acted();
+    int x = 0, y = 0;
+    on_field = field_point(event->x, event->y, &x, &y);
+    if (on_field)
+        Gui::pointer_entered();
     return FALSE;
 }
 
 gboolean on_pointer_leave(GtkWidget *, GdkEventCrossing *, gpointer)
 {
+    GtkShared::player_acted();
+    on_field = false;
     Gui::pointer_left();
+    return FALSE;
+}
+
+gboolean on_pointer_motion(GtkWidget *, GdkEventMotion *event, gpointer)
+{
+    GtkShared::player_acted();
+    int x = 0, y = 0;
+    bool now = field_point(event->x, event->y, &x, &y);
+    if (now != on_field) {
+        on_field = now;
+        if (now)
+            Gui::pointer_entered();
+        else
+            Gui::pointer_left();
+    }
+    return FALSE;
+}
+
+// The widget got its size: the field takes the largest whole factor that fits, centred.
+// The factor of a window (not full screen) is kept for the next game.
+void on_canvas_allocated(GtkWidget *, GtkAllocation *allocation, gpointer)
+{
+    View::Place fitted = View::fit(field_size, allocation->width, allocation->height, most_factor);
+    if (fitted.factor == place.factor && fitted.x == place.x && fitted.y == place.y)
+        return;
+    View::Place before = place;
+    place = fitted;
+    GtkToolkit::place_changed(before);
+    if (!full_screen && !full_screen_wanted)
+        View::remember({place.factor, false});
+}
+
+void on_full_screen_toggled(GtkCheckMenuItem *item, gpointer)
+{
+    full_screen_wanted = gtk_check_menu_item_get_active(item) != FALSE;
+    if (full_screen_wanted)
+        gtk_window_fullscreen(GTK_WINDOW(toplevel));
+    else
+        gtk_window_unfullscreen(GTK_WINDOW(toplevel));
+}
+
+// The window went full screen or came back (the player, or the window manager): the entry
+// shows it, and it is kept for the next game with the factor the window had.
+gboolean on_window_state(GtkWidget *, GdkEventWindowState *event, gpointer)
+{
+    if (!(event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN))
+        return FALSE;
+    full_screen = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
+    full_screen_wanted = full_screen;
+    g_signal_handlers_block_by_func(full_screen_item, reinterpret_cast<gpointer>(on_full_screen_toggled), nullptr);
+    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(full_screen_item), full_screen ? TRUE : FALSE);
+    g_signal_handlers_unblock_by_func(full_screen_item, reinterpret_cast<gpointer>(on_full_screen_toggled),
+                                      nullptr);
+    View::Choice choice = View::remembered();
+    choice.full_screen = full_screen;
+    View::remember(choice);
     return FALSE;
 }
 
@@ -126,8 +262,9 @@ GtkWidget *add_menu(GtkWidget *bar, GtkAccelGroup *accels, const char *title, in
     return menu;
 }
 
-// The Sound check entry, below a separator after the dialog entries of the Game menu.
-void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
+// The Sound and Full Screen check entries, below a separator after the dialog entries of
+// the Game menu.
+void add_check_items(GtkWidget *menu, GtkAccelGroup *accels)
 {
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     sound_item = gtk_check_menu_item_new_with_label(Gui::SOUND_ITEM_LABEL);
@@ -136,10 +273,14 @@ void add_sound_item(GtkWidget *menu, GtkAccelGroup *accels)
     g_signal_connect(menu, "show", G_CALLBACK(on_menu_show), nullptr);
     add_shortcut(sound_item, accels, Gui::SOUND_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
+    full_screen_item = gtk_check_menu_item_new_with_label(View::FULL_SCREEN_LABEL);
+    g_signal_connect(full_screen_item, "toggled", G_CALLBACK(on_full_screen_toggled), nullptr);
+    add_shortcut(full_screen_item, accels, Gui::FULL_SCREEN_ITEM);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), full_screen_item);
 }
-// The GdkWindow under the pointer if it is one of ours, else null; false when the display
-// has no pointer to ask about (a Wayland seat without one).
-bool window_under_pointer(GdkWindow **under)
+// The GdkWindow under the pointer if it is one of ours, else null, and where the pointer is
+// in window; false when the display has no pointer to ask about (a Wayland seat without one).
+bool pointer_in(GdkWindow *window, GdkWindow **under, int *x, int *y)
 {
 #if GTK_CHECK_VERSION(3, 0, 0)
     GdkSeat *seat = gdk_display_get_default_seat(gdk_display_get_default());
@@ -147,8 +288,10 @@ bool window_under_pointer(GdkWindow **under)
     if (!pointer)
         return false;
     *under = gdk_device_get_window_at_position(pointer, nullptr, nullptr);
+    gdk_window_get_device_position(window, pointer, x, y, nullptr);
 #else
     *under = gdk_display_get_window_at_pointer(gdk_display_get_default(), nullptr, nullptr);
+    gdk_window_get_pointer(window, x, y, nullptr);
 #endif
     return true;
 }
@@ -219,7 +362,12 @@ void open(int *argc, char **argv)
     toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(toplevel), Gui::MAIN_TITLE);
     g_signal_connect(toplevel, "delete-event", G_CALLBACK(on_window_delete), nullptr);
+    g_signal_connect(toplevel, "key-press-event", G_CALLBACK(on_key_press), nullptr);
+    player_acted();
+    g_timeout_add(static_cast<guint>(Gui::IDLE_MS), on_idle_check, nullptr);
 }
+
+void player_acted() { last_input = g_get_monotonic_time(); }
 
 GtkWidget *main_window() { return toplevel; }
 
@@ -284,27 +432,35 @@ GtkWidget *fill_main_window(int size)
     GtkAccelGroup *accels = gtk_accel_group_new();
     gtk_window_add_accel_group(GTK_WINDOW(toplevel), accels);
     GtkWidget *bar = gtk_menu_bar_new();
-    add_sound_item(add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT), accels);
+    add_check_items(add_menu(bar, accels, "Game", DIALOG_NEW_GAME, DIALOG_QUIT), accels);
     add_menu(bar, accels, "Info", DIALOG_STORY, DIALOG_ABOUT);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
+    // The canvas takes the room the window gives it; the field is never smaller than 1x.
+    field_size = size;
     canvas = gtk_drawing_area_new();
     gtk_widget_set_size_request(canvas, size, size);
-    gtk_box_pack_start(GTK_BOX(box), canvas, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), canvas, TRUE, TRUE, 0);
     g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
     g_signal_connect(canvas, "button-release-event", G_CALLBACK(on_button_release), nullptr);
     g_signal_connect(canvas, "enter-notify-event", G_CALLBACK(on_pointer_enter), nullptr);
     g_signal_connect(canvas, "leave-notify-event", G_CALLBACK(on_pointer_leave), nullptr);
-    gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                      GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
+    g_signal_connect(canvas, "motion-notify-event", G_CALLBACK(on_pointer_motion), nullptr);
+    g_signal_connect(canvas, "size-allocate", G_CALLBACK(on_canvas_allocated), nullptr);
+    gtk_widget_add_events(canvas, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_ENTER_NOTIFY_MASK |
+                                      GDK_LEAVE_NOTIFY_MASK | GDK_POINTER_MOTION_MASK);
+    g_signal_connect(toplevel, "window-state-event", G_CALLBACK(on_window_state), nullptr);
     return canvas;
 }
 
 void report_pointer_place()
 {
     GdkWindow *under = nullptr;
-    if (canvas && window_under_pointer(&under))
-        Gui::pointer_found(under && under == gtk_widget_get_window(canvas) ? 1 : 0);
+    int x = 0, y = 0, fx = 0, fy = 0;
+    if (!canvas || !pointer_in(gtk_widget_get_window(canvas), &under, &x, &y))
+        return;
+    on_field = under && under == gtk_widget_get_window(canvas) && field_point(x, y, &fx, &fy);
+    Gui::pointer_found(on_field ? 1 : 0);
 }
 
 void report_pointer_place_soon()
@@ -314,6 +470,27 @@ void report_pointer_place_soon()
     // dialog itself. Before the first tick of a game the dialog may have started, though.
     static_assert(REPORT_DELAY_MS < Gui::TICK_MS, "reported before a new game's first tick");
     g_timeout_add_full(G_PRIORITY_HIGH, REPORT_DELAY_MS, report_after_dialogs, nullptr, nullptr);
+}
+
+const View::Place &field_place() { return place; }
+void limit_factor(int most) { most_factor = most; }
+
+void show_remembered_view(int width, int height)
+{
+    View::Choice choice = View::remembered();
+    // No larger than the screen takes (it may be another screen than last time).
+    GdkScreen *screen = gtk_widget_get_screen(toplevel);
+    int around = height - field_size; // the menu bar
+    choice.factor = std::min(choice.factor, View::fit(field_size, gdk_screen_get_width(screen),
+                                                      gdk_screen_get_height(screen) - around, most_factor)
+                                                .factor);
+    if (choice.factor > 1) {
+        long long grow = static_cast<long long>(field_size) * (choice.factor - 1);
+        gtk_window_resize(GTK_WINDOW(toplevel), static_cast<int>(std::min<long long>(width + grow, 1 << 15)),
+                          static_cast<int>(std::min<long long>(height + grow, 1 << 15)));
+    }
+    if (choice.full_screen)
+        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(full_screen_item), TRUE);
 }
 
 void enable_pause_item(int enabled)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "gui/gui.h"
+#include "gui/view.h"
 
 #include <gtk/gtk.h>
 
@@ -17,8 +18,12 @@ namespace GtkShared {
 void install(const GuiMethods **out);
 
 // Slot open: the toolkit started with the command line, the default icon, and the main
-// window, titled, whose close request quits the game.
+// window, titled, whose close request quits the game and whose keys go to the front; and
+// the wait for the player to be idle (Gui::player_idle).
 void open(int *argc, char **argv);
+// The player did something (a key, a click, the pointer moving, a dialog closed): the
+// wait for the player to be idle starts again.
+void player_acted();
 GtkWidget *main_window();
 // Fills the main window: the menu bar with its "Game" and "Info" menus and their shortcuts
 // (the Game menu ends with the Sound entry), and below it the canvas, size x size, whose
@@ -30,6 +35,13 @@ GtkWidget *fill_main_window(int size);
 // a pointer.
 void report_pointer_place();
 void report_pointer_place_soon();
+// The field's place in the canvas: its factor and top-left corner (View). A back end that
+// cannot show the field larger than some factor says so before the window is shown.
+const View::Place &field_place();
+void limit_factor(int most);
+// The window, whose contents ask for width x height with the field at 1x, is given the
+// factor and full screen the player chose last time.
+void show_remembered_view(int width, int height);
 // Menu slots.
 void enable_pause_item(int enabled);
 void check_sound_item(int on, const char *unavailable);
@@ -89,6 +101,8 @@ int image_width(Image *image);
 int image_height(Image *image);
 void prepare_canvas();
 void build_main_window(int size);
+// The field's place in the canvas changed from `before` (GtkShared::field_place is the new).
+void place_changed(const View::Place &before);
 
 // A new widget showing the picture.
 GtkWidget *picture(Image *image);

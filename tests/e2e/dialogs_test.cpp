@@ -157,8 +157,12 @@ TEST(Dialogs, NewGameCancelStartsNothing)
     ASSERT_TRUE(game->click_dialog_button(dialog, 1)) << "no Cancel button found";
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
     game->move_to_canvas(200, 200);
-    // Well over one ticker period: a started game would have drawn its field.
+    // The window shows the logo again once the place the dialog covered is repainted; then
+    // well over one ticker period: a started game would have drawn its field.
     Capture canvas;
+    ASSERT_TRUE(
+        wait_until([&] { return shows_logo(canvas = game->capture_canvas()); }, UI_TIMEOUT_MS, 50))
+        << "the window did not show the logo again";
     EXPECT_TRUE(holds_for([&] { return shows_logo(canvas = game->capture_canvas()); }, 1500))
         << "the logo was replaced: a game started";
     save_artifact(test_artifact_name(), canvas);
@@ -250,7 +254,9 @@ TEST(Dialogs, WarpWithTextThatIsNotANumberStartsNothing)
     ASSERT_TRUE(game->click_dialog_button(dialog, 0));
     ASSERT_TRUE(game->wait_dialog_gone(dialog));
     game->move_to_canvas(200, 200);
-    // Well over one ticker period, as above.
+    // Repainted, then well over one ticker period, as above.
+    ASSERT_TRUE(wait_until([&] { return shows_logo(game->capture_canvas()); }, UI_TIMEOUT_MS, 50))
+        << "the window did not show the logo again";
     EXPECT_TRUE(holds_for([&] { return shows_logo(game->capture_canvas()); }, 1500))
         << "a game started from \"3a\"";
 }

@@ -48,6 +48,6 @@ std::vector<Sighting> walking_glimps(const Capture &canvas);
 // walking Glimps, or until also() holds (a dialog that ends the wait, say), or timeout_ms pass;
 // whether either came.
 bool play_until_glimps_walk(Game &game, const std::function<bool()> &also = nullptr,
-                            int timeout_ms = UI_TIMEOUT_MS);
+                            int timeout_ms = PLAY_LOOK_MS);
 
 } // namespace e2e

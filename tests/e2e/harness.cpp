@@ -201,6 +201,7 @@ std::string pixmaps_dir()
 std::string pixmap_path(const std::string &name) { return pixmaps_dir() + "/" + name + ".xpm"; }
 
 std::string sounds_dir() { return source_dir() + "/sounds"; }
+std::string replays_dir() { return source_dir() + "/replays"; }
 
 std::string artifacts_dir()
 {
@@ -370,6 +371,12 @@ void WorkDir::link_sounds()
 {
     std::error_code ec;
     fs::create_directory_symlink(sounds_dir(), path_ + "/sounds", ec);
+}
+
+void WorkDir::link_replays()
+{
+    std::error_code ec;
+    fs::create_directory_symlink(replays_dir(), path_ + "/replays", ec);
 }
 
 void WorkDir::copy_sounds()
@@ -686,12 +693,39 @@ bool window_viewable(Window w)
     return XGetWindowAttributes(x_display, w, &attr) && attr.map_state == IsViewable;
 }
 
+namespace {
+
+// A viewable window of pid with the title below w, depth first: a window manager puts the
+// top-levels into frames of its own.
+Window find_below(Window w, const std::string &title, long pid)
+{
+    Window root_return, parent;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(x_display, w, &root_return, &parent, &children, &n))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < n && !found; ++i) {
+        XWindowAttributes attr;
+        if (XGetWindowAttributes(x_display, children[i], &attr) && attr.map_state == IsViewable &&
+            window_title(children[i]) == title && (window_pid(children[i]) == pid || window_pid(children[i]) == -1))
+            found = children[i];
+        else
+            found = find_below(children[i], title, pid);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
 Window find_window(const std::string &title, long pid)
 {
     for (auto &t : top_levels())
         if (t.viewable && t.title == title && (t.pid == pid || t.pid == -1))
             return t.id;
-    return 0;
+    return x_display ? find_below(DefaultRootWindow(x_display), title, pid) : 0;
 }
 
 Window wait_for_window(const std::string &title, long pid, int timeout_ms)
@@ -1458,64 +1492,6 @@ void to_root(Window w, int x, int y, int *root_x, int *root_y)
     XTranslateCoordinates(x_display, w, DefaultRootWindow(x_display), x, y, root_x, root_y, &child);
 }
 
-// ---------------------------------------------------------------- a window manager
-
-namespace {
-
-// A window manager has started once it has marked the root as its own and told the desktop's
-// work area (openbox tells it last, once it manages the windows already there).
-bool window_manager_running()
-{
-    int count = 0;
-    Atom *names = XListProperties(x_display, DefaultRootWindow(x_display), &count);
-    auto has = [&](const char *name) {
-        Atom atom = XInternAtom(x_display, name, True);
-        return atom != None && std::find(names, names + count, atom) != names + count;
-    };
-    bool running = has("_NET_SUPPORTING_WM_CHECK") && has("_NET_WORKAREA");
-    if (names)
-        XFree(names);
-    return running;
-}
-
-} // namespace
-
-WindowManager::WindowManager()
-{
-    if (!x_display)
-        return;
-    // Its own home: the system's settings, none of a user's.
-    std::string home = home_dir() + "/window-manager";
-    fs::create_directories(home);
-    std::string log = artifacts_dir() + "/" + test_artifact_name("openbox") + ".log";
-    fflush(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-        }
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-        execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ready_ = pid_ > 0 && wait_until([] { return window_manager_running(); }, WINDOW_TIMEOUT_MS, 50);
-}
-
-WindowManager::~WindowManager()
-{
-    if (pid_ <= 0)
-        return;
-    kill(pid_, SIGTERM);
-    if (!wait_until([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, EXIT_TIMEOUT_MS, 30)) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
 // ---------------------------------------------------------------- the game's window
 
 Game::Game(const std::vector<std::string> &args, int size, int scale) : size_(size), scale_(scale)
@@ -1537,24 +1513,38 @@ Game::Game(const std::vector<std::string> &args, int size, int scale) : size_(si
         bool alive = process_.running();
         error_ = std::string("no window titled \"") + MAIN_TITLE + "\" appeared" +
                  (alive ? "" : " (the program ended)") + "; stderr:\n" + process_.err();
+        return;
     }
+    // The window opens with the field at 1x below the menu bar (the player's HOME is fresh).
+    menu_bar_ = window_area().h - size_ * scale_;
 }
 
 Game::~Game() { process_.kill_and_reap(); }
 
 Rect Game::window_area() const { return window_rect(window_); }
 
+int Game::factor() const
+{
+    // The program's own rule, in logical pixels: the largest whole factor that fits.
+    Rect w = window_area();
+    int width = w.w / scale_, height = (w.h - menu_bar_) / scale_;
+    return std::max(1, std::min(width / size_, height / size_));
+}
+
 Rect Game::canvas_area() const
 {
     Rect w = window_area();
-    int side = size_ * scale_;
-    return Rect{w.x, w.y + w.h - side, side, side};
+    int f = factor();
+    int width = w.w / scale_, height = (w.h - menu_bar_) / scale_;
+    int x = std::max(0, (width - size_ * f) / 2), y = std::max(0, (height - size_ * f) / 2);
+    int side = size_ * scale_ * f;
+    return Rect{w.x + x * scale_, w.y + menu_bar_ + y * scale_, side, side};
 }
 
-int Game::menu_bar_height() const { return window_area().h - size_ * scale_; }
+int Game::menu_bar_height() const { return menu_bar_; }
 
 Capture Game::capture_canvas() const { return capture_area(canvas_area()); }
-Capture Game::logical_canvas(bool *crisp) const { return capture_canvas().reduced(scale_, crisp); }
+Capture Game::logical_canvas(bool *crisp) const { return capture_canvas().reduced(zoom(), crisp); }
 Capture Game::capture_window() const { return capture_area(window_area()); }
 
 void Game::move_to_canvas(int cx, int cy) { move_pointer(canvas_root_x(cx), canvas_root_y(cy)); }
@@ -1601,8 +1591,8 @@ void Game::burst_clicks(const std::vector<Point> &points, int button)
 {
     Rect canvas = canvas_area();
     for (const Point &p : points) {
-        XTestFakeMotionEvent(x_display, DefaultScreen(x_display), canvas.x + p.x * scale_,
-                             canvas.y + p.y * scale_, CurrentTime);
+        XTestFakeMotionEvent(x_display, DefaultScreen(x_display), canvas.x + p.x * zoom(),
+                             canvas.y + p.y * zoom(), CurrentTime);
         XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), True, CurrentTime);
         XTestFakeButtonEvent(x_display, static_cast<unsigned>(button), False, CurrentTime);
     }
@@ -1806,14 +1796,26 @@ std::vector<Rect> Game::dialog_buttons(Window dialog) const
 
 bool Game::click_dialog_button(Window dialog, int index)
 {
-    // A dialog that has just been mapped may not have drawn all of its buttons yet.
-    std::vector<Rect> buttons;
+    // A dialog that has just been mapped may not have drawn all of its buttons yet, and may
+    // still be laid out or moved into place: the button is clicked once two looks a moment
+    // apart find it at the same place.
+    std::vector<Rect> buttons, before;
+    auto same_place = [](const std::vector<Rect> &a, const std::vector<Rect> &b) {
+        if (a.size() != b.size())
+            return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].w != b[i].w || a[i].h != b[i].h)
+                return false;
+        return true;
+    };
     wait_until(
         [&] {
             buttons = dialog_buttons(dialog);
-            return index < static_cast<int>(buttons.size());
+            bool settled = index < static_cast<int>(buttons.size()) && same_place(buttons, before);
+            before = buttons;
+            return settled;
         },
-        UI_TIMEOUT_MS, 50);
+        UI_TIMEOUT_MS, 100);
     if (index < 0 || index >= static_cast<int>(buttons.size())) {
         save_artifact(test_artifact_name("dialog-without-button"), e2e::capture_window(dialog));
         return false;
@@ -1832,6 +1834,68 @@ bool Game::close_and_wait(int timeout_ms)
 {
     send_delete_window(window_);
     return process_.wait_exit(timeout_ms);
+}
+
+WindowManager::WindowManager()
+{
+    if (!x_display)
+        return;
+    std::remove((home_dir() + "/.local/share/glimpwatch/view").c_str());
+    pid_ = fork();
+    if (pid_ == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // It manages the screen once it has put up its check window; it tells the desktop's work
+    // area last, once it manages the windows already there.
+    ok_ = pid_ > 0 && wait_until(
+                          [&] {
+                              int count = 0;
+                              Atom *names = XListProperties(x_display, DefaultRootWindow(x_display), &count);
+                              auto has = [&](const char *name) {
+                                  Atom atom = XInternAtom(x_display, name, True);
+                                  return atom != None && std::find(names, names + count, atom) != names + count;
+                              };
+                              bool running = has("_NET_SUPPORTING_WM_CHECK") && has("_NET_WORKAREA");
+                              if (names)
+                                  XFree(names);
+                              return running;
+                          },
+                          WINDOW_TIMEOUT_MS, 50);
+}
+
+WindowManager::~WindowManager()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        if (x_display) {
+            XDeleteProperty(x_display, DefaultRootWindow(x_display),
+                            XInternAtom(x_display, "_NET_SUPPORTING_WM_CHECK", False));
+            XSync(x_display, False);
+        }
+    }
+}
+
+void focus_window(Window w)
+{
+    if (!x_display)
+        return;
+    wait_until([&] { return window_viewable(w); }, WINDOW_TIMEOUT_MS);
+    XRaiseWindow(x_display, w);
+    XSetInputFocus(x_display, w, RevertToParent, CurrentTime);
+    XSync(x_display, False);
+}
+
+void resize_window(Window w, int width, int height)
+{
+    if (!x_display)
+        return;
+    XResizeWindow(x_display, w, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(x_display, False);
 }
 
 } // namespace e2e

@@ -18,10 +18,15 @@ namespace e2e {
 // (None, Bool, Status...) clash with GoogleTest.
 using WindowId = unsigned long;
 
-// Generous deadlines: CI machines are slow and share two cores.
-constexpr int WINDOW_TIMEOUT_MS = 20000;
-constexpr int EXIT_TIMEOUT_MS = 20000;
-constexpr int UI_TIMEOUT_MS = 10000;
+// Generous deadlines: CI machines are slow and share two cores, and the tests run side by
+// side. A deadline only bounds how long a failing test waits: a passing one goes on as soon
+// as what it waits for is there.
+constexpr int WINDOW_TIMEOUT_MS = 30000;
+constexpr int EXIT_TIMEOUT_MS = 30000;
+constexpr int UI_TIMEOUT_MS = 30000;
+// How long a test lets a game be played before it looks again, when what it looks for
+// (walking Glimps, a thief) comes within seconds of play but need not.
+constexpr int PLAY_LOOK_MS = 5000;
 
 // The title of the game's main window.
 using Gui::MAIN_TITLE;
@@ -64,6 +69,8 @@ std::string pixmaps_dir();
 std::string pixmap_path(const std::string &name);
 // The project's sound effects (sounds/*.wav).
 std::string sounds_dir();
+// The recorded games that ship with the game (replays/demo.replay).
+std::string replays_dir();
 std::string artifacts_dir(); // TEST_BINARY_DIR/artifacts, created on demand
 std::string score_file();    // the high-score file the test build writes
 std::string read_file(const std::string &path, bool *exists = nullptr);
@@ -84,6 +91,8 @@ public:
     void copy_pixmaps();
     // ./sounds as a link to the project's sound effects, or as a copy of them.
     void link_sounds();
+    // ./replays as a link to the project's recorded games (the demo).
+    void link_replays();
     void copy_sounds();
     std::string pixmap(const std::string &name) const; // path of ./pixmaps/<name>.xpm
 
@@ -160,23 +169,6 @@ RunResult run_game(const std::vector<std::string> &args, const WorkDir &dir,
 std::string game_binary();
 
 // ---------------------------------------------------------------- windows
-
-// A window manager on the tests' display, as a desktop has one: openbox with the system's
-// own settings, which frames and titles windows, places them and keeps the desktop's work
-// area clear of panels. Without one (every other test) windows sit where programs put them.
-// Stopped when destroyed, giving the windows back to the root.
-class WindowManager {
-public:
-    WindowManager();
-    ~WindowManager();
-    WindowManager(const WindowManager &) = delete;
-    WindowManager &operator=(const WindowManager &) = delete;
-    bool ok() const { return ready_; }
-
-private:
-    int pid_ = -1;
-    bool ready_ = false;
-};
 
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0; // root coordinates for windows
@@ -391,16 +383,25 @@ public:
     int scale() const { return scale_; }
 
     Rect window_area() const; // root coordinates
-    Rect canvas_area() const; // root coordinates, size * scale pixels square
+    // The field on the screen, root coordinates, size * zoom() pixels square: below the menu
+    // bar, at the largest whole factor that fits the window (1 when the window is as it
+    // opens), centred.
+    Rect canvas_area() const;
     int menu_bar_height() const;
+    // For a window that may open already larger (a factor kept from an earlier game): the
+    // menu bar's height as an earlier game of the same program showed it.
+    void assume_menu_bar_height(int height) { menu_bar_ = height; }
+    // The field's factor in the window, and screen pixels per pixel of the game: scale * factor.
+    int factor() const;
+    int zoom() const { return scale_ * factor(); }
     Capture capture_canvas() const; // screen pixels
-    // The canvas in the game's own (logical) pixels: each scale x scale block of the screen
+    // The canvas in the game's own (logical) pixels: each zoom x zoom block of the screen
     // as one pixel; *crisp tells whether every block was of one colour.
     Capture logical_canvas(bool *crisp = nullptr) const;
     Capture capture_window() const;
     // Root coordinates of a canvas point given in logical pixels.
-    int canvas_root_x(int cx) const { return canvas_area().x + cx * scale_; }
-    int canvas_root_y(int cy) const { return canvas_area().y + cy * scale_; }
+    int canvas_root_x(int cx) const { return canvas_area().x + cx * zoom(); }
+    int canvas_root_y(int cy) const { return canvas_area().y + cy * zoom(); }
     // Moves the pointer onto the canvas point (cx, cy), in logical pixels like every canvas
     // point below.
     void move_to_canvas(int cx, int cy);
@@ -450,7 +451,32 @@ private:
     WindowId window_ = 0;
     int size_;
     int scale_;
+    int menu_bar_ = 0;   // learnt when the window first shows, the field at 1x
     std::string error_;
 };
+
+// A window manager on the test's X server (openbox), as a desktop has: for full screen and
+// for windows the player resizes, for frames and the desktop's work area. Stopped when
+// destroyed; ok() once it manages the screen and has told the work area.
+// The test's games share the player's data: the factor and full screen one game leaves are
+// forgotten when it starts, so that every game of these tests opens as a first one does.
+class WindowManager {
+public:
+    WindowManager();
+    ~WindowManager();
+    WindowManager(const WindowManager &) = delete;
+    WindowManager &operator=(const WindowManager &) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    int pid_ = -1;
+    bool ok_ = false;
+};
+
+// Asks for a new size of a top-level window, as a player dragging its border would.
+void resize_window(WindowId w, int width, int height);
+// Gives the window the keyboard without moving the pointer, as a click on its frame would
+// (without a window manager the keyboard follows the pointer).
+void focus_window(WindowId w);
 
 } // namespace e2e

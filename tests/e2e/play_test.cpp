@@ -26,11 +26,22 @@ std::unique_ptr<Game> start_playing(int scale = 1)
 }
 
 // A click on a walking Glimp kills it: at the very place it stood the dying pictures play.
-// With a scale factor the click lands at scale times the Glimp's logical position.
-void click_kills_a_walking_glimp(int scale)
+// With a scale factor the click lands at scale times the Glimp's logical position; full
+// screen (F11, under a window manager), at the field's factor times it too.
+void click_kills_a_walking_glimp(int scale, bool full_screen = false)
 {
+    std::unique_ptr<WindowManager> wm;
+    if (full_screen) {
+        wm.reset(new WindowManager);
+        ASSERT_TRUE(wm->ok()) << "the window manager did not start";
+    }
     auto game = start_playing(scale);
     ASSERT_TRUE(game->ok()) << game->error();
+    if (full_screen) {
+        focus_window(game->window());
+        tap_key(0xffc8); // F11
+        ASSERT_TRUE(wait_until([&] { return game->factor() == 2; }, UI_TIMEOUT_MS)) << "no 2x field";
+    }
     bool killed = false;
     int clicks = 0;
     std::string log;
@@ -79,7 +90,7 @@ void click_kills_a_walking_glimp(int scale)
     // over the other (one may hide another wholly, or stand partly beyond the edge).
     if (killed && clicks == 1) {
         auto shows_a_whack_score = [&] {
-            Capture canvas = game->capture_canvas();
+            Capture canvas = game->capture_canvas().reduced(game->factor());
             for (int n = 1; n <= 4; n++)
                 if (status_says(canvas, "Score:" + std::to_string(5 * n * n) + " ", scale))
                     return true;
@@ -93,6 +104,10 @@ void click_kills_a_walking_glimp(int scale)
 } // namespace
 
 TEST(Play, ClickOnAWalkingGlimpKillsIt) { click_kills_a_walking_glimp(1); }
+
+// Full screen on a 1280 x 1024 screen shows the field at 2x, and a click at twice a Glimp's
+// place hits it.
+TEST(FullScreen, AClickAtTheEnlargedPlaceOfAGlimpKillsIt) { click_kills_a_walking_glimp(1, true); }
 
 // On a 2x screen the field is drawn twice as large and the pointer still hits what it shows.
 TEST(Scale, AClickAtTwiceAGlimpsPlaceKillsItOnA2xScreen)
@@ -253,7 +268,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
             // The game goes on until the screen shows a thief (or the game is lost).
             game->move_to_canvas(200, 200);
             wait_until([&] { return !carriers(game->capture_canvas()).empty() || game_lost(*game); },
-                       UI_TIMEOUT_MS, 50);
+                       PLAY_LOOK_MS, 50);
             if (game_lost(*game))
                 break;
             continue;
@@ -356,7 +371,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
                     return !without_a_real_distro(game->capture_canvas(), "").empty() ||
                            game_lost(*game);
                 },
-                UI_TIMEOUT_MS, 50);
+                PLAY_LOOK_MS, 50);
         }
         Capture field = pause_and_look(*game);
         save_artifact(test_artifact_name("before-drop"), field);

@@ -41,8 +41,17 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
         game.move_to_canvas(200, 200);
         game.wait_canvas_change(game.capture_canvas());
         move_pointer_away();
-        ASSERT_TRUE(wait_until([&] { return shows_paused_view(paused = game.capture_canvas()); },
-                               UI_TIMEOUT_MS, 20))
+        // Taken once two looks a moment apart agree: the view may be caught half drawn.
+        Capture last;
+        ASSERT_TRUE(wait_until(
+            [&] {
+                paused = game.capture_canvas();
+                bool settled = shows_paused_view(paused) && !last.empty() &&
+                               paused.differences(last) == 0;
+                last = paused;
+                return settled;
+            },
+            UI_TIMEOUT_MS, 20))
             << "the field did not look paused with the pointer off it";
         // Held: nothing moves while the pointer is away, for a few ticker periods.
         EXPECT_TRUE(
@@ -213,8 +222,9 @@ std::vector<std::pair<int, int>> column_ends(Game &game, WindowId table)
     int bottom = buttons.empty() ? c.height : buttons.front().y - c.y - 4;
     Capture text = c.crop(0, 0, c.width, bottom);
     std::vector<Band> rows = dark_bands(text, 120, 4);
-    // The header and the ten entries are the last eleven rows, below the title.
-    for (size_t i = rows.size() > 11 ? rows.size() - 11 : 0; i < rows.size(); ++i) {
+    // The header and the ten entries are the eleven rows below the title (the games of the
+    // player's that can be watched again may follow).
+    for (size_t i = 1; i < rows.size() && i <= 11; ++i) {
         // Words: runs of dark columns closer than a blank ("-1" is one word).
         std::vector<Band> words = dark_columns(text, rows[i].top, rows[i].bottom, 120, 5);
         if (words.size() >= 3)

@@ -73,6 +73,11 @@ for sound in "$source_dir"/sounds/*.wav; do
     cmp -s "$sound" "$root/share/glimpwatch/sounds/$(basename "$sound")" ||
         fail "installed sound differs: $(basename "$sound")"
 done
+for recording in "$source_dir"/replays/*.replay; do
+    expect_mode "$root/share/glimpwatch/replays/$(basename "$recording")" 644
+    cmp -s "$recording" "$root/share/glimpwatch/replays/$(basename "$recording")" ||
+        fail "installed recording differs: $(basename "$recording")"
+done
 desktop=$root/share/applications/glimpwatch.desktop
 metainfo=$root/share/metainfo/io.github.glimpwatch.Glimpwatch.metainfo.xml
 man_page=$root/share/man/man6/glimpwatch.6
@@ -98,6 +103,7 @@ expect_table "$score_dir/$score_name"
 [ "$(mode_of "$root/share/glimpwatch")" = 755 ] || fail "the data directory is writable by others"
 [ "$(mode_of "$root/share/glimpwatch/pixmaps")" = 755 ] || fail "the picture directory is writable by others"
 [ "$(mode_of "$root/share/glimpwatch/sounds")" = 755 ] || fail "the sound directory is writable by others"
+[ "$(mode_of "$root/share/glimpwatch/replays")" = 755 ] || fail "the demo's directory is writable by others"
 
 step "validators"
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
@@ -230,5 +236,14 @@ expect_mode "$score_file" 666
 expect_mode "$prefix/$score_rel/$score_name.lock" 666
 expect_mode "$prefix/$score_rel" 777
 [ -z "$(ls -A "$play_dir")" ] || fail "the game left files in its working directory"
+
+step "the installed demo replays to its recorded result, without a display"
+want=$(sed -n 's/^result [a-z]* [0-9]* \(-\{0,1\}[0-9]*\) \([0-9]*\)$/Final score: \1 at level \2/p' \
+    "$source_dir/replays/demo.replay")
+got=$(cd "$play_dir" && env -u DISPLAY HOME="$play_home" "${as_player[@]}" "$game_program" \
+    --check-replay "$data_dir/replays/demo.replay" 2>"$logs/check.err") ||
+    fail "--check-replay of the installed demo failed: $(cat "$logs/check.err")"
+[ -n "$want" ] && [ "$got" = "$want" ] || fail "the installed demo replays to \"$got\", not \"$want\""
+echo "$got"
 
 echo "install test passed"

@@ -1,6 +1,7 @@
 // A fresh process for in-process tests.
 #include "tests/unit/test_world.h"
 
+#include "base/random.h"
 #include "field/bucket_testing.h"
 #include "field/computer.h"
 #include "field/computer_testing.h"
@@ -12,6 +13,7 @@
 #include "game/entry.h"
 #include "game/game_internal.h"
 #include "game/game_testing.h"
+#include "game/session_testing.h"
 #include "gui/gui_testing.h"
 #include "scores/high_scores.h"
 #include "scores/high_scores_testing.h"
@@ -84,6 +86,8 @@ void reset_all()
     Bucket::reset_for_tests();
     HighScores::reset_for_tests();
     Sound::reset_for_tests();
+    Session::reset_for_tests();
+    Random::use_standard();
     ComputerTesting::set_plain_scan(0);
     ComputerTesting::set_size(0, 0);
     Distro::set_size_for_tests(0, 0);

@@ -43,7 +43,9 @@ long dump_at = -1;
 const char *dump_path = nullptr;
 int origin_x = 0, origin_y = 0; // the canvas on the screen, in screen pixels
 int size = 0;                   // of the field, in the game's pixels
-int scale = 1;                  // screen pixels per game pixel
+int scale = 1;                  // screen pixels per logical pixel (the screen's scale factor)
+int factor = 1;                 // the field's factor in the window (GLIMPWATCH_REPLAY_FACTOR)
+int zoom = 1;                   // screen pixels per game pixel: scale * factor
 GtkWidget *canvas = nullptr;
 
 // The canvas is the window's drawing area.
@@ -88,7 +90,7 @@ void capture()
 {
     pump();
     // The canvas's square of the screen (what the window shows there, the canvas included).
-    int side = size * scale;
+    int side = size * zoom;
     XImage *image =
         XGetImage(input, DefaultRootWindow(input), origin_x, origin_y, static_cast<unsigned>(side),
                   static_cast<unsigned>(side), AllPlanes, ZPixmap);
@@ -136,7 +138,7 @@ void show_dialog(int) { capture(); }
 
 void move_to(int x, int y)
 {
-    XTestFakeMotionEvent(input, -1, origin_x + x * scale, origin_y + y * scale, 0);
+    XTestFakeMotionEvent(input, -1, origin_x + x * zoom, origin_y + y * zoom, 0);
 }
 
 void click(int x, int y, bool press, bool release)
@@ -157,9 +159,9 @@ void cover_and_uncover(int tick)
     XSetWindowAttributes a;
     a.override_redirect = True;
     a.background_pixel = BlackPixel(input, DefaultScreen(input));
-    int w = size / 2 * scale, h = size / 3 * scale;
-    int x = origin_x + (tick * 37) % (size * scale - w),
-        y = origin_y + (tick * 53) % (size * scale - h);
+    int w = size / 2 * zoom, h = size / 3 * zoom;
+    int x = origin_x + (tick * 37) % (size * zoom - w),
+        y = origin_y + (tick * 53) % (size * zoom - h);
     Window cover = XCreateWindow(input, DefaultRootWindow(input), x, y, static_cast<unsigned>(w),
                                  static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
                                  CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
@@ -238,6 +240,29 @@ void run_replay()
     gdk_window_move(gtk_widget_get_window(top), top_x - (top_x + canvas_x),
                     top_y - (top_y + canvas_y));
     pump();
+    // A field larger than 1x: the window is made just large enough for the factor, so the
+    // field fills the canvas with no surround.
+    if (const char *f = getenv("GLIMPWATCH_REPLAY_FACTOR"))
+        factor = atoi(f) > 1 ? atoi(f) : 1;
+    zoom = scale * factor;
+    // (A window the player left larger last time is brought to the size asked for too.)
+    if (factor > 1 || GtkShared::field_place().factor != 1) {
+        int width = 0, height = 0;
+        gtk_window_get_size(GTK_WINDOW(top), &width, &height);
+        GtkAllocation area;
+        gtk_widget_get_allocation(canvas, &area);
+        gtk_window_resize(GTK_WINDOW(top), width + size * factor - area.width, height + size * factor - area.height);
+        const View::Place &place = GtkShared::field_place();
+        for (int i = 0; i < 200 && !(place.factor == factor && place.x == 0 && place.y == 0); i++) {
+            pump();
+            g_usleep(10000);
+        }
+        if (place.factor != factor || place.x != 0 || place.y != 0) {
+            fprintf(stderr, "the field did not take factor %d\n", factor);
+            exit(2);
+        }
+        pump();
+    }
     gdk_window_get_origin(gtk_widget_get_window(top), &top_x, &top_y);
     origin_x = (top_x + canvas_x) * scale;
     origin_y = (top_y + canvas_y) * scale;

@@ -276,8 +276,11 @@ void fit_to_screen(Dialog &dialog)
     GtkRequisition body = natural_size(dialog.body);
     gtk_widget_set_size_request(dialog.scroller, body.width, body.height);
     GtkRequisition whole = natural_size(dialog.window);
-    // The body widens the dialog to its title's width.
-    int width = body.width + MAX(0, dialog.title_width - whole.width);
+    int width = body.width;
+#if !GTK_CHECK_VERSION(3, 0, 0)
+    // The body widens the dialog to its title's width (GTK 3 asks for that width itself).
+    width += MAX(0, dialog.title_width - whole.width);
+#endif
     int room = GtkShared::room_for_dialogs().height;
     if (whole.height > room) {
         // A few lines at least, however small the screen.

@@ -107,6 +107,7 @@ gboolean on_sound_key(GtkWidget *, guint, gpointer)
     Gui::menu_shown();
     return FALSE;
 }
+
 // The field's pixel under a point of the canvas widget, and whether it is on the field.
 // Coordinates arrive as doubles relative to the widget, in its own (logical) pixels; the
 // display keeps them within 16 bits, so the truncation to int is always defined.
@@ -278,6 +279,7 @@ void add_check_items(GtkWidget *menu, GtkAccelGroup *accels)
     add_shortcut(full_screen_item, accels, Gui::FULL_SCREEN_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), full_screen_item);
 }
+
 // The GdkWindow under the pointer if it is one of ours, else null, and where the pointer is
 // in window; false when the display has no pointer to ask about (a Wayland seat without one).
 bool pointer_in(GdkWindow *window, GdkWindow **under, int *x, int *y)

@@ -85,7 +85,7 @@ TEST(PausedField, GameStartedWithThePointerAwayWaitsDimmedUntilThePointerComesOn
     struct Case {
         const char *name;
         std::vector<std::string> args;
-        bool new_game_from_keyboard; // Ctrl+N and Return, the pointer on the menu bar
+        bool new_game_from_keyboard; // Ctrl+N and OK, the pointer back on the menu bar
         const char *status;
     };
     const Case cases[] = {
@@ -105,8 +105,14 @@ TEST(PausedField, GameStartedWithThePointerAwayWaitsDimmedUntilThePointerComesOn
             WindowId dialog = game.wait_for_dialog();
             ASSERT_NE(dialog, 0u) << "Ctrl+N opened no dialog";
             wait_until([&] { return game.dialog_buttons(dialog).size() == 2; }, UI_TIMEOUT_MS, 100);
-            tap_key(XK_Return);
-            ASSERT_TRUE(game.wait_dialog_gone(dialog)) << "Return did not confirm New Game";
+            // OK clicked, and the pointer back on the menu bar before the dialog has gone.
+            std::vector<Rect> buttons = game.dialog_buttons(dialog);
+            ASSERT_EQ(buttons.size(), 2u);
+            move_pointer(buttons[0].cx(), buttons[0].cy());
+            press_button(1);
+            release_button(1);
+            move_pointer(w.x + w.w - 20, w.y + game.menu_bar_height() / 2);
+            ASSERT_TRUE(game.wait_dialog_gone(dialog)) << "OK did not confirm New Game";
         }
         Capture waiting;
         ASSERT_TRUE(wait_until([&] { return shows_paused_view(waiting = game.capture_canvas()); },

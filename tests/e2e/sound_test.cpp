@@ -260,14 +260,16 @@ TEST(Sound, WithoutADeviceTheSoundEntrySaysWhyUntilOneComes)
                            UI_TIMEOUT_MS, 50))
         << game->process().err();
 
-    // The Game menu: New Game, Pause (no game to pause), Warp, High Scores, Quit, Sound.
+    // The Game menu: New Game, Pause (no game to pause), Warp, High Scores, Quit, Sound, Full
+    // Screen.
     constexpr size_t NEW_GAME = 0, PAUSE = 1, SOUND = 5;
+    constexpr int ENTRIES = 7;
     WindowId menu = game->open_menu(0);
     ASSERT_NE(menu, 0u) << game->error();
     Capture shot;
-    std::vector<Rect> rows = game->menu_entries(menu, 6, &shot);
+    std::vector<Rect> rows = game->menu_entries(menu, ENTRIES, &shot);
     save_artifact(test_artifact_name("without"), shot);
-    ASSERT_EQ(rows.size(), 6u);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(ENTRIES));
     EXPECT_GT(darkest(shot, rows[SOUND]), darkest(shot, rows[NEW_GAME]) + 40)
         << "the Sound entry can be chosen without a device";
     EXPECT_NEAR(darkest(shot, rows[SOUND]), darkest(shot, rows[PAUSE]), 30)
@@ -291,9 +293,9 @@ TEST(Sound, WithoutADeviceTheSoundEntrySaysWhyUntilOneComes)
         << "the device was not tried again";
     menu = game->open_menu(0);
     ASSERT_NE(menu, 0u) << game->error();
-    rows = game->menu_entries(menu, 6, &shot);
+    rows = game->menu_entries(menu, ENTRIES, &shot);
     save_artifact(test_artifact_name("with"), shot);
-    ASSERT_EQ(rows.size(), 6u);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(ENTRIES));
     EXPECT_LT(darkest(shot, rows[SOUND]), darkest(shot, rows[PAUSE]) - 40)
         << "the Sound entry cannot be chosen though the device works";
     click_at(rows[SOUND].cx(), rows[SOUND].cy());

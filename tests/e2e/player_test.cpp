@@ -11,10 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -110,6 +112,7 @@ TEST(PausedField, GameStartedWithThePointerAwayWaitsDimmedUntilThePointerComesOn
             ASSERT_EQ(buttons.size(), 2u);
             move_pointer(buttons[0].cx(), buttons[0].cy());
             press_button(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
             release_button(1);
             move_pointer(w.x + w.w - 20, w.y + game.menu_bar_height() / 2);
             ASSERT_TRUE(game.wait_dialog_gone(dialog)) << "OK did not confirm New Game";

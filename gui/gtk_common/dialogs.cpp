@@ -195,6 +195,8 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
     // the screen has room for (large fonts, a small screen): the buttons stay in reach.
     dialog.scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(dialog.scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    // The keyboard goes to the entry or the buttons, as before: Return still confirms.
+    gtk_widget_set_can_focus(dialog.scroller, FALSE);
     GtkWidget *content = gtk_vbox_new(FALSE, 0);
     dialog.body = content;
     gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(dialog.scroller), content);

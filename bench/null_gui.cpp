@@ -136,7 +136,7 @@ void build_main_window(int size) { field_size = size; }
 void build_dialogs(Image *, Image *, Image *) {}
 void enable_pause_item(int) {}
 void set_dialog_text(int, const char *) {}
-void check_sound_item(int) {}
+void check_sound_item(int, const char *) {}
 
 // Filled by member name, so a slot can never shift to the wrong operation.
 GuiMethods make_table()

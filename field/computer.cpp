@@ -204,6 +204,11 @@ int Computer::accepts(const Computer &c, int distro)
     return distro == c.kind || (c.kind >= 6 && Distro::is_pc_distro(distro)) ? 1 : 0;
 }
 
+int Computer::takes(const Computer &c, int distro)
+{
+    return accepts(c, distro) && (c.distro == NO_DISTRO || c.distro == INITFAIL) ? 1 : 0;
+}
+
 void Computer::draw(const Computer &c)
 {
     if (c.kind < 0 || c.kind >= COMPUTER_KINDS)

@@ -22,6 +22,9 @@ struct Computer {
     static int setup(Computer &c, int placed);
     static int hit(const Computer &c, int x, int y);
     static int accepts(const Computer &c, int distro);
+    // Whether a distro dropped on the computer is installed there: it can run it and runs
+    // no real distro of its own (none, or initfail).
+    static int takes(const Computer &c, int distro);
     static void draw(const Computer &c);
 
     static const char *kind_name(int kind);

@@ -49,6 +49,7 @@ void enter_state(int state)
 {
     state_ = state;
     Gui::set_level_in_play(state == PLAYING);
+    Game::internal::mark_targets();
 }
 
 void draw_logo()
@@ -82,6 +83,8 @@ void to_title()
 
 void tick_playing()
 {
+    // A computer may have lost its distro since the drag began: it takes the dragged one now.
+    Game::internal::mark_targets();
     Gui::clear_canvas();
     Bucket::draw();
     Network::update();
@@ -169,6 +172,7 @@ void setup_level(int level)
     if (dragged_) {
         Swarm::remove(dragged_);
         dragged_ = nullptr;
+        Game::internal::mark_targets();
     }
     Swarm::setup();
     Gui::use_cursor(hand_up_);

@@ -12,6 +12,9 @@ void add_score(long long points);
 void set_dragged(Glimp *g);
 PointerCursor *hand_up();
 PointerCursor *hand_down();
+// While a distro is dragged in play, the computers that would take it are marked for the
+// player (Gui::mark_boxes); otherwise none. Called whenever that may have changed.
+void mark_targets();
 
 } // namespace internal
 } // namespace Game

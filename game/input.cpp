@@ -9,6 +9,8 @@
 #include "gui/gui.h"
 #include "sound/sound.h"
 
+#include <vector>
+
 namespace {
 
 // 5 n n for n Glimps killed by one press, in 64 bits; no press kills anywhere near
@@ -24,6 +26,24 @@ long long kill_points(int n)
 } // namespace
 
 namespace Game {
+namespace internal {
+
+void mark_targets()
+{
+    // Kept between calls: a drag marks the same few computers tick after tick.
+    static std::vector<MarkedBox> targets;
+    targets.clear();
+    Glimp *g = dragged();
+    if (g && state() == PLAYING)
+        for (int i = 0; i < Network::computer_count(); i++) {
+            const Computer &c = Network::computer(i);
+            if (Computer::takes(c, g->cargo))
+                targets.push_back({c.x, c.y, Computer::width(), Computer::height()});
+        }
+    Gui::mark_boxes(targets.data(), static_cast<int>(targets.size()));
+}
+
+} // namespace internal
 
 void button_press(int x, int y)
 {
@@ -41,6 +61,7 @@ void button_press(int x, int y)
     if (Glimp *g = Swarm::grab_loose(x, y)) {
         internal::set_dragged(g);
         Distro::use_cursor(g->cargo);
+        internal::mark_targets();
         return;
     }
     int killed = Swarm::whack(x, y);
@@ -64,18 +85,18 @@ void button_release(int x, int y)
     // own takes it; one running a real distro refuses.
     for (int i = 0; i < Network::computer_count(); i++) {
         Computer &c = Network::computer(i);
-        if (!Computer::hit(c, x, y) || !Computer::accepts(c, d))
-            continue;
-        if (c.distro != NO_DISTRO && c.distro != INITFAIL)
+        if (!Computer::hit(c, x, y) || !Computer::takes(c, d))
             continue;
         Network::set_distro(c, d);
         internal::set_dragged(nullptr);
+        internal::mark_targets();
         Swarm::remove(g);
         Sound::play(SOUND_DISTRO_BACK);
         return;
     }
     // Nobody took it: it lies again where it was picked up.
     internal::set_dragged(nullptr);
+    internal::mark_targets();
     Swarm::put_back(g);
 }
 

@@ -17,6 +17,7 @@ bool made = false;                  // the painter draws on its canvas, not on t
 bool window_stale = true;           // the window needs the whole canvas at the next present
 bool paused_view = false;
 Damage::Canvas damage;              // the calls since the last clear, and what the canvas holds
+Image *highlight = nullptr;         // drawn around each box the front marks
 
 // The text the painter holds (set_text) and the box it gave; known false: none yet, or
 // the canvas was made anew.
@@ -69,6 +70,20 @@ void redraw()
     painter->set_clip(nullptr);
 }
 
+// Each frame begins with the highlights of the boxes the front marks (the computers that
+// would take a dragged distro), so the game's pictures lie over them: a soft rim around each
+// box. They are calls of the frame like the game's, redrawn where they change.
+void draw_marks()
+{
+    int count = 0;
+    const MarkedBox *boxes = Gui::marked_boxes(&count);
+    if (count == 0 || !highlight)
+        return;
+    int w = Gui::image_width(highlight), h = Gui::image_height(highlight);
+    for (int i = 0; i < count; i++)
+        Drawing::draw_image(highlight, boxes[i].x + (boxes[i].w - w) / 2, boxes[i].y + (boxes[i].h - h) / 2);
+}
+
 void copy_all()
 {
     Damage::Box whole = {0, 0, size, size};
@@ -91,6 +106,7 @@ void prepare(const Painter *p, int field_size, bool window_first)
     text_known = false;
     Damage::prepare(damage, size, size);
     Damage::clear(damage.composing);
+    Gui::load_image("highlight", 1, &highlight);
     if (full || !window_first)
         make_canvas();
 }
@@ -99,10 +115,11 @@ void clear_canvas()
 {
     if (!full) {
         Damage::clear(damage.composing);
-        return;
+    } else {
+        Damage::Box whole = {0, 0, size, size};
+        painter->fill_white(whole);
     }
-    Damage::Box whole = {0, 0, size, size};
-    painter->fill_white(whole);
+    draw_marks();
 }
 
 void draw_image(Image *image, int x, int y)

@@ -6,6 +6,7 @@
 #include "base/support.h"
 #include "scores/high_scores.h"
 #include "scores/player_name.h"
+#include "sound/sound.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +19,16 @@ const GuiMethods *active = nullptr;
 const char *menu_labels[DIALOG_COUNT];
 const char *dialog_texts[DIALOG_COUNT];
 bool paused_by_pointer = false;
+// Where the pointer is, as far as the front knows: told by a crossing onto the field, or by
+// the back end when it looked (Gui::pointer_found). A leave makes it unknown again: a menu or
+// a dialog taking the pointer for a moment leaves it who knows where once they go.
+enum PointerPlace { PLACE_UNKNOWN, ON_FIELD, AWAY };
+PointerPlace pointer_place = PLACE_UNKNOWN;
 bool paused_shown = false;          // the back end shows the field as paused
+int sound_reports_shown = 0;        // the sound player's reports the Sound entry shows
 bool level_in_play = false;         // as the game last told it
 const GameCalls *game = nullptr;    // null until start-up hands it over
+std::vector<MarkedBox> marks;       // what mark_boxes was given last
 std::string entry_texts[DIALOG_COUNT];
 bool entry_text_set[DIALOG_COUNT];
 int ticker_period = Gui::TICK_MS;
@@ -142,6 +150,50 @@ void show_whether_paused()
     }
 }
 
+// The Sound entry as it must show: the player's choice, or, while the sound player reports
+// trouble, unchecked and unusable with the reason in its tooltip.
+void show_sound_item(int on)
+{
+    sound_reports_shown = Sound::trouble_reports();
+    std::string trouble = Sound::trouble();
+    if (trouble.empty()) {
+        active->check_sound_item(on, nullptr);
+        return;
+    }
+    std::string tip = Gui::NO_SOUND_TIP + trouble;
+    active->check_sound_item(0, tip.c_str());
+}
+
+// The player reports from its own thread; the entry follows on the game's, whenever the back
+// end reports something and before a menu comes up.
+void follow_sound_reports()
+{
+    if (Sound::trouble_reports() != sound_reports_shown)
+        show_sound_item(Sound::on());
+}
+
+// The pointer rule: the pointer going away stops a running game, its return restarts it. A
+// recording watched goes on wherever the pointer is.
+void pause_for_pointer()
+{
+    if (watching != NOT_WATCHING)
+        return;
+    if (active->timer_running())
+        paused_by_pointer = true;
+    active->stop_timer();
+    show_whether_paused();
+}
+
+void resume_for_pointer()
+{
+    if (watching != NOT_WATCHING)
+        return;
+    if (paused_by_pointer && !active->timer_running())
+        active->start_timer(ticker_period);
+    paused_by_pointer = false;
+    show_whether_paused();
+}
+
 } // namespace
 
 namespace Gui {
@@ -242,7 +294,14 @@ void text(const char *text, int x, int y) { active->draw_text(text, x, y); }
 
 void start_ticker()
 {
-    active->start_timer(ticker_period);
+    // The game runs while its player is on the field: one that starts while the pointer is
+    // known to be away starts paused, as if the pointer had just left, and its first tick
+    // comes when the pointer comes onto the field. (Where nothing is known, it runs; a
+    // recording watched runs wherever the pointer is.)
+    if (pointer_place == AWAY && !active->timer_running() && watching == NOT_WATCHING)
+        paused_by_pointer = true;
+    else
+        active->start_timer(ticker_period);
     show_whether_paused();
 }
 
@@ -258,27 +317,40 @@ void stop_ticker() { active->stop_timer(); }
 
 void pointer_left()
 {
-    // A recording watched goes on wherever the pointer is.
-    if (watching == NOT_WATCHING) {
-        if (active->timer_running())
-            paused_by_pointer = true;
-        active->stop_timer();
-        show_whether_paused();
-    }
+    follow_sound_reports();
+    pause_for_pointer();
+    pointer_place = PLACE_UNKNOWN;
     if (game && game->pointer_left)
         game->pointer_left();
 }
 
 void pointer_entered()
 {
-    if (watching == NOT_WATCHING) {
-        if (paused_by_pointer && !active->timer_running())
-            active->start_timer(ticker_period);
-        paused_by_pointer = false;
-        show_whether_paused();
-    }
+    follow_sound_reports();
+    resume_for_pointer();
+    pointer_place = ON_FIELD;
     if (game && game->pointer_entered)
         game->pointer_entered();
+}
+
+void pointer_found(int on_field)
+{
+    if (on_field)
+        resume_for_pointer();
+    else
+        pause_for_pointer();
+    pointer_place = on_field ? ON_FIELD : AWAY;
+}
+
+void mark_boxes(const MarkedBox *boxes, int count)
+{
+    marks.assign(boxes, boxes + (count > 0 ? count : 0));
+}
+
+const MarkedBox *marked_boxes(int *count)
+{
+    *count = static_cast<int>(marks.size());
+    return marks.data();
 }
 
 void set_game(const GameCalls *calls) { game = calls; }
@@ -304,6 +376,7 @@ void set_level_in_play(bool in_play) { level_in_play = in_play; }
 
 void timer_expired()
 {
+    follow_sound_reports();
     if (game)
         game->tick();
 }
@@ -356,9 +429,17 @@ void dialog_confirmed(int id, const char *entry_text)
 
 void sound_toggled(int on)
 {
+    // An entry the back end had not yet made unusable: the choice is not taken, and the
+    // entry shows why.
+    if (!Sound::trouble().empty()) {
+        show_sound_item(0);
+        return;
+    }
     if (game)
         game->choose_sound(on);
 }
+
+void menu_shown() { follow_sound_reports(); }
 
 void menu_entry_chosen(int id)
 {
@@ -410,16 +491,19 @@ std::string entry_takes(int id, int used, const char *offered, int length)
 }
 
 void enable_pause_item(int enabled) { active->enable_pause_item(enabled); }
-void check_sound_item(int on) { active->check_sound_item(on); }
+void check_sound_item(int on) { show_sound_item(on); }
 void run_event_loop() { active->run_event_loop(); }
 
 void reset_for_tests()
 {
     active = nullptr;
     paused_by_pointer = false;
+    pointer_place = PLACE_UNKNOWN;
     paused_shown = false;
+    sound_reports_shown = 0;
     level_in_play = false;
     game = nullptr;
+    marks.clear();
     ticker_period = TICK_MS;
     watching = NOT_WATCHING;
     dialogs_up = 0;

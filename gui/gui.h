@@ -48,7 +48,7 @@ struct GuiMethods {
     void (*build_dialogs)(Image *logo, Image *icon, Image *about);
     void (*enable_pause_item)(int enabled);
     void (*set_dialog_text)(int id, const char *text);
-    void (*check_sound_item)(int on);
+    void (*check_sound_item)(int on, const char *unavailable);
     void (*show_paused)(int paused);
 };
 
@@ -99,6 +99,11 @@ struct MenuKey {
     bool ctrl;
 };
 
+// A box of the field, in canvas pixels, that the player should see marked.
+struct MarkedBox {
+    int x, y, w, h;
+};
+
 // One row of the back-end registry; the registry ends with a row whose name is null.
 struct GuiBackend {
     const char *name;
@@ -118,6 +123,8 @@ constexpr int SOUND_ITEM = -1;
 constexpr int FULL_SCREEN_ITEM = -2;
 // The Game menu's check entry, after the dialog entries, that turns sound on and off.
 constexpr char SOUND_ITEM_LABEL[] = "Sound";
+// The Sound entry's tooltip while sound cannot be heard: this, then the reason.
+constexpr char NO_SOUND_TIP[] = "No sound: ";
 // The line across the middle of the paused view (show_paused).
 constexpr char PAUSED_TEXT[] = "Paused: move the pointer back onto the field";
 // How long the player must leave the game alone before the back end reports it idle.
@@ -169,10 +176,23 @@ void set_ticker_period(int period_ms);
 // While it holds a level in play, the back end shows the field as paused.
 void pointer_left();
 void pointer_entered();
+// Where the pointer is (on the field: nonzero), as the back end found it where no crossing
+// tells: at start-up and when a dialog has gone. The rule as above, and a game that starts
+// while the pointer is known to be away starts paused: it runs once the pointer comes onto
+// the field. Until the back end tells, a game starts running.
+void pointer_found(int on_field);
 void enable_pause_item(int enabled);
-// Shows the Sound entry checked (nonzero) or not, without choosing anything.
+// Shows the Sound entry checked (nonzero) or not, without choosing anything; while the
+// sound player reports trouble (Sound::trouble), unchecked and unusable, saying why.
 void check_sound_item(int on);
 void run_event_loop();
+
+// The boxes to mark from the next frame on (a copy is kept; count 0: none): the computers
+// that would take the distro being dragged. A back end on the drawing layer shows a
+// highlight around each, under the frame the game draws; the game's own draw calls stay
+// what they are. The layer reads them with marked_boxes when a frame begins.
+void mark_boxes(const MarkedBox *boxes, int count);
+const MarkedBox *marked_boxes(int *count);
 
 // The game's table, handed over by start-up.
 void set_game(const GameCalls *calls);
@@ -200,6 +220,9 @@ void button_released(int x, int y);
 void dialog_confirmed(int id, const char *entry_text);
 // The player toggled the Sound entry; on is its new state.
 void sound_toggled(int on);
+// A menu of the main window is coming up, or a shortcut key is about to act: the entries are
+// brought up to date first (the Sound entry says whether sound can be heard).
+void menu_shown();
 // A menu entry that opens dialog id was chosen, by pointer or key: the front pauses a
 // running game as the pointer leaving would, tells the game, and shows the dialog (and
 // tells the game again when it is gone).

@@ -3,11 +3,19 @@
 
 #include "base/player_data.h"
 
+#include <atomic>
+#include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace {
 const SoundPlayer *player = nullptr;   // null: silence
 bool on_ = true;
+// Written by the player's thread, read by the game's. Plain storage: the thread may report
+// while the process ends and its objects go.
+std::mutex trouble_lock;
+char trouble_[256];
+std::atomic<int> reports{0};
 bool hushed_ = false;
 
 const char *const NAMES[SOUND_COUNT] = {
@@ -69,10 +77,30 @@ void hush(bool hushed) { hushed_ = hushed; }
 
 const char *name(int effect) { return effect >= 0 && effect < SOUND_COUNT ? NAMES[effect] : ""; }
 
+void report_trouble(const char *reason)
+{
+    {
+        std::lock_guard<std::mutex> hold(trouble_lock);
+        snprintf(trouble_, sizeof trouble_, "%s", reason ? reason : "");
+    }
+    reports.fetch_add(1);
+}
+
+std::string trouble()
+{
+    std::lock_guard<std::mutex> hold(trouble_lock);
+    return trouble_;
+}
+
+int trouble_reports() { return reports.load(); }
+
 void reset_for_tests()
 {
     player = nullptr;
     on_ = true;
+    std::lock_guard<std::mutex> hold(trouble_lock);
+    trouble_[0] = '\0';
+    reports.store(0);
     hushed_ = false;
 }
 

@@ -1,6 +1,8 @@
 // Sound: the game's events as sound effects, through the table of a player the program links.
 #pragma once
 
+#include <string>
+
 // The effects, one file each (sounds/<name>.wav); SOUND_COUNT is their number.
 enum {
     SOUND_WHACK = 0,        // one Glimp killed by a press
@@ -38,6 +40,14 @@ void play(int effect);
 void hush(bool hushed);
 // The effect's file name without directory and extension, e.g. "whack".
 const char *name(int effect);
+
+// What keeps sound from being heard, as the player last found it (no device, no sound
+// server, no sound files); empty while sound works or was never tried. The player reports
+// from any thread: null or "" when sound works (again).
+void report_trouble(const char *reason);
+std::string trouble();
+// Grows with every report, so the game's thread sees a change without copying the reason.
+int trouble_reports();
 
 // Silent, no player, sound on: a fresh process, for tests.
 void reset_for_tests();

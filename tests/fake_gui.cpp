@@ -100,7 +100,10 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
 }
 
 void enable_pause_item(int enabled) { record("enable_pause_item " + num(enabled)); }
-void check_sound_item(int on) { record("check_sound_item " + num(on)); }
+void check_sound_item(int on, const char *unavailable)
+{
+    record("check_sound_item " + num(on) + (unavailable ? std::string(" (") + unavailable + ")" : ""));
+}
 
 void set_dialog_text(int id, const char *text)
 {

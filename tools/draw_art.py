@@ -28,6 +28,7 @@ SCREEN_AT = (4, 4)        # where the game draws a computer's distro
 WORK_X = CW - 20          # a working Glimp's x relative to its computer
 WORK_Y = 3
 WORK_DX = [0, -8, -16, -26, -23, -21, -1, -1, -1, -9, -24, -24, -13]
+HL_MARGIN = 5             # the highlight's band around a computer
 
 DISTROS = ['arch', 'bsd', 'centos', 'debian', 'gentoo',
            'mandriva', 'openbsd', 'slackware', 'suse', 'ubuntu']
@@ -1234,6 +1235,32 @@ def write_hicolor_icons():
         surf.write_to_png(os.path.join(folder, 'glimpwatch.png'))
 
 # ---------------------------------------------------------------------------
+# The highlight around a computer that would take the distro being dragged: a
+# band HL_MARGIN pixels wide around the computer's box, solid blue next to it
+# and fading to white outward, with round corners. It lies under the field, so
+# the computer covers its middle (transparent) and its soft rim fades into the
+# white field; blue on white reads by its lightness too, whatever colours a
+# player tells apart.
+
+def highlight_rows():
+    w, h = CW + 2 * HL_MARGIN, CH + 2 * HL_MARGIN
+    rows = []
+    for y in range(h):
+        row = []
+        for x in range(w):
+            # distance from the pixel's centre to the computer's box
+            dx = max(HL_MARGIN - (x + 0.5), (x + 0.5) - (HL_MARGIN + CW), 0)
+            dy = max(HL_MARGIN - (y + 0.5), (y + 0.5) - (HL_MARGIN + CH), 0)
+            d = math.hypot(dx, dy)
+            if d == 0 or d > HL_MARGIN:
+                row.append(None)
+                continue
+            # solid for two pixels, then paler by a third a pixel
+            strength = 1.0 if d <= 2 else max(0.2, 1.0 - (d - 2) / 3.2)
+            row.append(tuple(int(round(255 + (c * 255 - 255) * strength)) for c in BLUE))
+        rows.append(row)
+    return rows
+
 
 def render(draw, w, h):
     surf, ctx = new_canvas(w, h)
@@ -1258,6 +1285,7 @@ def main():
         save('miteA_%d' % k, render(lambda c, k=k: draw_work(c, k), AW, AH))
     for name, draw in COMPUTERS:
         save(name, render(draw, CW, CH))
+    write_xpm('highlight', highlight_rows())
     save('bucket', render(draw_bucket, BUCKET_SIZE, BUCKET_SIZE))
     for k in range(2):
         save('spark_%d' % k, render(lambda c, k=k: draw_spark(c, k), SPARK_SIZE, SPARK_SIZE))

@@ -337,19 +337,16 @@ GtkWidget *picture(Image *image) { return gtk_pixmap_new(image->pixmap, image->m
 
 void show_centred(GtkWidget *dialog)
 {
-    // The dialog's window still has the size of its last showing; a text set since then
-    // (the scores) may make it grow as it comes up, and it is centred by that new size.
-    // Like GTK, a dialog grows but never shrinks.
+    // Centred by the size it comes up with: a dialog takes the size it asks for, which a text
+    // set since its last showing (the scores) may have changed.
     GdkWindow *main = gtk_widget_get_window(GtkShared::main_window());
-    gint ox = 0, oy = 0, w = 0, h = 0, dw = 0, dh = 0;
+    gint ox = 0, oy = 0, w = 0, h = 0;
     gdk_window_get_origin(main, &ox, &oy);
     gdk_drawable_get_size(main, &w, &h);
-    gdk_drawable_get_size(gtk_widget_get_window(dialog), &dw, &dh);
     GtkRequisition natural;
     gtk_widget_size_request(dialog, &natural);
-    GdkScreen *screen = gtk_widget_get_screen(dialog);
-    GdkRectangle whole = {0, 0, gdk_screen_get_width(screen), gdk_screen_get_height(screen)};
-    GdkRectangle place = GtkShared::centred_place(ox, oy, w, h, MAX(dw, natural.width), MAX(dh, natural.height), whole);
+    GdkRectangle place =
+        GtkShared::centred_place(ox, oy, w, h, natural.width, natural.height, GtkShared::room_for_dialogs());
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_NONE);
     gtk_widget_set_uposition(dialog, place.x, place.y);
     gtk_widget_show_all(dialog);

@@ -403,18 +403,15 @@ GtkWidget *picture(Image *image)
 
 void show_centred(GtkWidget *dialog)
 {
-    // Centred by the size the dialog comes up with: a text set since its last showing (the
-    // scores) may have made it grow. Like GTK, a dialog grows but never shrinks.
+    // Centred by the size it comes up with: a dialog takes the size it asks for, which a text
+    // set since its last showing (the scores) may have changed.
     GdkWindow *main = gtk_widget_get_window(GtkShared::main_window());
-    gint ox = 0, oy = 0, dw = 0, dh = 0;
+    gint ox = 0, oy = 0;
     gdk_window_get_origin(main, &ox, &oy);
-    gtk_window_get_size(GTK_WINDOW(dialog), &dw, &dh);
     GtkRequisition natural;
     gtk_widget_get_preferred_size(dialog, nullptr, &natural);
-    GdkRectangle screen = {0, 0, 0, 0};
-    gdk_monitor_get_geometry(gdk_display_get_monitor_at_window(gdk_window_get_display(main), main), &screen);
     GdkRectangle place = GtkShared::centred_place(ox, oy, gdk_window_get_width(main), gdk_window_get_height(main),
-                                                  MAX(dw, natural.width), MAX(dh, natural.height), screen);
+                                                  natural.width, natural.height, GtkShared::room_for_dialogs());
     // Wayland leaves the placement to the compositor, which keeps a dialog over the window
     // it belongs to; X takes the position asked for.
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);

@@ -8,8 +8,11 @@ namespace {
 // One dialog as built: its window and the label and entry it keeps (null where it has none).
 struct Dialog {
     GtkWidget *window;
+    GtkWidget *body;     // pictures, text and entry, above the buttons
+    GtkWidget *scroller; // around the body: it scrolls when the dialog would not fit the screen
     GtkWidget *message;
     GtkWidget *entry;
+    int title_width;     // the least width that shows the title whole in a window manager's frame
     GtkWidget *choices; // a message dialog's row of choices (Gui::set_dialog_choices)
     guint wait_level; // gtk_main level of the loop waiting for the dialog; 0 when none
     bool dismissed;   // dismissed; its wait ends once its loop is the innermost
@@ -156,6 +159,22 @@ void add_shown(GtkWidget *container, GtkWidget *child)
     gtk_widget_show(child);
 }
 
+// The width a dialog needs for its title in the frame a window manager draws: the title in
+// bold, and room for the frame's icon and buttons (a few of them, each about as wide as the
+// title is high). A narrower frame shortens the title to "Sc..." or less.
+int width_for_title(GtkWidget *window, const char *title)
+{
+    PangoLayout *layout = gtk_widget_create_pango_layout(window, title);
+    PangoAttrList *bold = pango_attr_list_new();
+    pango_attr_list_insert(bold, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+    pango_layout_set_attributes(layout, bold);
+    pango_attr_list_unref(bold);
+    int width = 0, height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    g_object_unref(layout);
+    return width + 6 * height;
+}
+
 void build_dialog(int id, Image *logo, Image *icon, Image *about)
 {
     const DialogLayout &layout = Gui::dialog_layout(id);
@@ -163,12 +182,29 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
     GtkWidget *window = gtk_dialog_new();
     dialog.window = window;
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    // Sized to what it shows, like the main window: a window manager frames both alike, and
+    // the room a dialog has on the screen is reckoned with the main window's frame.
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     gtk_window_set_title(GTK_WINDOW(window), Gui::menu_label(id));
+    dialog.title_width = width_for_title(window, Gui::menu_label(id));
     gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(GtkShared::main_window()));
     g_signal_connect(window, "delete-event", G_CALLBACK(on_dialog_delete), nullptr);
     // A little room around the text, so the messages do not touch the frame.
     gtk_container_set_border_width(GTK_CONTAINER(window), 8);
-    GtkWidget *content = gtk_dialog_get_content_area(GTK_DIALOG(window));
+    // Everything above the buttons lies in a box that scrolls when the dialog is taller than
+    // the screen has room for (large fonts, a small screen): the buttons stay in reach.
+    dialog.scroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(dialog.scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    // The keyboard goes to the entry or the buttons, as before: Return still confirms.
+    gtk_widget_set_can_focus(dialog.scroller, FALSE);
+    GtkWidget *content = gtk_vbox_new(FALSE, 0);
+    dialog.body = content;
+    gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(dialog.scroller), content);
+    GtkWidget *viewport = gtk_bin_get_child(GTK_BIN(dialog.scroller));
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+    gtk_widget_show(viewport);
+    gtk_widget_show(content);
+    add_shown(gtk_dialog_get_content_area(GTK_DIALOG(window)), dialog.scroller);
 
     const char *text = Gui::dialog_text(id);
     switch (layout.kind) {
@@ -221,6 +257,43 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
     gtk_widget_realize(window);
 }
 
+// The size the widget asks for to show all of itself.
+GtkRequisition natural_size(GtkWidget *widget)
+{
+    GtkRequisition size = {0, 0};
+#if GTK_CHECK_VERSION(3, 0, 0)
+    gtk_widget_get_preferred_size(widget, nullptr, &size);
+#else
+    gtk_widget_size_request(widget, &size);
+#endif
+    return size;
+}
+
+// The body shows whole when the dialog fits the room the screen has for it; otherwise it is
+// cut to fit, with a scroll bar. And the dialog is wide enough for its title. Asked each
+// time: a text may have changed, or the screen.
+void fit_to_screen(Dialog &dialog)
+{
+    gtk_widget_set_size_request(dialog.scroller, -1, -1);
+    GtkRequisition body = natural_size(dialog.body);
+    gtk_widget_set_size_request(dialog.scroller, body.width, body.height);
+    GtkRequisition whole = natural_size(dialog.window);
+    int width = body.width;
+#if !GTK_CHECK_VERSION(3, 0, 0)
+    // The body widens the dialog to its title's width (GTK 3 asks for that width itself).
+    width += MAX(0, dialog.title_width - whole.width);
+#endif
+    int room = GtkShared::room_for_dialogs().height;
+    if (whole.height > room) {
+        // A few lines at least, however small the screen.
+        constexpr int LEAST = 60;
+        int bar = natural_size(gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(dialog.scroller))).width;
+        gtk_widget_set_size_request(dialog.scroller, width + bar + 4, MAX(LEAST, body.height - (whole.height - room)));
+    } else {
+        gtk_widget_set_size_request(dialog.scroller, width, body.height);
+    }
+}
+
 } // namespace
 
 namespace GtkShared {
@@ -249,6 +322,7 @@ void show_dialog(int id)
     if (dialog.entry)
         gtk_widget_grab_focus(dialog.entry);
     fill_choices(id);
+    fit_to_screen(dialog);
     GtkToolkit::show_centred(dialog.window);
 
     dialog.dismissed = false;
@@ -259,6 +333,15 @@ void show_dialog(int id)
     // Time spent in a dialog is not time the player left the game alone.
     GtkShared::player_acted();
     end_dismissed_waits();
+    GtkShared::report_pointer_place_soon();
+}
+
+bool dialog_waiting()
+{
+    for (const Dialog &dialog : dialogs)
+        if (dialog.wait_level != 0)
+            return true;
+    return false;
 }
 
 void set_dialog_text(int id, const char *text)

@@ -14,6 +14,7 @@
 
 namespace {
 GtkWidget *toplevel = nullptr;   // the main window, made by open
+GtkWidget *canvas = nullptr;     // the play field's drawing area, made by fill_main_window
 guint timer_id = 0;              // 0 while no timer runs
 GtkWidget *pause_item = nullptr; // null until the main window is built
 GtkWidget *sound_item = nullptr; // the same
@@ -94,6 +95,16 @@ gboolean on_idle_check(gpointer)
 void on_sound_toggled(GtkCheckMenuItem *item, gpointer)
 {
     Gui::sound_toggled(gtk_check_menu_item_get_active(item) ? 1 : 0);
+}
+
+// The Game menu is coming up, or the Sound key is about to act: the entry is brought up to
+// date with what the sound player found (the default answer then looks at it anew).
+void on_menu_show(GtkWidget *, gpointer) { Gui::menu_shown(); }
+
+gboolean on_sound_key(GtkWidget *, guint, gpointer)
+{
+    Gui::menu_shown();
+    return FALSE;
 }
 
 // The field's pixel under a point of the canvas widget, and whether it is on the field.
@@ -258,6 +269,8 @@ void add_check_items(GtkWidget *menu, GtkAccelGroup *accels)
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     sound_item = gtk_check_menu_item_new_with_label(Gui::SOUND_ITEM_LABEL);
     g_signal_connect(sound_item, "toggled", G_CALLBACK(on_sound_toggled), nullptr);
+    g_signal_connect(sound_item, "can-activate-accel", G_CALLBACK(on_sound_key), nullptr);
+    g_signal_connect(menu, "show", G_CALLBACK(on_menu_show), nullptr);
     add_shortcut(sound_item, accels, Gui::SOUND_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), sound_item);
     full_screen_item = gtk_check_menu_item_new_with_label(View::FULL_SCREEN_LABEL);
@@ -265,6 +278,43 @@ void add_check_items(GtkWidget *menu, GtkAccelGroup *accels)
     add_shortcut(full_screen_item, accels, Gui::FULL_SCREEN_ITEM);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), full_screen_item);
 }
+
+// The GdkWindow under the pointer if it is one of ours, else null, and where the pointer is
+// in window; false when the display has no pointer to ask about (a Wayland seat without one).
+bool pointer_in(GdkWindow *window, GdkWindow **under, int *x, int *y)
+{
+#if GTK_CHECK_VERSION(3, 0, 0)
+    GdkSeat *seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkDevice *pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    if (!pointer)
+        return false;
+    *under = gdk_device_get_window_at_position(pointer, nullptr, nullptr);
+    gdk_window_get_device_position(window, pointer, x, y, nullptr);
+#else
+    *under = gdk_display_get_window_at_pointer(gdk_display_get_default(), nullptr, nullptr);
+    gdk_window_get_pointer(window, x, y, nullptr);
+#endif
+    return true;
+}
+
+// Slot build_main_window: the toolkit's window, then where the pointer is. It may already
+// be over the field, and no crossing will say so: the front must know before a game that
+// the command line asked for starts.
+void build_main_window(int size)
+{
+    GtkToolkit::build_main_window(size);
+    GtkShared::report_pointer_place();
+}
+
+// A dialog went. While another waits (the dialogs at the end of a game come one after the
+// other) the pointer is the dialog's; when none is left, where is it?
+gboolean report_after_dialogs(gpointer)
+{
+    if (!GtkShared::dialog_waiting())
+        GtkShared::report_pointer_place();
+    return G_SOURCE_REMOVE;
+}
+
 constexpr GuiMethods make_methods()
 {
     GuiMethods m{};
@@ -275,7 +325,7 @@ constexpr GuiMethods make_methods()
     m.image_width = GtkToolkit::image_width;
     m.image_height = GtkToolkit::image_height;
     m.prepare_canvas = GtkToolkit::prepare_canvas;
-    m.build_main_window = GtkToolkit::build_main_window;
+    m.build_main_window = build_main_window;
     Drawing::fill_slots(m);
     m.open = GtkShared::open;
     m.start_timer = GtkShared::start_timer;
@@ -324,6 +374,48 @@ GtkWidget *main_window() { return toplevel; }
 
 void make_canvas_when_idle() { g_idle_add_full(G_PRIORITY_LOW, make_canvas_now, nullptr, nullptr); }
 
+GdkRectangle work_area()
+{
+    GdkWindow *main = gtk_widget_get_window(toplevel);
+    GdkRectangle area = {0, 0, 0, 0};
+#if GTK_CHECK_VERSION(3, 22, 0)
+    gdk_monitor_get_workarea(gdk_display_get_monitor_at_window(gdk_window_get_display(main), main), &area);
+#else
+    // The desktop's work area (_NET_WORKAREA: the screen less its panels) on the monitor of
+    // the main window; the monitor whole where the window manager does not say.
+    GdkScreen *screen = gdk_window_get_screen(main);
+    gdk_screen_get_monitor_geometry(screen, gdk_screen_get_monitor_at_window(screen, main), &area);
+    GdkAtom type = GDK_NONE;
+    gint format = 0, length = 0;
+    guchar *data = nullptr;
+    if (gdk_property_get(gdk_screen_get_root_window(screen), gdk_atom_intern("_NET_WORKAREA", FALSE),
+                         gdk_atom_intern("CARDINAL", FALSE), 0, 4 * 4, FALSE, &type, &format, &length, &data) &&
+        format == 32 && length >= static_cast<gint>(4 * sizeof(long))) {
+        // The first desktop's; format 32 comes as longs (the length asked for is in bytes).
+        const long *v = reinterpret_cast<const long *>(data);
+        GdkRectangle desktop = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
+                                static_cast<int>(v[3])};
+        GdkRectangle both;
+        if (gdk_rectangle_intersect(&area, &desktop, &both))
+            area = both;
+    }
+    g_free(data);
+#endif
+    return area;
+}
+
+GdkRectangle room_for_dialogs()
+{
+    // A dialog's frame is taken to be like the main window's.
+    GdkWindow *main = gtk_widget_get_window(toplevel);
+    GdkRectangle frame = {0, 0, 0, 0};
+    gdk_window_get_frame_extents(main, &frame);
+    int frame_w = MAX(0, frame.width - gdk_window_get_width(main));
+    int frame_h = MAX(0, frame.height - gdk_window_get_height(main));
+    GdkRectangle area = work_area();
+    return GdkRectangle{area.x, area.y, MAX(1, area.width - frame_w), MAX(1, area.height - frame_h)};
+}
+
 GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen)
 {
     int x = ox + (w - dw) / 2, y = oy + (h - dh) / 2;
@@ -347,7 +439,7 @@ GtkWidget *fill_main_window(int size)
 
     // The canvas takes the room the window gives it; the field is never smaller than 1x.
     field_size = size;
-    GtkWidget *canvas = gtk_drawing_area_new();
+    canvas = gtk_drawing_area_new();
     gtk_widget_set_size_request(canvas, size, size);
     gtk_box_pack_start(GTK_BOX(box), canvas, TRUE, TRUE, 0);
     g_signal_connect(canvas, "button-press-event", G_CALLBACK(on_button_press), nullptr);
@@ -360,6 +452,25 @@ GtkWidget *fill_main_window(int size)
                                       GDK_LEAVE_NOTIFY_MASK | GDK_POINTER_MOTION_MASK);
     g_signal_connect(toplevel, "window-state-event", G_CALLBACK(on_window_state), nullptr);
     return canvas;
+}
+
+void report_pointer_place()
+{
+    GdkWindow *under = nullptr;
+    int x = 0, y = 0, fx = 0, fy = 0;
+    if (!canvas || !pointer_in(gtk_widget_get_window(canvas), &under, &x, &y))
+        return;
+    on_field = under && under == gtk_widget_get_window(canvas) && field_point(x, y, &fx, &fy);
+    Gui::pointer_found(on_field ? 1 : 0);
+}
+
+void report_pointer_place_soon()
+{
+    constexpr int REPORT_DELAY_MS = 50;
+    // Soon, not at once: a window manager takes the dialog's frame away a moment after the
+    // dialog itself. Before the first tick of a game the dialog may have started, though.
+    static_assert(REPORT_DELAY_MS < Gui::TICK_MS, "reported before a new game's first tick");
+    g_timeout_add_full(G_PRIORITY_HIGH, REPORT_DELAY_MS, report_after_dialogs, nullptr, nullptr);
 }
 
 const View::Place &field_place() { return place; }
@@ -389,10 +500,13 @@ void enable_pause_item(int enabled)
         gtk_widget_set_sensitive(pause_item, enabled);
 }
 
-void check_sound_item(int on)
+void check_sound_item(int on, const char *unavailable)
 {
     if (!sound_item)
         return;
+    // Without sound the entry says why, in its tooltip, and cannot be chosen.
+    gtk_widget_set_sensitive(sound_item, unavailable == nullptr);
+    gtk_widget_set_tooltip_text(sound_item, unavailable);
     // Only shown: the game already knows, so the toggle is not reported back.
     g_signal_handlers_block_by_func(sound_item, reinterpret_cast<gpointer>(on_sound_toggled), nullptr);
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(sound_item), on ? TRUE : FALSE);

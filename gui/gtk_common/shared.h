@@ -29,6 +29,12 @@ GtkWidget *main_window();
 // (the Game menu ends with the Sound entry), and below it the canvas, size x size, whose
 // presses, releases and crossings go to the Gui front. Returns the canvas.
 GtkWidget *fill_main_window(int size);
+// Tells the front where the pointer is (Gui::pointer_found), where no crossing says it: at
+// start-up, and soon after a dialog goes (the keyboard may have chosen and confirmed it,
+// the pointer far away on the menu bar or beyond the window). Nothing on a display without
+// a pointer.
+void report_pointer_place();
+void report_pointer_place_soon();
 // The field's place in the canvas: its factor and top-left corner (View). A back end that
 // cannot show the field larger than some factor says so before the window is shown.
 const View::Place &field_place();
@@ -38,7 +44,7 @@ void limit_factor(int most);
 void show_remembered_view(int width, int height);
 // Menu slots.
 void enable_pause_item(int enabled);
-void check_sound_item(int on);
+void check_sound_item(int on, const char *unavailable);
 
 // Timer slots.
 void start_timer(int period_ms);
@@ -49,6 +55,8 @@ int timer_running();
 void build_dialogs(Image *logo, Image *icon, Image *about);
 void show_dialog(int id);
 void set_dialog_text(int id, const char *text);
+// Whether a dialog is up and waited for.
+bool dialog_waiting();
 
 // The drawing layer makes the canvas once the program is first idle (see Drawing::prepare).
 void make_canvas_when_idle();
@@ -56,6 +64,11 @@ void make_canvas_when_idle();
 // Where a dialog of dw x dh goes, centred over the main window's w x h at (ox, oy), moved
 // back onto the screen's area if it would reach past an edge.
 GdkRectangle centred_place(int ox, int oy, int w, int h, int dw, int dh, const GdkRectangle &screen);
+// The desktop's work area on the main window's monitor: the monitor less its panels.
+GdkRectangle work_area();
+// The room a dialog's window has: the work area less its frame (taken to be like the main
+// window's). A dialog taller than this scrolls; placed, it stays inside.
+GdkRectangle room_for_dialogs();
 
 // The picture file at path as the toolkit's pixels, read and checked with XpmData first; a
 // new reference, or null when the file is not a whole picture, with the reason when asked.

@@ -45,6 +45,8 @@ constexpr auto STILL_FRESH = std::chrono::milliseconds(400);
 constexpr int VOLUME = MIX_MAX_VOLUME * 7 / 8;
 // Our effects are a few tens of kilobytes; anything much larger is not one of them.
 constexpr std::size_t FILE_CAP = 1 << 20;
+// A device that cannot be opened is tried again this often, while sound is on.
+constexpr auto RETRY = std::chrono::seconds(2);
 
 // Decodes one effect; null (and the reason) when the file is missing, cut short or no WAV.
 Mix_Chunk *load_effect(int effect, std::string &reason)
@@ -103,11 +105,23 @@ void load()
     // A WAV file cut short is refused, not played in part.
     SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
     quieten_alsa();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 ||
-        Mix_OpenAudioDevice(44100, AUDIO_S16SYS, 2, 1024, nullptr, SDL_AUDIO_ALLOW_ANY_CHANGE) != 0) {
-        fprintf(stderr, "no sound: %s\n", SDL_GetError());
+    // A device or a sound server missing now may come later (a headset plugged in, the
+    // server started): the device is tried again every few seconds while sound is on, and
+    // the game is told each time (Sound::report_trouble), but standard error only once.
+    for (bool told = false;; std::this_thread::sleep_for(RETRY)) {
+        if (!sound_on.load())
+            continue;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
+            Mix_OpenAudioDevice(44100, AUDIO_S16SYS, 2, 1024, nullptr, SDL_AUDIO_ALLOW_ANY_CHANGE) == 0)
+            break;
+        std::string reason = SDL_GetError();
+        // Started afresh next time, so that a sound server that came meanwhile is found.
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (!told)
+            fprintf(stderr, "no sound: %s\n", reason.c_str());
+        told = true;
         state.store(FAILED);
-        return;
+        Sound::report_trouble(reason.c_str());
     }
     Mix_AllocateChannels(CHANNELS);
     Mix_Volume(-1, VOLUME);
@@ -122,10 +136,17 @@ void load()
         missing += reason == "missing";
         skipped += std::string(skipped.empty() ? "" : ", ") + Sound::name(effect) + ".wav (" + reason + ")";
     }
-    if (missing == SOUND_COUNT)
-        fprintf(stderr, "no sound: no sound files in %s/sounds\n", DataDir::path());
-    else if (!skipped.empty())
-        fprintf(stderr, "sounds skipped: %s\n", skipped.c_str());
+    if (missing == SOUND_COUNT) {
+        std::string reason = std::string("no sound files in ") + DataDir::path() + "/sounds";
+        fprintf(stderr, "no sound: %s\n", reason.c_str());
+        Sound::report_trouble(reason.c_str());
+    } else {
+        if (!skipped.empty())
+            fprintf(stderr, "sounds skipped: %s\n", skipped.c_str());
+        // Heard, perhaps after a device that was missing came.
+        if (state.load() == FAILED)
+            Sound::report_trouble(nullptr);
+    }
 
     // READY only after the late effects are started: until then play() waits for the
     // lock rather than starting effects beside this thread.
@@ -155,6 +176,7 @@ void set_on(int on)
     } catch (const std::exception &) {
         fprintf(stderr, "no sound: cannot start the sound thread\n");
         state.store(FAILED);
+        Sound::report_trouble("cannot start the sound thread");
     }
 }
 

@@ -583,6 +583,38 @@ std::string window_title(Window w)
 
 } // namespace
 
+// Under a window manager a program's window lies inside the manager's frame: the window in
+// there that has WM_STATE (the manager's mark of a client), searched a few levels down.
+Window client_in_frame(Window frame, int depth = 3)
+{
+    Atom wm_state = XInternAtom(x_display, "WM_STATE", True);
+    if (wm_state == None || depth == 0)
+        return 0;
+    Window root_return, parent;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(x_display, frame, &root_return, &parent, &children, &n))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < n && !found; ++i) {
+        Atom type;
+        int format;
+        unsigned long items, after;
+        unsigned char *data = nullptr;
+        if (XGetWindowProperty(x_display, children[i], wm_state, 0, 0, False, AnyPropertyType, &type, &format,
+                               &items, &after, &data) == Success &&
+            type != None)
+            found = children[i];
+        if (data)
+            XFree(data);
+        if (!found)
+            found = client_in_frame(children[i], depth - 1);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
 std::vector<TopLevel> top_levels()
 {
     std::vector<TopLevel> result;
@@ -605,11 +637,40 @@ std::vector<TopLevel> top_levels()
         t.override_redirect = attr.override_redirect;
         t.pid = window_pid(children[i]);
         t.title = window_title(children[i]);
+        // A window manager's frame: the program's window inside stands for it.
+        Window client = 0;
+        if (!t.override_redirect && t.pid == -1 && t.title.empty() && (client = client_in_frame(children[i]))) {
+            XWindowAttributes inner;
+            if (XGetWindowAttributes(x_display, client, &inner)) {
+                t.id = client;
+                t.rect = window_rect(client);
+                t.viewable = t.viewable && inner.map_state == IsViewable;
+                t.pid = window_pid(client);
+                t.title = window_title(client);
+            }
+        }
         result.push_back(t);
     }
     if (children)
         XFree(children);
     return result;
+}
+
+Rect frame_rect(Window w)
+{
+    Window root_return, parent = w, at = w;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    // Up to the root's child that holds it.
+    while (XQueryTree(x_display, at, &root_return, &parent, &children, &n)) {
+        if (children)
+            XFree(children);
+        children = nullptr;
+        if (parent == root_return || parent == 0)
+            break;
+        at = parent;
+    }
+    return window_rect(at);
 }
 
 Rect window_rect(Window w)
@@ -1206,8 +1267,9 @@ void move_pointer(int root_x, int root_y)
 
 void move_pointer_away()
 {
-    // The screen is 1280 x 1024 (see the Xvfb start above); no game window reaches this corner.
-    move_pointer(1270, 1014);
+    // The screen's bottom-right corner (see the Xvfb start below): no game window reaches it.
+    move_pointer(DisplayWidth(x_display, DefaultScreen(x_display)) - 10,
+                 DisplayHeight(x_display, DefaultScreen(x_display)) - 10);
 }
 
 void press_button(int button)
@@ -1254,6 +1316,17 @@ void tap_key(unsigned long keysym)
         XTestFakeKeyEvent(x_display, shift_code, False, CurrentTime);
     XSync(x_display, False);
     // Keys a moment apart, as a person types them.
+    pause_between_events(20);
+}
+
+void tap_key_with_control(unsigned long keysym)
+{
+    KeyCode control = XKeysymToKeycode(x_display, XK_Control_L);
+    XTestFakeKeyEvent(x_display, control, True, CurrentTime);
+    XSync(x_display, False);
+    tap_key(keysym);
+    XTestFakeKeyEvent(x_display, control, False, CurrentTime);
+    XSync(x_display, False);
     pause_between_events(20);
 }
 
@@ -1612,11 +1685,8 @@ Window Game::open_menu(int menu_index)
     return popup;
 }
 
-bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact)
+std::vector<Rect> Game::menu_entries(Window popup, int count, Capture *shot)
 {
-    Window popup = open_menu(menu_index);
-    if (!popup)
-        return false;
     // Inside the menu's frame every entry is a row of text; the tear-off line is thin. A menu
     // may show part of its rows for a moment (GTK 3 draws it in more than one pass), so the
     // rows count once two stable looks agree on them.
@@ -1636,9 +1706,24 @@ bool Game::click_entry(int menu_index, int entry_index, const std::string &artif
             inner = menu.crop(4, 3, menu.width - 8, menu.height - 6);
             last_rows = rows;
             rows = dark_bands(inner, 170, 5);
-            return static_cast<int>(rows.size()) > entry_index && same_rows(rows, last_rows);
+            return static_cast<int>(rows.size()) >= count && same_rows(rows, last_rows);
         },
         UI_TIMEOUT_MS, 50);
+    if (shot)
+        *shot = menu;
+    std::vector<Rect> entries;
+    for (const Band &row : rows)
+        entries.push_back(Rect{menu.x, inner.y + row.top, menu.width, row.height()});
+    return entries;
+}
+
+bool Game::click_entry(int menu_index, int entry_index, const std::string &artifact)
+{
+    Window popup = open_menu(menu_index);
+    if (!popup)
+        return false;
+    Capture menu;
+    std::vector<Rect> rows = menu_entries(popup, entry_index + 1, &menu);
     if (!artifact.empty())
         save_artifact(artifact, menu);
     if (static_cast<int>(rows.size()) <= entry_index) {
@@ -1646,7 +1731,7 @@ bool Game::click_entry(int menu_index, int entry_index, const std::string &artif
         save_artifact(test_artifact_name("menu"), menu);
         return false;
     }
-    click_at(menu.x + menu.width / 2, inner.y + rows[static_cast<size_t>(entry_index)].middle());
+    click_at(rows[static_cast<size_t>(entry_index)].cx(), rows[static_cast<size_t>(entry_index)].cy());
     return true;
 }
 
@@ -1764,21 +1849,20 @@ WindowManager::WindowManager()
         execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
         _exit(127);
     }
-    // It manages the screen once it has put up its check window.
-    Atom check = XInternAtom(x_display, "_NET_SUPPORTING_WM_CHECK", False);
+    // It manages the screen once it has put up its check window; it tells the desktop's work
+    // area last, once it manages the windows already there.
     ok_ = pid_ > 0 && wait_until(
                           [&] {
-                              Atom type;
-                              int format;
-                              unsigned long count, after;
-                              unsigned char *data = nullptr;
-                              bool there = XGetWindowProperty(x_display, DefaultRootWindow(x_display), check, 0,
-                                                              1, False, XA_WINDOW, &type, &format, &count,
-                                                              &after, &data) == Success &&
-                                           count == 1;
-                              if (data)
-                                  XFree(data);
-                              return there;
+                              int count = 0;
+                              Atom *names = XListProperties(x_display, DefaultRootWindow(x_display), &count);
+                              auto has = [&](const char *name) {
+                                  Atom atom = XInternAtom(x_display, name, True);
+                                  return atom != None && std::find(names, names + count, atom) != names + count;
+                              };
+                              bool running = has("_NET_SUPPORTING_WM_CHECK") && has("_NET_WORKAREA");
+                              if (names)
+                                  XFree(names);
+                              return running;
                           },
                           WINDOW_TIMEOUT_MS, 50);
 }
@@ -1847,7 +1931,12 @@ int main(int argc, char **argv)
         std::string log = e2e::artifacts_dir() + "/" + (name.empty() ? "" : name + "-") + "xvfb.log";
         std::error_code ec;
         std::string self = fs::read_symlink("/proc/self/exe", ec).string();
-        std::vector<std::string> args = {script, "-s", "1280x1024", "-l", log, "--",
+        // The tests of a suite named ...On1024x768 get a screen of that size.
+        std::string suite = filter.substr(0, filter.find('.'));
+        std::string screen = suite.size() > 10 && suite.compare(suite.size() - 10, 10, "On1024x768") == 0
+                                 ? "1024x768"
+                                 : "1280x1024";
+        std::vector<std::string> args = {script, "-s", screen, "-l", log, "--",
                                          self.empty() ? argv[0] : self};
         args.insert(args.end(), argv + 1, argv + argc);
         std::vector<char *> exec_args;

@@ -186,10 +186,13 @@ struct TopLevel {
     std::string title;
 };
 
-// Direct children of the root window (without a window manager these are the top-levels).
+// Direct children of the root window (without a window manager these are the top-levels);
+// under a window manager, the program's window inside each of its frames.
 std::vector<TopLevel> top_levels();
 // Geometry in root coordinates; empty rect when the window is gone.
 Rect window_rect(WindowId w);
+// The window with the frame a window manager put around it (the window itself without one).
+Rect frame_rect(WindowId w);
 bool window_viewable(WindowId w);
 // The viewable top-level of process pid with this title; 0 when none yet.
 WindowId find_window(const std::string &title, long pid);
@@ -334,6 +337,8 @@ void release_button(int button = 1);
 void click_at(int root_x, int root_y, int button = 1);
 // Presses and releases the key of keysym (with Shift when the keysym needs it).
 void tap_key(unsigned long keysym);
+// The same with Ctrl held (a menu shortcut).
+void tap_key_with_control(unsigned long keysym);
 // Types UTF-8 text: ASCII with the keyboard's keys, other characters through a spare key.
 void type_text(const std::string &text);
 // The pointer's shape as the X server shows it now (XFixes): ARGB pixels, row by row.
@@ -418,6 +423,9 @@ public:
     // Menus: clicks the title ("Game" or "Info") in the menu bar and waits for the pop-up.
     // Returns the pop-up window, or 0 (error() says why).
     WindowId open_menu(int menu_index);
+    // The entries of an open menu, top to bottom (root coordinates, each as wide as the menu),
+    // once it shows at least count of them; *shot gets the menu's capture.
+    std::vector<Rect> menu_entries(WindowId popup, int count, Capture *shot = nullptr);
     // Opens menu menu_index and clicks its entry entry_index (0 = first after the tear-off;
     // separators do not count). False when there is no such entry (error() says why).
     bool click_entry(int menu_index, int entry_index, const std::string &artifact = "");
@@ -448,7 +456,8 @@ private:
 };
 
 // A window manager on the test's X server (openbox), as a desktop has: for full screen and
-// for windows the player resizes. Stopped when destroyed; ok() once it manages the screen.
+// for windows the player resizes, for frames and the desktop's work area. Stopped when
+// destroyed; ok() once it manages the screen and has told the work area.
 // The test's games share the player's data: the factor and full screen one game leaves are
 // forgotten when it starts, so that every game of these tests opens as a first one does.
 class WindowManager {

@@ -182,6 +182,44 @@ bool lies_at(const Capture &canvas, const std::string &distro, int x, int y)
     return covered_share(canvas, distro, x, y) < 0.15;
 }
 
+// The computer kinds of the field.
+const std::vector<std::string> COMPUTERS = {"maccpu", "nextcpu", "sgicpu", "suncpu", "os2cpu", "bsdcpu"};
+
+// Share of the highlight's rim around the computer seen at c that the field does not show.
+double highlight_hidden(const Capture &field, const Sighting &c)
+{
+    const XpmPicture &rim = field_picture("highlight");
+    return covered_share(field, "highlight", c.x - (rim.width - c.w) / 2, c.y - (rim.height - c.h) / 2);
+}
+
+// While the distro d is dragged, the computers that would take it are marked, and only
+// those: every computer of another kind is plain, and of the right kind, one that plainly
+// shows initfail is marked, one that plainly runs a real distro is not. (A rim may be partly
+// hidden by a wire or a Glimp at work drawn over it.) Returns how many were seen marked.
+int expect_marked_for(const Capture &field, const std::string &d, std::string &log)
+{
+    int marked = 0;
+    for (const auto &c : find_on_field(field, COMPUTERS, 0.6)) {
+        double hidden = highlight_hidden(field, c);
+        marked += hidden < 0.5;
+        std::string where = c.name + " at " + std::to_string(c.x) + "," + std::to_string(c.y);
+        log += "while dragging " + d + ": " + where + ", highlight hidden " + std::to_string(hidden) + "\n";
+        if (c.name != computer_for(d)) {
+            EXPECT_GT(hidden, 0.9) << "the " << where << " cannot run " << d << " but is marked";
+            continue;
+        }
+        bool runs_real = false;
+        for (const auto &a : DISTROS)
+            runs_real = runs_real || lies_at(field, a, c.x + 4, c.y + 4);
+        if (runs_real) {
+            EXPECT_GT(hidden, 0.9) << "the " << where << " runs a distro of its own but is marked";
+        } else if (lies_at(field, "initfail", c.x + 4, c.y + 4)) {
+            EXPECT_LT(hidden, 0.5) << "the " << where << " runs initfail but is not marked for " << d;
+        }
+    }
+    return marked;
+}
+
 // A point of the field with nothing drawn around it, far enough from (x, y).
 bool empty_spot(const Capture &canvas, int x, int y, int *ex, int *ey)
 {
@@ -200,9 +238,10 @@ bool empty_spot(const Capture &canvas, int x, int y, int *ex, int *ey)
 
 } // namespace
 
-// A killed Glimp drops the distro it stole; dragged off every computer the distro goes back
-// where it lay, dragged onto a computer that runs initfail or nothing and can run it, it is
-// installed there.
+// A killed Glimp drops the distro it stole; while it is dragged, the computers that would take
+// it are marked; dragged off every computer the distro goes back where it lay, and the marks
+// go; dragged onto a computer that runs initfail or nothing and can run it, it is installed
+// there.
 namespace {
 
 // Nobody guards the network while the test looks for a thief, so now and then sparks infect
@@ -266,9 +305,12 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
         return Outcome::DONE;
     game->press_canvas(lx + 12, ly + 10);
     game->move_to_canvas(ex, ey);
-    bool taken = wait_until([&] { return covered_share(game->capture_canvas(), d, lx, ly) > 0.5; },
+    Capture dragging;
+    bool taken = wait_until([&] { return covered_share(dragging = game->capture_canvas(), d, lx, ly) > 0.5; },
                             UI_TIMEOUT_MS, 30);
-    save_artifact(test_artifact_name("dragging"), game->capture_canvas());
+    save_artifact(test_artifact_name("dragging"), dragging);
+    // The computer it was stolen from takes it back, at least.
+    EXPECT_GT(expect_marked_for(dragging, d, log), 0) << "no computer is marked for " << d << "\n" << log;
     // The pointer is the distro now: a black silhouette with a white rim, which shows over
     // the dark screen of an infected computer too.
     CursorImage cursor = current_cursor();
@@ -282,6 +324,12 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
     if (!back_again && game_lost(*game))
         return Outcome::GAME_LOST;
     EXPECT_TRUE(back_again) << "a distro dropped on an empty place did not go back where it lay";
+    // With the drag over, no computer is marked.
+    Capture let_go = game->capture_canvas();
+    save_artifact(test_artifact_name("let-go"), let_go);
+    for (const auto &c : find_on_field(let_go, COMPUTERS, 0.6))
+        EXPECT_GT(highlight_hidden(let_go, c), 0.9)
+            << "the " << c.name << " at " << c.x << "," << c.y << " is still marked after the drag";
 
     // Onto a computer that can run it and runs initfail or nothing: installed there. Computers
     // that plainly show initfail or a blank screen are tried first; where the screen is hidden
@@ -377,7 +425,7 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
 
 } // namespace
 
-TEST(Play, StolenDistroDroppedBackOnAComputerIsInstalled)
+TEST(Play, StolenDistroDraggedMarksTheComputersThatTakeItAndIsInstalledOnOne)
 {
     std::string log;
     for (int game_number = 1; game_number <= 3; ++game_number) {

@@ -11,10 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -75,6 +77,63 @@ TEST(PausedField, PointerOffTheFieldShowsTheFrameDimmedWithWhyAndItComesBackUnch
     EXPECT_GT(text, 150) << "no message across the paused field";
     // The game goes on.
     EXPECT_FALSE(game.wait_canvas_change(back).empty()) << "the game did not resume";
+}
+
+// A game that starts while its player is elsewhere waits for them: started from the command
+// line, or from the keyboard with the pointer on the menu bar, it shows the paused view and
+// nothing moves until the pointer comes onto the field; then it runs from its first tick.
+TEST(PausedField, GameStartedWithThePointerAwayWaitsDimmedUntilThePointerComesOntoTheField)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::string> args;
+        bool new_game_from_keyboard; // Ctrl+N and OK, the pointer back on the menu bar
+        const char *status;
+    };
+    const Case cases[] = {
+        {"command-line", {"-l", "2"}, false, "Level:2  Score:0 "},
+        {"keyboard", {}, true, "Level:1  Score:0 "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Game game(c.args);
+        ASSERT_TRUE(game.ok()) << game.error();
+        if (c.new_game_from_keyboard) {
+            ASSERT_TRUE(wait_until([&] { return shows_logo(game.capture_canvas()); }, UI_TIMEOUT_MS, 50));
+            // Without a window manager the keys go to the window under the pointer.
+            Rect w = game.window_area();
+            move_pointer(w.x + w.w - 20, w.y + game.menu_bar_height() / 2);
+            tap_key_with_control(XK_n);
+            WindowId dialog = game.wait_for_dialog();
+            ASSERT_NE(dialog, 0u) << "Ctrl+N opened no dialog";
+            wait_until([&] { return game.dialog_buttons(dialog).size() == 2; }, UI_TIMEOUT_MS, 100);
+            // OK clicked, and the pointer back on the menu bar before the dialog has gone.
+            std::vector<Rect> buttons = game.dialog_buttons(dialog);
+            ASSERT_EQ(buttons.size(), 2u);
+            move_pointer(buttons[0].cx(), buttons[0].cy());
+            press_button(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            release_button(1);
+            move_pointer(w.x + w.w - 20, w.y + game.menu_bar_height() / 2);
+            ASSERT_TRUE(game.wait_dialog_gone(dialog)) << "OK did not confirm New Game";
+        }
+        Capture waiting;
+        ASSERT_TRUE(wait_until([&] { return shows_paused_view(waiting = game.capture_canvas()); },
+                               UI_TIMEOUT_MS, 20))
+            << "the new game does not look paused with its player away";
+        save_artifact(test_artifact_name(std::string(c.name) + "-waiting"), waiting);
+        // Several ticker periods: no tick runs, nothing moves.
+        EXPECT_TRUE(holds_for([&] { return game.capture_canvas().differences(waiting) == 0; }, 1500))
+            << "the game ran with its player away";
+        game.move_to_canvas(200, 200);
+        Capture running;
+        EXPECT_TRUE(wait_until([&] { return status_says(running = game.capture_canvas(), c.status); },
+                               UI_TIMEOUT_MS, 50))
+            << "the game did not start with the pointer on the field";
+        save_artifact(test_artifact_name(std::string(c.name) + "-running"), running);
+        EXPECT_FALSE(shows_paused_view(running));
+        EXPECT_FALSE(game.wait_canvas_change(running).empty()) << "the game does not go on";
+    }
 }
 
 TEST(PausedField, TitleScreenNeverLooksPaused)

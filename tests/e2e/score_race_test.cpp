@@ -76,13 +76,18 @@ TEST(ScoreRace, TwoGamesEndingAndQuittingTogetherKeepBothScores)
     ScoreFileGuard guard;
     std::string seeded = seed_losing_table(guard);
 
-    // Both play level 1 at once, side by side, with nobody at the controls.
+    // Both play level 1, side by side, with nobody at the controls. A game runs only while
+    // the pointer is on its field: it watches one until that game is lost, then the other.
     Game alpha({"-l", "1"});
     ASSERT_TRUE(alpha.ok()) << alpha.error();
     Game bravo({"-l", "1"});
     ASSERT_TRUE(bravo.ok()) << bravo.error();
     move_window(bravo.window(), 640, 0);
     ASSERT_TRUE(wait_until([&] { return bravo.window_area().x == 640; }, UI_TIMEOUT_MS));
+    for (Game *game : {&alpha, &bravo}) {
+        game->move_to_canvas(200, 200);
+        ASSERT_NE(game->wait_for_dialog(GAME_OVER_TIMEOUT_MS), 0u) << "a game was not lost";
+    }
     move_pointer_away();
 
     std::string failed = enter_name(alpha, "Alpha");
@@ -132,7 +137,7 @@ TEST(ScoreRace, ReadOnlyTableShowsNotSavedUnderTheHighScores)
 
     Game game({"-l", "1"});
     ASSERT_TRUE(game.ok()) << game.error();
-    move_pointer_away();
+    game.move_to_canvas(200, 200); // the game runs while the pointer is on its field
     Rect told;
     std::string failed = enter_name(game, "Carol", &told);
     ASSERT_EQ(failed, "");

@@ -8,8 +8,10 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -218,6 +220,92 @@ TEST(Sound, WithoutAnAudioDeviceTheGamePlaysSilently)
         EXPECT_TRUE(err.empty() || err.compare(0, 10, "no sound: ") == 0) << err;
         EXPECT_TRUE(game->close_and_wait());
     }
+}
+
+namespace {
+
+// The darkest pixel of a menu entry's row: black for an entry that can be chosen, grey for one
+// that cannot.
+int darkest(const Capture &menu, const Rect &row)
+{
+    // Inside the menu's frame.
+    Capture c = menu.crop(row.x - menu.x + 4, row.y - menu.y, row.w - 8, row.h);
+    int least = 255;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+            least = std::min(least, c.at(x, y).luma());
+    return least;
+}
+
+} // namespace
+
+// Without a device the Sound entry says so: it cannot be chosen, like Pause without a game,
+// and its tooltip says why. A device that comes later (here the directory of the disk
+// driver's file) is found, and the entry is back: chosen, it turns sound off.
+TEST(Sound, WithoutADeviceTheSoundEntrySaysWhyUntilOneComes)
+{
+    std::string data_home = fresh_data_home(test_artifact_name());
+    std::string device_dir = artifacts_dir() + "/" + test_artifact_name() + "-device";
+    fs::remove_all(device_dir);
+    std::unique_ptr<Game> game;
+    {
+        ScopedEnv env;
+        env.set("XDG_DATA_HOME", data_home);
+        env.set("SDL_AUDIODRIVER", "disk");
+        env.set("SDL_DISKAUDIOFILE", device_dir + "/out.raw");
+        game.reset(new Game({}));
+    }
+    ASSERT_TRUE(game->ok()) << game->error();
+    ASSERT_TRUE(wait_until([&] { return game->process().err().compare(0, 10, "no sound: ") == 0; },
+                           UI_TIMEOUT_MS, 50))
+        << game->process().err();
+
+    // The Game menu: New Game, Pause (no game to pause), Warp, High Scores, Quit, Sound, Full
+    // Screen.
+    constexpr size_t NEW_GAME = 0, PAUSE = 1, SOUND = 5;
+    constexpr int ENTRIES = 7;
+    WindowId menu = game->open_menu(0);
+    ASSERT_NE(menu, 0u) << game->error();
+    Capture shot;
+    std::vector<Rect> rows = game->menu_entries(menu, ENTRIES, &shot);
+    save_artifact(test_artifact_name("without"), shot);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(ENTRIES));
+    EXPECT_GT(darkest(shot, rows[SOUND]), darkest(shot, rows[NEW_GAME]) + 40)
+        << "the Sound entry can be chosen without a device";
+    EXPECT_NEAR(darkest(shot, rows[SOUND]), darkest(shot, rows[PAUSE]), 30)
+        << "the Sound entry does not look like the Pause entry that cannot be chosen";
+    // Its tooltip comes up over the entry.
+    std::set<WindowId> known = viewable_ids();
+    move_pointer(rows[SOUND].x + 30, rows[SOUND].cy());
+    WindowId tip = 0;
+    ASSERT_TRUE(wait_until([&] { return (tip = find_popup(known)) != 0; }, UI_TIMEOUT_MS, 50))
+        << "no tooltip over the Sound entry";
+    Capture tip_shot;
+    wait_until([&] { return !non_white_box(tip_shot = capture_window(tip)).empty(); }, UI_TIMEOUT_MS, 50);
+    save_artifact(test_artifact_name("tooltip"), tip_shot);
+    EXPECT_GT(tip_shot.width, 150) << "a tooltip too narrow for the reason";
+    tap_key(XK_Escape);
+    ASSERT_TRUE(wait_until([&] { return !window_viewable(menu); }, UI_TIMEOUT_MS, 50));
+
+    // The device comes: within a few seconds the game has it, and the entry is back.
+    fs::create_directories(device_dir);
+    ASSERT_TRUE(wait_until([&] { return file_size(device_dir + "/out.raw") >= 0; }, UI_TIMEOUT_MS, 100))
+        << "the device was not tried again";
+    menu = game->open_menu(0);
+    ASSERT_NE(menu, 0u) << game->error();
+    rows = game->menu_entries(menu, ENTRIES, &shot);
+    save_artifact(test_artifact_name("with"), shot);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(ENTRIES));
+    EXPECT_LT(darkest(shot, rows[SOUND]), darkest(shot, rows[PAUSE]) - 40)
+        << "the Sound entry cannot be chosen though the device works";
+    click_at(rows[SOUND].cx(), rows[SOUND].cy());
+    EXPECT_TRUE(wait_until([&] { return read_file(data_home + "/glimpwatch/sound") == "off\n"; },
+                           UI_TIMEOUT_MS, 50))
+        << "the Sound entry did not turn sound off";
+    // Said once, however often the device was tried. (The disk driver says more of its own.)
+    std::string err = game->process().err();
+    EXPECT_EQ(err.find("no sound: "), err.rfind("no sound: ")) << err;
+    EXPECT_TRUE(game->close_and_wait());
 }
 
 // Sound files that are cut short, spoilt, missing or no file at all: one line names them at

@@ -131,6 +131,11 @@ start_game() {
     kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start-up: $(cat "$logs/$run.err")"
 }
 
+# The pointer onto the game's field: a game runs only while its player is there.
+hover_field() {
+    xdotool mousemove --window "$(window_of "$main_title")" 200 200 2>>"$logs/xdotool.log"
+}
+
 # Ctrl+Q brings up the Quit dialog, whose OK button has the focus; the game saves what
 # is new and ends with status 0.
 quit_game() {

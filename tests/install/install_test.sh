@@ -223,6 +223,7 @@ expect_mode "$score_file" 666
 step "run 2: a known entry survives, a lost game enters a new one"
 seed_table "$score_file"
 start_game run2 -l 1
+hover_field
 # Untouched, the Glimps infect every computer of level 1 in about half a minute.
 wait_for 150 "end of the game" visible "End Game"
 keys_to "End Game" key Return

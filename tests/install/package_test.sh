@@ -243,6 +243,7 @@ for i in 0 1; do
     play_home=$homes/$user
     check_display "$user"
     start_game "play-$user" -l 1
+    hover_field
     # Untouched, the Glimps infect every computer of level 1 in about half a minute.
     wait_for 150 "end of the game" visible "End Game"
     keys_to "End Game" key Return

@@ -1,6 +1,7 @@
 // The drawing layer: what it asks of a painter for each frame, the window's whole-frame
 // bookkeeping, the paused view and the text kept until it changes.
 #include "gui/drawing.h"
+#include "gui/gui.h"
 #include "gui/painter.h"
 #include "tests/fake_gui.h"
 
@@ -166,6 +167,36 @@ TEST_F(DrawingTest, AFullRedrawDrawsEveryCallAtOnceAndCopiesTheWholeCanvas)
     Drawing::present_canvas();
     EXPECT_EQ(log, (std::vector<std::string>{"fill 0,0 160x160", "line 1,2 3,4", "set_text Hi", "text 5,150",
                                              "copy 0,0 160x160", "copy 0,0 160x160"}));
+}
+
+// A box the front marks gets the highlight centred on it, first in the frame so that the
+// game's pictures lie over it; marking and unmarking redraws only around the box.
+TEST_F(DrawingTest, MarkedBoxesGetTheHighlightUnderTheFrameAndOnlyTheirTilesAreRedrawn)
+{
+    // The committed highlight is 56 x 44: centred on a 46 x 34 box at (60, 60), at (55, 55).
+    Drawing::prepare(&PAINTER, SIDE, false);
+    frame(20, 20);
+    const MarkedBox computer = {60, 60, 46, 34};
+    for (int marked : {1, 0}) {
+        SCOPED_TRACE(marked ? "marked" : "unmarked");
+        Gui::mark_boxes(&computer, marked);
+        log.clear();
+        frame(20, 20);
+        // Tiles 48 to 111 across and down; the dot's tile (16 to 31) is left alone.
+        std::vector<std::string> expected = {"clip 48,48 64x64", "fill 48,48 64x64"};
+        if (marked)
+            expected.push_back("picture highlight 55,55");
+        expected.insert(expected.end(), {"clip none", "copy 48,48 64x64"});
+        EXPECT_EQ(log, expected);
+    }
+    // Under the game's own pictures: the highlight is drawn before them.
+    Gui::mark_boxes(&computer, 1);
+    log.clear();
+    frame(70, 70);
+    auto highlight = std::find(log.begin(), log.end(), "picture highlight 55,55");
+    ASSERT_NE(highlight, log.end());
+    ASSERT_NE(highlight + 1, log.end());
+    EXPECT_EQ(*(highlight + 1), "picture dot 70,70");
 }
 
 TEST_F(DrawingTest, NothingIsAskedOfAPainterBeforeThereIsOne)

@@ -1,6 +1,7 @@
 // The Gui front: registry, overlap test, frame names, pointer rule, ticker, slot table and texts.
 #include "gui/gui.h"
 #include "gui/gui_testing.h"
+#include "sound/sound.h"
 #include "tests/fake_gui.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +129,86 @@ TEST_F(GuiFrontTest, PointerRulePausesARunningGameOnly)
     Gui::stop_ticker();
     Gui::pointer_entered();
     EXPECT_TRUE(FakeGui::timer_running());
+}
+
+// Where the back end found the pointer decides whether a game that starts runs at once: known
+// to be away, it waits paused for the pointer; on the field, or unknown (as after a leave,
+// which may be a dialog's), it runs.
+TEST_F(GuiFrontTest, GameStartingWhileThePointerIsFoundAwayWaitsPausedUntilItComes)
+{
+    Gui::set_level_in_play(true);
+    Gui::pointer_found(0);
+    FakeGui::clear_calls();
+    Gui::start_ticker();
+    EXPECT_EQ(FakeGui::calls(), std::vector<std::string>{"show_paused 1"});
+    FakeGui::clear_calls();
+    Gui::pointer_entered();
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"start_timer 200", "show_paused 0"}));
+
+    struct Case {
+        const char *name;
+        void (*place)();
+        std::vector<std::string> on_start;
+    } cases[] = {
+        {"found on the field", [] { Gui::pointer_found(1); }, {"start_timer 200"}},
+        {"left, where to unknown", [] { Gui::pointer_left(); }, {"start_timer 200"}},
+        {"found away after a leave", [] { Gui::pointer_left(); Gui::pointer_found(0); }, {"show_paused 1"}},
+        {"found away, then entered", [] { Gui::pointer_found(0); Gui::pointer_entered(); }, {"start_timer 200"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Gui::stop_ticker();
+        Gui::pointer_entered();
+        c.place();
+        FakeGui::clear_calls();
+        Gui::start_ticker();
+        EXPECT_EQ(FakeGui::calls(), c.on_start);
+    }
+
+    // Found away while a game runs, it pauses as a leave would; found back, it resumes.
+    Gui::pointer_found(1);
+    ASSERT_TRUE(FakeGui::timer_running());
+    FakeGui::clear_calls();
+    Gui::pointer_found(0);
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"stop_timer", "show_paused 1"}));
+    FakeGui::clear_calls();
+    Gui::pointer_found(1);
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"start_timer 200", "show_paused 0"}));
+}
+
+// The sound player reports trouble from its own thread; the Sound entry follows on the game's
+// whenever the back end reports something or a menu comes up: unchecked, unusable, saying why,
+// and as the player chose once sound can be heard again. A toggle the entry let through
+// meanwhile is not taken.
+TEST_F(GuiFrontTest, SoundEntrySaysWhySoundCannotBeHeardAndComesBackWhenItCan)
+{
+    static std::vector<int> chosen;
+    chosen.clear();
+    static GameCalls calls{};
+    calls.tick = [] {};
+    calls.choose_sound = [](int on) { chosen.push_back(on); };
+    Gui::set_game(&calls);
+    Gui::check_sound_item(1);
+    ASSERT_EQ(FakeGui::calls(), std::vector<std::string>{"check_sound_item 1"});
+
+    Sound::report_trouble("no audio device");
+    FakeGui::clear_calls();
+    Gui::menu_shown();
+    Gui::menu_shown();   // told once
+    Gui::pointer_left();
+    EXPECT_EQ(FakeGui::calls(), (std::vector<std::string>{"check_sound_item 0 (No sound: no audio device)",
+                                                          "stop_timer"}));
+    FakeGui::clear_calls();
+    Gui::sound_toggled(0);
+    EXPECT_TRUE(chosen.empty()) << "a choice taken without sound";
+    EXPECT_EQ(FakeGui::calls(), std::vector<std::string>{"check_sound_item 0 (No sound: no audio device)"});
+
+    Sound::report_trouble(nullptr);
+    FakeGui::clear_calls();
+    Gui::timer_expired();
+    EXPECT_EQ(FakeGui::calls(), std::vector<std::string>{"check_sound_item 1"});
+    Gui::sound_toggled(0);
+    EXPECT_EQ(chosen, std::vector<int>{0});
 }
 
 TEST_F(GuiFrontTest, FakeTableFillsAllTwentyFourSlots)

@@ -133,6 +133,52 @@ TEST_F(InputTest, DropInstallsOnTheFirstComputerThatCanTakeIt)
     }
 }
 
+// While a distro is dragged, the front marks the computers that would take it, from the drop
+// rule itself; the marks follow the field tick by tick and go with the drag. The game draws
+// nothing more for them.
+TEST_F(InputTest, DraggedDistroMarksTheComputersThatWouldTakeItUntilItIsLetGo)
+{
+    auto marked = [] {
+        int count = 0;
+        const MarkedBox *boxes = Gui::marked_boxes(&count);
+        std::vector<std::string> out;
+        for (int i = 0; i < count; i++)
+            out.push_back(std::to_string(boxes[i].x) + "," + std::to_string(boxes[i].y) + " " +
+                          std::to_string(boxes[i].w) + "x" + std::to_string(boxes[i].h));
+        return out;
+    };
+    network({computer(1, INITFAIL, 40, 40), computer(1, 1, 120, 40), computer(1, NO_DISTRO, 200, 40),
+             computer(6, INITFAIL, 40, 120), computer(2, NO_DISTRO, 120, 120)});
+    Swarm::add_to_counter(RESERVE, 3);   // the level goes on
+    playing(1);
+    Glimp *lying = glimp(LOOSE, 350, 350, 1);   // arch: only a maccpu runs it
+    Game::button_press(360, 360);
+    ASSERT_EQ(Game::dragged(), lying);
+    EXPECT_EQ(marked(), (std::vector<std::string>{"40,40 46x34", "200,40 46x34"}));
+
+    // The arch box loses its distro during the drag: from the next tick it takes it too.
+    Network::computer(1).distro = NO_DISTRO;
+    FakeGui::clear_calls();
+    Game::tick();
+    EXPECT_EQ(marked(), (std::vector<std::string>{"40,40 46x34", "120,40 46x34", "200,40 46x34"}));
+    for (const std::string &call : FakeGui::calls())
+        EXPECT_EQ(call.find("highlight"), std::string::npos) << call;
+
+    Game::button_release(300, 300);   // off every computer: it lies again where it was
+    EXPECT_TRUE(marked().empty());
+
+    // Dropped on a computer, and a drag that the level's end cuts short.
+    Game::button_press(360, 360);
+    Game::button_release(40, 40);
+    EXPECT_EQ(Network::computer(0).distro, 1);
+    EXPECT_TRUE(marked().empty());
+    glimp(LOOSE, 350, 350, 1);
+    Game::button_press(360, 360);
+    EXPECT_EQ(marked().size(), 2u);
+    Game::set_state(GAME_OVER);
+    EXPECT_TRUE(marked().empty());
+}
+
 TEST_F(InputTest, OutsidePlayPressesDoNothingAndReleasesOnlyResetTheCursor)
 {
     network({computer(1, INITFAIL, 100, 100)});

@@ -270,10 +270,17 @@ var GlimpwatchPage = (function () {
         });
     }
 
-    function checkSound(on) {
+    // Without sound the entry cannot be chosen, and its tooltip says why.
+    function checkSound(on, unavailable) {
         var entry = soundEntry();
-        if (entry)
-            entry.button.setAttribute('aria-checked', on ? 'true' : 'false');
+        if (!entry)
+            return;
+        entry.button.setAttribute('aria-checked', on ? 'true' : 'false');
+        entry.button.disabled = !!unavailable;
+        if (unavailable)
+            entry.button.title = unavailable;
+        else
+            entry.button.removeAttribute('title');
     }
 
     // A menu entry chosen by the pointer, the keyboard or its shortcut.

@@ -36,7 +36,8 @@ EM_JS(int, page_add_menu, (const char *title), { return GlimpwatchPage.addMenu(U
 EM_JS(void, page_add_entry, (int menu, int id, const char *label, const char *key, int ctrl),
       { GlimpwatchPage.addEntry(menu, id, UTF8ToString(label), key ? UTF8ToString(key) : null, ctrl != 0); });
 EM_JS(void, page_enable_pause, (int enabled), { GlimpwatchPage.enableEntry(enabled != 0); });
-EM_JS(void, page_check_sound, (int on), { GlimpwatchPage.checkSound(on != 0); });
+EM_JS(void, page_check_sound, (int on, const char *unavailable),
+      { GlimpwatchPage.checkSound(on != 0, unavailable ? UTF8ToString(unavailable) : null); });
 EM_JS(int, page_add_picture, (int width, int height, const unsigned char *rgba),
       { return GlimpwatchPage.addPicture(width, height, rgba); });
 EM_JS(void, page_set_icon, (int picture), { GlimpwatchPage.setIcon(picture); });
@@ -191,7 +192,7 @@ void show_dialog(int id)
 
 void set_dialog_text(int id, const char *text) { page_set_dialog_text(id, text); }
 void enable_pause_item(int enabled) { page_enable_pause(enabled); }
-void check_sound_item(int on) { page_check_sound(on); }
+void check_sound_item(int on, const char *unavailable) { page_check_sound(on, unavailable); }
 
 // From here on everything happens in the page's callbacks: main returns to the browser
 // and the program lives on.

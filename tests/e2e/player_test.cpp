@@ -11,12 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -106,16 +104,17 @@ TEST(PausedField, GameStartedWithThePointerAwayWaitsDimmedUntilThePointerComesOn
             tap_key_with_control(XK_n);
             WindowId dialog = game.wait_for_dialog();
             ASSERT_NE(dialog, 0u) << "Ctrl+N opened no dialog";
-            wait_until([&] { return game.dialog_buttons(dialog).size() == 2; }, UI_TIMEOUT_MS, 100);
-            // OK clicked, and the pointer back on the menu bar before the dialog has gone.
-            std::vector<Rect> buttons = game.dialog_buttons(dialog);
-            ASSERT_EQ(buttons.size(), 2u);
-            move_pointer(buttons[0].cx(), buttons[0].cy());
-            press_button(1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            release_button(1);
-            move_pointer(w.x + w.w - 20, w.y + game.menu_bar_height() / 2);
-            ASSERT_TRUE(game.wait_dialog_gone(dialog)) << "OK did not confirm New Game";
+            // OK clicked, and the pointer back on the menu bar before the dialog has gone. A
+            // click that a busy toolkit lost is made again while the dialog is still there.
+            bool gone = false;
+            for (int attempt = 0; attempt < 3 && !gone; ++attempt) {
+                if (!window_viewable(dialog))
+                    break;
+                ASSERT_TRUE(game.click_dialog_button(dialog, 0)) << "no OK button found";
+                move_pointer(w.x + w.w - 20, w.y + game.menu_bar_height() / 2);
+                gone = game.wait_dialog_gone(dialog, 8000);
+            }
+            ASSERT_TRUE(gone || game.wait_dialog_gone(dialog)) << "OK did not confirm New Game";
         }
         Capture waiting;
         ASSERT_TRUE(wait_until([&] { return shows_paused_view(waiting = game.capture_canvas()); },
@@ -127,8 +126,13 @@ TEST(PausedField, GameStartedWithThePointerAwayWaitsDimmedUntilThePointerComesOn
             << "the game ran with its player away";
         game.move_to_canvas(200, 200);
         Capture running;
-        EXPECT_TRUE(wait_until([&] { return status_says(running = game.capture_canvas(), c.status); },
-                               UI_TIMEOUT_MS, 50))
+        // The paused view may still show its dimmed status line for a moment.
+        EXPECT_TRUE(wait_until(
+            [&] {
+                running = game.capture_canvas();
+                return status_says(running, c.status) && !shows_paused_view(running);
+            },
+            UI_TIMEOUT_MS, 50))
             << "the game did not start with the pointer on the field";
         save_artifact(test_artifact_name(std::string(c.name) + "-running"), running);
         EXPECT_FALSE(shows_paused_view(running));

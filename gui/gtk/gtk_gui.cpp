@@ -156,12 +156,7 @@ Picture enlarging(GdkDrawable *from, Source &source, int factor)
     if (source.factor != factor) {
         if (!source.picture)
             source.picture = XRenderCreatePicture(x_display(), GDK_DRAWABLE_XID(from), format_of(from), 0, nullptr);
-        // An affine scale (a bottom row of 0 0 1), which the X server copies on its fast path
-        // for nearest scaling; a projective one costs several times more per pixel. 1/factor
-        // in 16.16 fixed point is exact for 2 and 4; for 3 it falls short by under 2^-16 a
-        // pixel, which across the widest screen (8,000 pixels) stays under the sixth of a
-        // pixel that keeps every sample in its own block.
-        XFixed step = XDoubleToFixed(1.0 / factor);
+        XFixed step = View::step_fixed(factor);
         XTransform shrink = {{{step, 0, 0}, {0, step, 0}, {0, 0, XDoubleToFixed(1)}}};
         XRenderSetPictureTransform(x_display(), source.picture, &shrink);
         XRenderSetPictureFilter(x_display(), source.picture, FilterNearest, nullptr, 0);

@@ -224,8 +224,7 @@ void copy_canvas(const Damage::Box *rects, int count)
         if (enlarging)
             XRenderFreePicture(display, enlarging);
         enlarging = XRenderCreatePicture(display, pixmap, format, 0, nullptr);
-        // An affine scale, the X server's fast path for nearest scaling (see the GDK painter).
-        XFixed step = XDoubleToFixed(1.0 / place.factor);
+        XFixed step = View::step_fixed(place.factor);
         XTransform shrink = {{{step, 0, 0}, {0, step, 0}, {0, 0, XDoubleToFixed(1)}}};
         XRenderSetPictureTransform(display, enlarging, &shrink);
         XRenderSetPictureFilter(display, enlarging, FilterNearest, nullptr, 0);

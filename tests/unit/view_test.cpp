@@ -40,6 +40,25 @@ TEST(View, TheFieldTakesTheLargestWholeFactorThatFitsCentred)
     }
 }
 
+// The X server samples an enlarged canvas at each window pixel's centre, (d + 1/2) times
+// the step, rounding half down to a canvas pixel: every window pixel of an 8,000-pixel wide
+// screen must read the canvas pixel of its own block, or the enlarged field would show
+// seams of neighbouring pixels.
+TEST(View, TheStepOfAnEnlargedCopyKeepsEveryWindowPixelInItsBlock)
+{
+    for (int factor = 2; factor <= 8; ++factor) {
+        SCOPED_TRACE(factor);
+        long long step = View::step_fixed(factor);
+        int wrong = -1;
+        for (long long d = 0; d < 8000 && wrong < 0; ++d) {
+            long long centre = ((2 * d + 1) * 32768 * step) >> 16;
+            if ((centre - 1) >> 16 != d / factor)
+                wrong = static_cast<int>(d);
+        }
+        EXPECT_EQ(wrong, -1) << "window pixel " << wrong << " reads a neighbouring block";
+    }
+}
+
 TEST(View, APointOnTheSurroundIsOffTheFieldAndBlocksMapToTheirPixel)
 {
     View::Place p = {2, 50, 30};

@@ -12,7 +12,7 @@ WEB="emscripten"
 TEST="$PLAY libgtk-3-dev openbox libgtest-dev libbenchmark-dev libx11-dev libxtst-dev xvfb xfonts-base
       x11-utils weston clang libclang-rt-14-dev desktop-file-utils appstream man-db xdotool libxfixes-dev
       debhelper dpkg-dev fakeroot lintian
-      python3-cairo fonts-dejavu-core ccache $WEB chromium"
+      python3-cairo fonts-dejavu-core fonts-wqy-microhei fonts-noto-color-emoji ccache $WEB chromium"
 
 case "${1:-play}" in
     play) wanted=$PLAY ;;

@@ -235,6 +235,8 @@ void show_title()
 
 void refresh_high_scores()
 {
+    // The table for the back ends that lay it out, then the same lined up with blanks.
+    Gui::set_dialog_table(DIALOG_HIGH_SCORES, HighScores::dialog_table());
     char text[HIGH_SCORE_DIALOG_BYTES];
     HighScores::format_dialog(text, sizeof text);
     Gui::set_dialog_text(DIALOG_HIGH_SCORES, text);

@@ -39,6 +39,7 @@ struct Choices {
     std::vector<std::string> labels;
 };
 Choices choices[DIALOG_COUNT];
+TextTable tables[DIALOG_COUNT];
 } // namespace
 
 namespace {
@@ -121,7 +122,8 @@ const DialogLayout DIALOG_LAYOUTS[DIALOG_COUNT] = {
     /* New Game */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true},
     /* Pause */ {MESSAGE_DIALOG, ICON_PICTURE, "Continue", false},
     /* Warp */ {ENTRY_DIALOG, NO_PICTURES, "OK", false},
-    /* High Scores */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false},
+    /* High Scores */ {MESSAGE_DIALOG, NO_PICTURES, "OK", false, HighScores::DIALOG_COLUMNS,
+                      {ALIGN_LEFT, ALIGN_RIGHT, ALIGN_RIGHT}},
     /* Quit */ {MESSAGE_DIALOG, NO_PICTURES, "OK", true},
     /* Story */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false},
     /* Rules */ {PICTURE_DIALOG, LOGO_PICTURE, "OK", false},
@@ -249,6 +251,14 @@ void show_dialog(int id)
 }
 void set_dialog_text(int id, const char *text) { active->set_dialog_text(id, text); }
 const char *dialog_text(int id) { return dialog_texts[id]; }
+
+void set_dialog_table(int id, const TextTable &table)
+{
+    int columns = DIALOG_LAYOUTS[id].table_columns;
+    tables[id] = columns > 0 && table.columns == columns ? table : TextTable();
+}
+
+const TextTable &dialog_table(int id) { return tables[id]; }
 const char *menu_label(int id) { return menu_labels[id]; }
 const DialogLayout &dialog_layout(int id) { return DIALOG_LAYOUTS[id]; }
 
@@ -509,6 +519,7 @@ void reset_for_tests()
     dialogs_up = 0;
     for (int i = 0; i < DIALOG_COUNT; i++) {
         choices[i] = Choices();
+        tables[i] = TextTable();
         menu_labels[i] = nullptr;
         dialog_texts[i] = nullptr;
         entry_texts[i].clear();

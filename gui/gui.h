@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/boxes.h"
+#include "base/text_table.h"
 
 #include <string>
 
@@ -85,11 +86,17 @@ enum { NOT_WATCHING = 0, WATCHING = 1, WATCHING_QUIETLY = 2 };
 // How a dialog is made up, for every back end (gui/README, Dialogs).
 enum DialogKind { MESSAGE_DIALOG, ENTRY_DIALOG, PICTURE_DIALOG };
 enum DialogPictures { NO_PICTURES, ICON_PICTURE, LOGO_PICTURE, LOGO_AND_ABOUT_PICTURES };
+enum ColumnAlign { ALIGN_LEFT, ALIGN_RIGHT };
+constexpr int MAX_TABLE_COLUMNS = 4;
 struct DialogLayout {
     DialogKind kind;
     DialogPictures pictures;
     const char *main_button;
     bool cancel;   // a "Cancel" button after the main one
+    // A message dialog whose message is a table (Gui::set_dialog_table): how many columns it
+    // has and how each column's cells line up; 0 for a plain message.
+    int table_columns = 0;
+    ColumnAlign column_align[MAX_TABLE_COLUMNS] = {};
 };
 
 // A menu entry's keyboard shortcut: a key by its name ("n", "F1") and whether Ctrl is held.
@@ -144,6 +151,13 @@ void show_dialog(int id);
 void set_dialog_text(int id, const char *text);
 // The texts handed to the back end; dialog_text is null for the high-score, about and score dialogs.
 const char *dialog_text(int id);
+// The message of a dialog whose layout has table columns, as a table: the game sets it
+// before the message text, which is the same table lined up with blanks for a fixed-width
+// font (for a back end that shows only text). A back end that lays out tables shows this
+// one, each column as wide as its widest cell and every row of one height, whenever it has
+// rows; the front keeps a copy. A table whose columns are not the layout's is not kept.
+void set_dialog_table(int id, const TextTable &table);
+const TextTable &dialog_table(int id);
 const char *menu_label(int id);
 const DialogLayout &dialog_layout(int id);
 // The menu entries' shortcuts, `count` of them.

@@ -507,32 +507,47 @@ void insert(const char *name, int level, int score)
     }
 }
 
+TextTable dialog_table()
+{
+    TextTable t;
+    t.above = "High Scores:";
+    t.columns = DIALOG_COLUMNS;
+    t.cells = {"Name", "Level", "Score"};
+    for (const HighScoreEntry &e : table) {
+        t.cells.push_back(PlayerName::clean(e.name));
+        t.cells.push_back(std::to_string(e.level));
+        t.cells.push_back(std::to_string(e.score));
+    }
+    if (!not_saved.empty())
+        t.below = "Not saved: " + not_saved + "; it will be tried again";
+    return t;
+}
+
 void format_dialog(char *buf, int size)
 {
     if (!buf || size <= 0)
         return;
-    buf[0] = '\0';
-    size_t room = static_cast<size_t>(size);
-    size_t used = 0;
-    auto append = [&](int n) {
-        // snprintf reports what it wanted; past the end nothing more is written.
-        if (n > 0)
-            used += static_cast<size_t>(n);
-        if (used > room - 1)
-            used = room - 1;
-    };
-    append(snprintf(buf + used, room - used, "%s\n\n", "High Scores:"));
-    append(snprintf(buf + used, room - used, "%-*s %6s %7s\n", HIGH_SCORE_NAME_MAX, "Name", "Level", "Score"));
-    for (const HighScoreEntry &e : table) {
-        // Padded by the columns the name takes, not by its bytes, so that a name of
-        // accented, Cyrillic or wide characters keeps the level and score columns in line.
-        std::string name = PlayerName::clean(e.name);
-        int blanks = HIGH_SCORE_NAME_MAX - PlayerName::display_width(name.c_str());
-        append(snprintf(buf + used, room - used, "%s%*s %6d %7d\n", name.c_str(), blanks > 0 ? blanks : 0, "",
-                        e.level, e.score));
+    // The columns lined up with blanks for a fixed-width font: the name padded by the columns
+    // it takes, not by its bytes, so that a name of accented, Cyrillic or wide characters
+    // keeps the level and score columns in line; the numbers to the right of theirs.
+    TextTable t = dialog_table();
+    std::string text = t.above + "\n\n";
+    auto pad = [&text](int blanks) { text.append(static_cast<size_t>(blanks > 0 ? blanks : 0), ' '); };
+    for (int row = 0; row < t.rows(); row++) {
+        const std::string &name = t.cell(row, 0), &level = t.cell(row, 1), &score = t.cell(row, 2);
+        text += name;
+        pad(HIGH_SCORE_NAME_MAX - PlayerName::display_width(name.c_str()));
+        pad(1 + std::max(0, 6 - static_cast<int>(level.size())));
+        text += level;
+        pad(1 + std::max(0, 7 - static_cast<int>(score.size())));
+        text += score + "\n";
     }
-    if (!not_saved.empty())
-        append(snprintf(buf + used, room - used, "\nNot saved: %s; it will be tried again\n", not_saved.c_str()));
+    if (!t.below.empty())
+        text += "\n" + t.below + "\n";
+    // What fits, as far as it fits.
+    size_t kept = std::min(text.size(), static_cast<size_t>(size) - 1);
+    memcpy(buf, text.data(), kept);
+    buf[kept] = '\0';
 }
 
 std::string new_result_id()

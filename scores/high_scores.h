@@ -1,6 +1,7 @@
 // High scores: the ten best results, their file and the dialog text.
 #pragma once
 
+#include "base/text_table.h"
 #include "scores/score_file.h"
 
 #include <cstddef>
@@ -38,7 +39,13 @@ void write_at_quit();
 void insert(const char *name, int level, int score);
 // Whether the score beats the tenth entry.
 int qualifies(int score);
-// Formats the dialog text into buf (HIGH_SCORE_DIALOG_BYTES always suffice).
+// The dialog's table: "High Scores:" above it, a row heading the columns (Name, Level,
+// Score), a row of name, level and score for each entry, and below it the line of a failed
+// save, if any.
+constexpr int DIALOG_COLUMNS = 3;
+TextTable dialog_table();
+// The dialog's text: that table lined up with blanks for a fixed-width font, into buf
+// (HIGH_SCORE_DIALOG_BYTES always suffice).
 void format_dialog(char *buf, int size);
 
 const HighScoreEntry &entry(int index);

@@ -2,6 +2,7 @@
 #include "gui/gtk_common/shared.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -12,6 +13,11 @@ struct Dialog {
     GtkWidget *scroller; // around the body: it scrolls when the dialog would not fit the screen
     GtkWidget *message;
     GtkWidget *entry;
+    // A table dialog's message as a table (Gui::dialog_table): the lines above it, its cells
+    // and the lines below it. The message label then shows only while there is no table.
+    GtkWidget *above;
+    GtkWidget *table;
+    GtkWidget *below;
     int title_width;     // the least width that shows the title whole in a window manager's frame
     GtkWidget *choices; // a message dialog's row of choices (Gui::set_dialog_choices)
     guint wait_level; // gtk_main level of the loop waiting for the dialog; 0 when none
@@ -112,6 +118,75 @@ void fill_choices(int id)
     gtk_widget_show(caption);
     gtk_widget_show_all(table);
     gtk_widget_show(box);
+}
+
+// The tallest a line of the table's font can be: Latin, CJK and emoji side by side, each
+// from its own font.
+constexpr char TALLEST_LINE[] = "Ag\xE7\x8E\x8B\xF0\x9F\x8E\xAE";   // Ag王🎮
+
+int line_height(GtkWidget *widget, const char *text)
+{
+    PangoLayout *layout = gtk_widget_create_pango_layout(widget, text);
+    int width = 0, height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    g_object_unref(layout);
+    return height;
+}
+
+void set_shown(GtkWidget *widget, bool shown)
+{
+    if (shown)
+        gtk_widget_show(widget);
+    else
+        gtk_widget_hide(widget);
+}
+
+// The dialog's table as the front has it now: a label a cell, each column as wide as its
+// widest cell and aligned as the layout says, the heading row in bold, every row as tall as
+// the tallest line can be, whatever scripts the names are written in. Without a table the
+// message shows as it was set.
+void fill_table(int id)
+{
+    Dialog &dialog = dialogs[id];
+    if (!dialog.table)
+        return;
+    GList *old = gtk_container_get_children(GTK_CONTAINER(dialog.table));
+    for (GList *child = old; child; child = child->next)
+        gtk_widget_destroy(GTK_WIDGET(child->data));
+    g_list_free(old);
+    const TextTable &t = Gui::dialog_table(id);
+    const DialogLayout &layout = Gui::dialog_layout(id);
+    bool shown = t.rows() > 0;
+    set_shown(dialog.message, !shown);
+    set_shown(dialog.above, shown && !t.above.empty());
+    set_shown(dialog.table, shown);
+    set_shown(dialog.below, shown && !t.below.empty());
+    if (!shown)
+        return;
+    gtk_label_set_text(GTK_LABEL(dialog.above), t.above.c_str());
+    gtk_label_set_text(GTK_LABEL(dialog.below), t.below.c_str());
+    gtk_table_resize(GTK_TABLE(dialog.table), static_cast<guint>(t.rows()), static_cast<guint>(t.columns));
+    std::vector<GtkWidget *> cells;
+    int height = line_height(dialog.table, TALLEST_LINE);
+    for (int row = 0; row < t.rows(); row++)
+        for (int column = 0; column < t.columns; column++) {
+            GtkWidget *cell = gtk_label_new(nullptr);
+            if (row == 0) {
+                char *markup = g_markup_printf_escaped("<b>%s</b>", t.cell(row, column).c_str());
+                gtk_label_set_markup(GTK_LABEL(cell), markup);
+                g_free(markup);
+            } else {
+                gtk_label_set_text(GTK_LABEL(cell), t.cell(row, column).c_str());
+            }
+            gtk_misc_set_alignment(GTK_MISC(cell), layout.column_align[column] == ALIGN_RIGHT ? 1 : 0, 0.5);
+            guint x = static_cast<guint>(column), y = static_cast<guint>(row);
+            gtk_table_attach(GTK_TABLE(dialog.table), cell, x, x + 1, y, y + 1, GTK_FILL, GTK_FILL, 0, 0);
+            gtk_widget_show(cell);
+            height = MAX(height, line_height(cell, t.cell(row, column).c_str()));
+            cells.push_back(cell);
+        }
+    for (GtkWidget *cell : cells)
+        gtk_widget_set_size_request(cell, -1, height);
 }
 
 // The window manager's close button and the Escape key (which GtkDialog turns into a
@@ -215,13 +290,25 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
         if (layout.pictures == ICON_PICTURE)
             add_shown(box, GtkToolkit::picture(icon));
         dialog.message = gtk_label_new(text);
-        // The high-score table lines its columns up with blanks: it needs a fixed-width font.
-        if (id == DIALOG_HIGH_SCORES) {
-            PangoFontDescription *font = pango_font_description_from_string("Monospace");
-            gtk_widget_modify_font(dialog.message, font);
-            pango_font_description_free(font);
+        if (layout.table_columns > 0) {
+            // The message, or in its place the table with the lines above and below it; which
+            // of them shows is settled each time the dialog comes up (fill_table).
+            GtkWidget *column = gtk_vbox_new(FALSE, 8);
+            dialog.above = gtk_label_new(nullptr);
+            dialog.table = gtk_table_new(1, static_cast<guint>(layout.table_columns), FALSE);
+            gtk_table_set_col_spacings(GTK_TABLE(dialog.table), 16);
+            dialog.below = gtk_label_new(nullptr);
+            for (GtkWidget *part : {dialog.message, dialog.above, dialog.table, dialog.below}) {
+                if (GTK_IS_MISC(part))
+                    gtk_misc_set_alignment(GTK_MISC(part), 0, 0.5);
+                gtk_widget_set_no_show_all(part, TRUE);
+                gtk_box_pack_start(GTK_BOX(column), part, FALSE, FALSE, 0);
+            }
+            gtk_widget_show(dialog.message);
+            add_shown(box, column);
+        } else {
+            add_shown(box, dialog.message);
         }
-        add_shown(box, dialog.message);
         add_shown(content, box);
         // Shown only when the front has choices for it, never by the showing of the dialog.
         dialog.choices = gtk_hbox_new(FALSE, 8);
@@ -322,6 +409,7 @@ void show_dialog(int id)
     if (dialog.entry)
         gtk_widget_grab_focus(dialog.entry);
     fill_choices(id);
+    fill_table(id);
     fit_to_screen(dialog);
     GtkToolkit::show_centred(dialog.window);
 

@@ -157,9 +157,9 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
             first = logo->picture;
         if (layout.pictures == LOGO_AND_ABOUT_PICTURES)
             second = about->picture;
-        // The high-score table lines its columns up with blanks: it needs a fixed-width font.
+        // A table comes as text lined up with blanks: it needs a fixed-width font.
         page_build_dialog(id, layout.kind, Gui::menu_label(id), Gui::dialog_text(id), first, second,
-                          layout.main_button, layout.cancel, id == DIALOG_HIGH_SCORES, Gui::entry_text(id),
+                          layout.main_button, layout.cancel, layout.table_columns > 0, Gui::entry_text(id),
                           Gui::ENTRY_CHARS);
     }
     dialogs_built = true;

@@ -5,6 +5,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -397,4 +398,117 @@ TEST(GameOver, LostGameAsksForANameShowsTheTableAndReturnsToTheLogo)
         EXPECT_EQ(line.substr(0, 4), "old" + std::to_string(lines - 2)) << line;
     }
     EXPECT_EQ(lines, 10);
+}
+
+// ---------------------------------------------------------------- the high-score table
+
+namespace {
+
+// Each entry's row of the High Scores dialog, read from its capture: where its level's and
+// its score's ink ends, and where the level's ink begins at the top.
+struct NumberRow {
+    int top = 0, level_end = 0, score_end = 0;
+};
+
+// The rows of the table above `bottom` (the buttons' top), read in the two columns of ink at
+// the right: the numbers. Each entry's level is the same digit, so its ink's top lies at the
+// same height in every row.
+std::vector<NumberRow> number_rows(const Capture &shot, int bottom, std::string *why)
+{
+    constexpr int DARK = 110;
+    std::vector<Band> columns = dark_columns(shot, 0, bottom, DARK, 6);
+    if (columns.size() < 3) {
+        *why = "fewer than three columns of text";
+        return {};
+    }
+    const Band &level = columns[columns.size() - 2], &score = columns.back();
+    Capture levels = shot.crop(level.top, 0, level.height(), bottom);
+    std::vector<Band> bands = dark_bands(levels, DARK, 3);
+    if (bands.size() < 10) {
+        *why = std::to_string(bands.size()) + " rows of levels";
+        return {};
+    }
+    std::vector<NumberRow> rows;
+    for (size_t i = bands.size() - 10; i < bands.size(); ++i) {
+        NumberRow row;
+        row.top = bands[i].top;
+        auto last_dark = [&](const Band &column) {
+            int end = -1;
+            for (int y = bands[i].top; y <= bands[i].bottom; ++y)
+                for (int x = column.top; x <= column.bottom; ++x)
+                    if (shot.at(x, y).luma() <= DARK)
+                        end = std::max(end, x);
+            return end;
+        };
+        row.level_end = last_dark(level);
+        row.score_end = last_dark(score);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+// Names in Chinese characters (each two columns wide, from a font of their own, taller than
+// Latin) and with emoji (in colour, from yet another font) beside Latin ones: the High
+// Scores dialog keeps its columns: every level and every score ends at the same x, and every
+// row is of one height.
+TEST(HighScores, CjkEmojiAndLatinNamesKeepTheColumnsAndOneRowHeight)
+{
+    ScoreFileGuard guard;
+    guard.remove();
+    const char *names[] = {
+        "Anonymous",
+        "\xE7\x8E\x8B\xE5\xB0\x8F\xE6\x98\x8E\xE7\x9A\x84\xE9\xAB\x98\xE5\x88\x86", // 王小明的高分
+        "ada",
+        "Zo\xC3\xAB \xF0\x9F\x8E\xAE\xF0\x9F\x90\xA7 \xCE\xA9mega",               // Zoë 🎮🐧 Ωmega
+        "Mmmmmmmmmmmmmmmmmmmm",
+        "\xE6\xBC\xA2\xE5\xAD\x97",                                                // 漢字
+        "i",
+        "\xF0\x9F\x98\x80",                                                        // 😀
+        "Ren\xC3\xA9",
+        "WWW",
+    };
+    const int emoji_row = 3;
+    std::string table;
+    for (int i = 0; i < 10; ++i) {
+        // The file's name field is 20 bytes; every level the same digit, every score ending in 0.
+        char line[64];
+        snprintf(line, sizeof line, "%-20s %d %d\n", names[i], 7, 1000 - 50 * i);
+        table += line;
+    }
+    write_file(score_file(), table);
+    std::unique_ptr<Game> game(start_waiting());
+    ASSERT_TRUE(game->ok()) << game->error();
+    WindowId dialog = game->choose(GAME_MENU, 3);
+    ASSERT_NE(dialog, 0u) << game->error();
+    std::vector<Rect> buttons;
+    ASSERT_TRUE(wait_until([&] { return (buttons = game->dialog_buttons(dialog)).size() == 1; }, UI_TIMEOUT_MS, 100));
+    Rect d = window_rect(dialog);
+    Capture shot = capture_window(dialog);
+    save_artifact(test_artifact_name(), shot);
+
+    std::string why;
+    std::vector<NumberRow> rows = number_rows(shot, buttons[0].y - d.y - 4, &why);
+    ASSERT_EQ(rows.size(), 10u) << why;
+    int pitch = rows[1].top - rows[0].top;
+    EXPECT_GT(pitch, 0);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_NEAR(rows[i].level_end, rows[0].level_end, 1) << "the level column is out of line";
+        EXPECT_NEAR(rows[i].score_end, rows[0].score_end, 1) << "the score column is out of line";
+        if (i > 0) {
+            EXPECT_EQ(rows[i].top - rows[i - 1].top, pitch) << "a row of another height above this one";
+        }
+    }
+    // The emoji are drawn in colour, from their own font: not as boxes of a missing glyph.
+    int coloured = 0;
+    for (int y = rows[emoji_row].top - pitch / 3; y < rows[emoji_row].top + pitch / 2; ++y)
+        for (int x = 0; x < d.w; ++x) {
+            Rgb c = shot.at(x, y);
+            coloured += std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}) > 100;
+        }
+    EXPECT_GT(coloured, 10) << "no emoji in colour on the row of " << names[emoji_row];
+    ASSERT_TRUE(game->click_dialog_button(dialog, 0));
+    ASSERT_TRUE(game->wait_dialog_gone(dialog));
 }

@@ -341,3 +341,24 @@ TEST_F(GuiFrontTest, StoryAndRulesKeepTheirLayout)
 }
 
 } // namespace
+
+// The High Scores dialog's message is a table of the layout's columns (names to the left,
+// numbers to the right); a table of other columns would leave a back end cells it has no
+// column for, and is not kept: the message then shows as its text.
+TEST_F(GuiFrontTest, DialogTableIsKeptOnlyWithTheColumnsOfItsLayout)
+{
+    const DialogLayout &layout = Gui::dialog_layout(DIALOG_HIGH_SCORES);
+    ASSERT_EQ(layout.table_columns, 3);
+    EXPECT_EQ(layout.column_align[0], ALIGN_LEFT);
+    EXPECT_EQ(layout.column_align[1], ALIGN_RIGHT);
+    EXPECT_EQ(layout.column_align[2], ALIGN_RIGHT);
+    TextTable scores{"High Scores:", 3, {"Name", "Level", "Score", "ada", "7", "100"}, ""};
+    Gui::set_dialog_table(DIALOG_HIGH_SCORES, scores);
+    EXPECT_EQ(Gui::dialog_table(DIALOG_HIGH_SCORES).rows(), 2);
+    EXPECT_EQ(Gui::dialog_table(DIALOG_HIGH_SCORES).cell(1, 0), "ada");
+    TextTable two{"", 2, {"a", "b"}, ""};
+    Gui::set_dialog_table(DIALOG_HIGH_SCORES, two);
+    EXPECT_EQ(Gui::dialog_table(DIALOG_HIGH_SCORES).rows(), 0);
+    Gui::set_dialog_table(DIALOG_QUIT, scores);
+    EXPECT_EQ(Gui::dialog_table(DIALOG_QUIT).rows(), 0) << "the Quit dialog has a plain message";
+}

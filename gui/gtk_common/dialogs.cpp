@@ -280,6 +280,11 @@ void build_dialog(int id, Image *logo, Image *icon, Image *about)
     gtk_widget_show(viewport);
     gtk_widget_show(content);
     add_shown(gtk_dialog_get_content_area(GTK_DIALOG(window)), dialog.scroller);
+#if GTK_CHECK_VERSION(3, 0, 0)
+    // GTK 3 puts the buttons right under the body, an entry's frame touching theirs; GTK 2
+    // keeps a few pixels between them. The same room here.
+    gtk_box_set_spacing(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(window))), 6);
+#endif
 
     const char *text = Gui::dialog_text(id);
     switch (layout.kind) {
@@ -365,11 +370,8 @@ void fit_to_screen(Dialog &dialog)
     GtkRequisition body = natural_size(dialog.body);
     gtk_widget_set_size_request(dialog.scroller, body.width, body.height);
     GtkRequisition whole = natural_size(dialog.window);
-    int width = body.width;
-#if !GTK_CHECK_VERSION(3, 0, 0)
-    // The body widens the dialog to its title's width (GTK 3 asks for that width itself).
-    width += MAX(0, dialog.title_width - whole.width);
-#endif
+    // The body widens the dialog to its title's width.
+    int width = body.width + MAX(0, dialog.title_width - whole.width);
     int room = GtkShared::room_for_dialogs().height;
     if (whole.height > room) {
         // A few lines at least, however small the screen.

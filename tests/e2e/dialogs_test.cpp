@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -74,6 +75,20 @@ Game *start_waiting(std::vector<std::string> args = {})
     if (game->ok())
         wait_until([&] { return shows_logo(game->capture_canvas()); }, WINDOW_TIMEOUT_MS, 50);
     return game;
+}
+
+// Writes the build's score file as the game writes it, ten entries best first: each name in a
+// field of 20 bytes, its level, and a score 50 below the one before, from 1000. Returns the text.
+std::string score_file_text(const char *const (&names)[10], const std::function<int(int)> &level)
+{
+    std::string table;
+    for (int i = 0; i < 10; ++i) {
+        char line[64];
+        snprintf(line, sizeof line, "%-20s %d %d\n", names[i], level(i), 1000 - 50 * i);
+        table += line;
+    }
+    write_file(score_file(), table);
+    return table;
 }
 
 // A dialog pops up centred over the main window: its corner at the main window's corner plus
@@ -211,15 +226,9 @@ TEST(Dialogs, ScoreFileIsReadAtStartAndLeftAsItIsByAQuitWithNothingNew)
 {
     ScoreFileGuard guard;
     guard.remove();
-    std::string table;
     const char *names[] = {"ada",   "brian", "carol", "dmitri", "eve",
                            "frank", "grace", "heidi", "ivan",   "judy"};
-    for (int i = 0; i < 10; ++i) {
-        char line[64];
-        snprintf(line, sizeof line, "%-20s %d %d\n", names[i], 10 - i, 1000 - 50 * i);
-        table += line;
-    }
-    write_file(score_file(), table);
+    std::string table = score_file_text(names, [](int i) { return 10 - i; });
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = game->choose(GAME_MENU, 3);
@@ -470,14 +479,8 @@ TEST(HighScores, CjkEmojiAndLatinNamesKeepTheColumnsAndOneRowHeight)
         "WWW",
     };
     const int emoji_row = 3;
-    std::string table;
-    for (int i = 0; i < 10; ++i) {
-        // The file's name field is 20 bytes; every level the same digit, every score ending in 0.
-        char line[64];
-        snprintf(line, sizeof line, "%-20s %d %d\n", names[i], 7, 1000 - 50 * i);
-        table += line;
-    }
-    write_file(score_file(), table);
+    // Every level the same digit, every score ending in 0.
+    score_file_text(names, [](int) { return 7; });
     std::unique_ptr<Game> game(start_waiting());
     ASSERT_TRUE(game->ok()) << game->error();
     WindowId dialog = game->choose(GAME_MENU, 3);

@@ -899,7 +899,8 @@ var GlimpwatchPage = (function () {
 
         function paragraph(content) {
             var p = document.createElement('p');
-            p.className = 'dialog-text' + (layout.fixedWidth ? ' fixed-width' : '');
+            // A table's text is lined up with blanks: it needs a fixed-width font.
+            p.className = 'dialog-text' + (layout.tableAlign ? ' fixed-width' : '');
             p.textContent = content || '';
             return p;
         }
@@ -910,6 +911,14 @@ var GlimpwatchPage = (function () {
             layout.pictures.forEach(function (p) { row.appendChild(pictureElement(p)); });
             dialog.message = paragraph(layout.text);
             row.appendChild(dialog.message);
+            if (layout.tableAlign) {
+                // The message as a table (setTable), in the message's place while it has rows.
+                dialog.tableAlign = layout.tableAlign;
+                dialog.table = document.createElement('div');
+                dialog.table.className = 'dialog-table';
+                dialog.table.hidden = true;
+                row.appendChild(dialog.table);
+            }
             body.appendChild(row);
             dialog.choices = document.createElement('div');
             dialog.choices.className = 'dialog-choices';
@@ -1009,6 +1018,45 @@ var GlimpwatchPage = (function () {
             entry.setSelectionRange(head.length + taken.length, head.length + taken.length);
         }
         dialog.kept = kept;
+    }
+
+    // The dialog's table as the program has them now: the lines above it, a cell each in
+    // columns as wide as their widest cell, aligned as the program's layout says ('l' or 'r'
+    // a column), the heading row in bold, every row of one height, and the lines below it. No
+    // rows: the message shows as its text.
+    function setTable(id, above, cells, columns, below) {
+        var dialog = dialogs[id];
+        if (!dialog || !dialog.table)
+            return;
+        var box = dialog.table;
+        box.textContent = '';
+        var rows = columns > 0 ? Math.floor(cells.length / columns) : 0;
+        box.hidden = rows === 0;
+        dialog.message.hidden = rows > 0;
+        if (!rows)
+            return;
+        function line(content) {
+            var p = document.createElement('p');
+            p.className = 'dialog-text';
+            p.textContent = content;
+            box.appendChild(p);
+        }
+        if (above)
+            line(above);
+        var table = document.createElement('table');
+        for (var r = 0; r < rows; r++) {
+            var tr = table.insertRow();
+            for (var c = 0; c < columns; c++) {
+                var cell = document.createElement(r === 0 ? 'th' : 'td');
+                cell.textContent = cells[r * columns + c];
+                if (dialog.tableAlign[c] === 'r')
+                    cell.className = 'number';
+                tr.appendChild(cell);
+            }
+        }
+        box.appendChild(table);
+        if (below)
+            line(below);
     }
 
     // The dialog's choices as the program has them now: a caption, and a button each that
@@ -1243,6 +1291,7 @@ var GlimpwatchPage = (function () {
         showPaused: showPaused,
         startTimer: startTimer,
         setChoices: setChoices,
+        setTable: setTable,
         stopTimer: stopTimer,
         buildDialog: buildDialog,
         setDialogText: setDialogText,

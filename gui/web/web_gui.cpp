@@ -48,7 +48,7 @@ EM_JS(void, page_start_timer, (int period_ms), { GlimpwatchPage.startTimer(perio
 EM_JS(void, page_stop_timer, (), { GlimpwatchPage.stopTimer(); });
 EM_JS(void, page_build_dialog,
       (int id, int kind, const char *title, const char *text, int first_picture, int second_picture,
-       const char *main_button, int cancel, int fixed_width, const char *entry_text, int entry_chars),
+       const char *main_button, int cancel, const char *table_align, const char *entry_text, int entry_chars),
       {
           GlimpwatchPage.buildDialog(id, {
               kind: kind,
@@ -57,7 +57,7 @@ EM_JS(void, page_build_dialog,
               pictures: [ first_picture, second_picture ].filter(function(p) { return p >= 0; }),
               mainButton: UTF8ToString(main_button),
               cancel: cancel != 0,
-              fixedWidth: fixed_width != 0,
+              tableAlign: table_align ? UTF8ToString(table_align) : null,
               entryText: entry_text ? UTF8ToString(entry_text) : "",
               entryChars: entry_chars
           });
@@ -65,6 +65,10 @@ EM_JS(void, page_build_dialog,
 EM_JS(void, page_set_dialog_text, (int id, const char *text), { GlimpwatchPage.setDialogText(id, UTF8ToString(text)); });
 EM_JS(void, page_set_choices, (int id, const char *caption, const char *labels, int count), {
     GlimpwatchPage.setChoices(id, UTF8ToString(caption), count ? UTF8ToString(labels).split("\n") : []);
+});
+EM_JS(void, page_set_table, (int id, const char *above, const char *cells, int count, int columns, const char *below), {
+    GlimpwatchPage.setTable(id, UTF8ToString(above), count ? UTF8ToString(cells).split("\n") : [], columns,
+                            UTF8ToString(below));
 });
 EM_JS(int, page_show_dialog, (int id), { return GlimpwatchPage.showDialog(id) ? 1 : 0; });
 EM_ASYNC_JS(void, page_wait_for_dialog, (int id), { await GlimpwatchPage.dismissed(id); });
@@ -157,10 +161,13 @@ void build_dialogs(Image *logo, Image *icon, Image *about)
             first = logo->picture;
         if (layout.pictures == LOGO_AND_ABOUT_PICTURES)
             second = about->picture;
-        // A table comes as text lined up with blanks: it needs a fixed-width font.
+        // A table's columns, 'l' or 'r' each as they line up.
+        std::string align;
+        for (int column = 0; column < layout.table_columns; column++)
+            align += layout.column_align[column] == ALIGN_RIGHT ? 'r' : 'l';
         page_build_dialog(id, layout.kind, Gui::menu_label(id), Gui::dialog_text(id), first, second,
-                          layout.main_button, layout.cancel, layout.table_columns > 0, Gui::entry_text(id),
-                          Gui::ENTRY_CHARS);
+                          layout.main_button, layout.cancel, align.empty() ? nullptr : align.c_str(),
+                          Gui::entry_text(id), Gui::ENTRY_CHARS);
     }
     dialogs_built = true;
 }
@@ -175,11 +182,25 @@ void set_choices(int id)
     page_set_choices(id, count ? Gui::dialog_choices_caption(id) : "", labels.c_str(), count);
 }
 
+// The dialog's table as the front has it now, one cell a line (a cell never holds a line end).
+void set_table(int id)
+{
+    if (Gui::dialog_layout(id).table_columns == 0)
+        return;
+    const TextTable &table = Gui::dialog_table(id);
+    std::string cells;
+    for (size_t i = 0; i < table.cells.size(); i++)
+        cells += (i ? "\n" : "") + table.cells[i];
+    page_set_table(id, table.above.c_str(), cells.c_str(), static_cast<int>(table.cells.size()), table.columns,
+                   table.below.c_str());
+}
+
 void show_dialog(int id)
 {
     if (!dialogs_built)
         return;
     set_choices(id);
+    set_table(id);
     // Already up: one wait per dialog, so it is only raised.
     if (page_show_dialog(id))
         return;

@@ -106,7 +106,10 @@ class Game {
         return this.page.evaluate(`(() => {
             const d = [...document.querySelectorAll('dialog')].find((e) =>
                 e.querySelector('.dialog-title').textContent === ${JSON.stringify(title)});
-            return [...d.querySelectorAll('.dialog-text')].map((p) => p.textContent).join('\\n');
+            // What shows: its lines, and a table's rows with their cells between tabs.
+            return [...d.querySelectorAll('.dialog-text, tr')].filter((e) => !e.closest('[hidden]'))
+                .map((e) => e.tagName === 'TR' ? [...e.cells].map((c) => c.textContent).join('\\t') : e.textContent)
+                .join('\\n');
         })()`);
     }
 

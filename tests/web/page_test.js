@@ -202,12 +202,25 @@ describe('the game as a web page', () => {
             await game.pressButton('Nuts!');
             assert.ok(await game.waitForDialog('Enter Name'), 'no name was asked for');
             // The entry comes up with the keyboard in it: typing replaces what it holds.
-            await game.page.type('Zoë Tester');
+            // Latin, an emoji and Chinese characters, each from a font of its own.
+            await game.page.type('Zoë 🎮 王小明');
             await game.save('enter-name');
             await game.page.key('Enter', { code: 'Enter', text: '\r' });
             assert.ok(await game.waitForDialog('View High Scores'), 'the table was not shown after the name');
-            assert.match(await game.dialogText('View High Scores'), /^Zoë Tester {10} +40 +\d+$/m);
+            assert.match(await game.dialogText('View High Scores'), /^Zoë 🎮 王小明\t40\t\d+$/m);
             await game.save('high-scores');
+            // In columns: every row of one height, and each number's text ends where the
+            // others of its column do, whatever the name beside it is written in.
+            const rows = await game.page.evaluate(`[...document.querySelectorAll('dialog[open] .dialog-table tr')]
+                .slice(1).map((r) => [r.getBoundingClientRect().height, ...[...r.cells].slice(1).map((c) => {
+                    const text = document.createRange();
+                    text.selectNodeContents(c);
+                    return text.getBoundingClientRect().right;
+                })])`);
+            assert.equal(rows.length, 10);
+            for (const row of rows)
+                for (let i = 0; i < row.length; i++)
+                    assert.ok(Math.abs(row[i] - rows[0][i]) < 0.5, `rows out of line: ${JSON.stringify(rows)}`);
             // The game just played is offered below the table: picked, it plays again on
             // the field, and Escape ends the watching.
             const choices = await game.page.evaluate(
@@ -225,7 +238,7 @@ describe('the game as a web page', () => {
             assert.equal(await game.reload(), 'game');
             await game.page.key('h', { ctrl: true });
             assert.ok(await game.waitForDialog('View High Scores'));
-            assert.match(await game.dialogText('View High Scores'), /^Zoë Tester {10} +40 +\d+$/m,
+            assert.match(await game.dialogText('View High Scores'), /^Zoë 🎮 王小明\t40\t\d+$/m,
                 'the table lost the name after a reload');
             assert.deepEqual(game.page.problems, []);
         });

@@ -17,6 +17,7 @@ std::vector<std::unique_ptr<PointerCursor>> cursors;
 std::string cursor_name;
 std::map<int, std::string> texts;
 bool running = false;
+bool drawing_recorded = true;
 int starts = 0;
 std::function<void(int)> dialog_handler;
 std::function<void()> loop_driver;
@@ -53,12 +54,21 @@ int image_height(Image *image) { return image->height; }
 void prepare_canvas() { record("prepare_canvas"); }
 void clear_canvas() { record("clear_canvas"); }
 void present_canvas() { record("present_canvas"); }
-void draw_image(Image *image, int x, int y) { record("draw_image " + image->name + " " + num(x) + " " + num(y)); }
+void draw_image(Image *image, int x, int y)
+{
+    if (drawing_recorded)
+        record("draw_image " + image->name + " " + num(x) + " " + num(y));
+}
 void draw_line(int x1, int y1, int x2, int y2)
 {
-    record("draw_line " + num(x1) + " " + num(y1) + " " + num(x2) + " " + num(y2));
+    if (drawing_recorded)
+        record("draw_line " + num(x1) + " " + num(y1) + " " + num(x2) + " " + num(y2));
 }
-void draw_text(const char *text, int x, int y) { record(std::string("draw_text ") + text + " " + num(x) + " " + num(y)); }
+void draw_text(const char *text, int x, int y)
+{
+    if (drawing_recorded)
+        record(std::string("draw_text ") + text + " " + num(x) + " " + num(y));
+}
 
 void start_timer(int period)
 {
@@ -171,6 +181,7 @@ namespace FakeGui {
 
 std::vector<std::string> &calls() { return log; }
 void clear_calls() { log.clear(); }
+void record_drawing(bool on) { drawing_recorded = on; }
 
 std::vector<std::string> calls_starting(const std::string &prefix)
 {
@@ -234,6 +245,7 @@ void reset()
     cursor_name.clear();
     texts.clear();
     running = false;
+    drawing_recorded = true;
     starts = 0;
     dialog_handler = nullptr;
     loop_driver = nullptr;

@@ -25,6 +25,10 @@ std::vector<std::string> &calls();
 void clear_calls();
 // Only the calls whose text starts with the prefix.
 std::vector<std::string> calls_starting(const std::string &prefix);
+// Whether the drawing calls (draw_image, draw_line, draw_text) are recorded; on after
+// reset(). A test that plays for long and never reads them turns them off: writing every
+// drawing call out costs most of a long run's time.
+void record_drawing(bool on);
 
 // Pictures have the sizes of the committed artwork (pixmaps/<name>.xpm) and names with no
 // picture 10 x 10, unless a test sets another size here.

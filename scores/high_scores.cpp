@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <ctime>
@@ -28,8 +29,20 @@ constexpr int READ_LOCK_WAIT_MS = 1000;
 constexpr size_t REASON_MAX = 60;
 
 namespace {
+
+// The table this build names; a test build may be given another one in its environment.
+const char *system_path()
+{
+    if (InstallPaths::TEST_SCORE_FILE_FROM_ENV) {
+        const char *path = getenv("GLIMPWATCH_TEST_SCORE_FILE");
+        if (path && *path)
+            return path;
+    }
+    return InstallPaths::SCORE_FILE;
+}
+
 HighScoreEntry table[HIGH_SCORE_COUNT];
-const char *file_path = InstallPaths::SCORE_FILE;
+const char *file_path = system_path();
 std::string test_path;   // a test's own file, kept here so that its text outlives the test's
 // The table of this run is chosen at its first read or save (or by a test), so that a run
 // never moves its scores from one table to another; own_path is the player's own table
@@ -582,7 +595,7 @@ const HighScoreEntry &entry(int index) { return table[index]; }
 const char *path() { return file_path; }
 void set_path_for_tests(const char *p)
 {
-    test_path = p ? p : InstallPaths::SCORE_FILE;
+    test_path = p ? p : system_path();
     file_path = test_path.c_str();
     own_path.clear();
     path_chosen = p != nullptr;
@@ -603,7 +616,7 @@ void set_lock_wait_for_tests(int ms, int quit_ms)
 void reset_for_tests()
 {
     // The lock file a test's save left beside its own score file goes with it.
-    if (strcmp(file_path, InstallPaths::SCORE_FILE) != 0)
+    if (strcmp(file_path, system_path()) != 0)
         unlink(ScoreFile::lock_path(file_path).c_str());
     memset(table, 0, sizeof table);
     pending_count = 0;
@@ -611,7 +624,7 @@ void reset_for_tests()
     quit_lock_wait_ms = QUIT_LOCK_WAIT_MS;
     not_saved.clear();
     not_saved_told = false;
-    file_path = InstallPaths::SCORE_FILE;
+    file_path = system_path();
     own_path.clear();
     path_chosen = false;
 }

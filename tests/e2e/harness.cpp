@@ -1,7 +1,6 @@
 // End-to-end harness: Xvfb, child processes, window lookup, captures and XTest input.
 #include "tests/e2e/harness.h"
 
-#include "base/install_paths.h"
 #include "tests/xpm_file.h"
 
 // GoogleTest before Xlib, whose macros would spoil its headers.
@@ -20,7 +19,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -104,9 +102,10 @@ int ignore_x_error(Display *, XErrorEvent *)
 }
 
 // A directory of this test process alone, removed after the last test: the home and the XDG
-// directories of every game it starts, so that no player's own name, scores or settings
-// reach the tests, the tests write nothing into the home of whoever runs them, and test
-// processes running side by side never share a file.
+// directories of every game it starts, and the high-score table the test build's program
+// is told to keep, so that no player's own name, scores or settings reach the tests, the
+// tests write nothing into the home of whoever runs them, and test processes running side
+// by side never share a file.
 std::string private_home;
 
 void make_private_home()
@@ -131,6 +130,8 @@ void make_private_home()
         setenv(d.first, path.c_str(), 1);
     }
     chmod((private_home + "/runtime").c_str(), 0700);
+    fs::create_directories(private_home + "/scores", ec);
+    setenv("GLIMPWATCH_TEST_SCORE_FILE", (private_home + "/scores/glimpwatch.scores").c_str(), 1);
 }
 
 // The global environment that GoogleTest runs around all tests.
@@ -211,7 +212,7 @@ std::string artifacts_dir()
     return dir;
 }
 
-std::string score_file() { return InstallPaths::SCORE_FILE; }
+std::string score_file() { return private_home + "/scores/glimpwatch.scores"; }
 
 std::string read_file(const std::string &path, bool *exists)
 {
@@ -396,15 +397,7 @@ std::string WorkDir::pixmap(const std::string &name) const
     return path_ + "/pixmaps/" + name + ".xpm";
 }
 
-ScoreFileGuard::ScoreFileGuard()
-{
-    // Test processes running side by side share the build's table: one test at a time.
-    std::string lock = std::string(TEST_BINARY_DIR) + "/score-table.lock";
-    lock_fd_ = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lock_fd_ < 0 || flock(lock_fd_, LOCK_EX) != 0)
-        ADD_FAILURE() << "cannot lock " << lock << ": " << strerror(errno);
-    content_ = read_file(score_file(), &existed_);
-}
+ScoreFileGuard::ScoreFileGuard() { content_ = read_file(score_file(), &existed_); }
 
 ScoreFileGuard::~ScoreFileGuard()
 {
@@ -412,8 +405,6 @@ ScoreFileGuard::~ScoreFileGuard()
         write_file(score_file(), content_);
     else
         unlink(score_file().c_str());
-    if (lock_fd_ >= 0)
-        close(lock_fd_);
 }
 
 void ScoreFileGuard::remove()

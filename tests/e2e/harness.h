@@ -72,7 +72,7 @@ std::string sounds_dir();
 // The recorded games that ship with the game (replays/demo.replay).
 std::string replays_dir();
 std::string artifacts_dir(); // TEST_BINARY_DIR/artifacts, created on demand
-std::string score_file();    // the high-score file the test build writes
+std::string score_file();    // the high-score file the test build's games write (this process's own)
 std::string read_file(const std::string &path, bool *exists = nullptr);
 void write_file(const std::string &path, const std::string &content);
 
@@ -100,8 +100,7 @@ private:
     std::string path_;
 };
 
-// Keeps the high-score file as it was before a test and puts it back afterwards. The file is
-// the build's, shared by every test process: while one guard lives, others wait for it.
+// Keeps the high-score file as it was before a test and puts it back afterwards.
 class ScoreFileGuard {
 public:
     ScoreFileGuard();
@@ -113,7 +112,6 @@ public:
 private:
     bool existed_ = false;
     std::string content_;
-    int lock_fd_ = -1;
 };
 
 // ---------------------------------------------------------------- the game process

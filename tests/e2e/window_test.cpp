@@ -150,7 +150,8 @@ TEST(Pictures, CorruptPictureIsAFatalErrorNamingItsPathAndWhy)
 {
     WorkDir dir;
     dir.copy_pixmaps();
-    write_file(dir.pixmap("icon"), std::string("\x89garbage\x00\xff not a picture\n", 28));
+    const char garbage[] = "\x89garbage\x00\xff not a picture\n";
+    write_file(dir.pixmap("icon"), std::string(garbage, sizeof garbage - 1));
     RunResult r = run_game({}, dir);
     EXPECT_TRUE(r.status.exited && r.status.code == 1) << describe(r);
     EXPECT_EQ(r.err, "error reading ./pixmaps/icon.xpm: not an XPM picture\n");

@@ -41,8 +41,10 @@ mkdir -p "$logs"
 launcher=()
 if command -v ccache >/dev/null; then
     export CCACHE_DIR=${CCACHE_DIR:-$root/build-ccache}
-    # The same sources built in other directories are the same objects.
-    export CCACHE_NOHASHDIR=1
+    # The same sources built in other directories are the same objects: paths below the
+    # checkout are compared as relative ones, so that a build tree beside the first finds
+    # its objects without running the preprocessor.
+    export CCACHE_NOHASHDIR=1 CCACHE_BASEDIR=$root
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 

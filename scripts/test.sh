@@ -50,7 +50,8 @@ fi
 
 # The test builds never touch the installed paths: no data directory (pictures come from
 # ./pixmaps below the working directory), a score file inside the build tree that the game
-# writes itself (no score helper: the tests run theirs in-process). Line
+# writes itself (no score helper: the tests run theirs in-process), and each end-to-end
+# test names a table of its own in the environment. Line
 # tables are all the debug information the tests' backtraces need.
 configure() {
     local dir=$1
@@ -59,6 +60,7 @@ configure() {
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${launcher[@]}" \
         -DGLIMPWATCH_DATA_DIR="$root/$dir/no-data-dir" \
         -DGLIMPWATCH_SCORE_FILE="$root/$dir/test-scores/glimpwatch.scores" -DGLIMPWATCH_SCORE_HELPER= \
+        -DGLIMPWATCH_TEST_SCORE_FILE_FROM_ENV=ON \
         "$@" >"$logs/$current.configure.log" 2>&1 ||
         { cat "$logs/$current.configure.log"; return 1; }
 }
@@ -143,7 +145,8 @@ unit_asan() {
 # A bounded run of each fuzz target (clang's libFuzzer) from its seed files: the high-score
 # reader, and the recording reader with the replay of what it reads. New inputs it finds stay
 # in the build directory. Any crash fails the stage. The runs are bounded in time, so they
-# run at full priority: they get the inputs they always got.
+# run at full priority: they get the inputs they always got (the high-score reader's table
+# lives in memory, where a round trip costs no disk).
 build_fuzz() {
     configure build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DGLIMPWATCH_FUZZ=ON -DGLIMPWATCH_PROGRAM=OFF \
         -DGLIMPWATCH_TESTS=OFF && build build-fuzz
@@ -152,7 +155,7 @@ fuzz_target() {
     local target=$1 seeds=$2
     mkdir -p "build-fuzz/corpus-$target"
     local fuzz_log=build-fuzz/$target.log fuzz_status=0 fuzz_runs
-    build-fuzz/fuzz/$target -max_total_time=60 -runs=5000000 -timeout=10 \
+    build-fuzz/fuzz/$target -max_total_time=30 -runs=2500000 -timeout=10 \
         -artifact_prefix=build-fuzz/ "build-fuzz/corpus-$target" "fuzz/corpus/$seeds" >"$fuzz_log" 2>&1 || fuzz_status=$?
     # "Done N runs" closes a clean run; a crash leaves only the "#N" progress lines.
     fuzz_runs=$(sed -n -e 's/^Done \([0-9]*\) runs.*/\1/p' -e 's/^#\([0-9]*\).*/\1/p' "$fuzz_log" | tail -n 1)
@@ -264,7 +267,7 @@ else
     stage e2e first build -- e2e build-test
     stage build-gtk3 first build -- build_gtk3
     stage e2e-gtk3 first build-gtk3 -- e2e build-gtk3
-    stage build-web first -- build_web
+    stage build-web spare -- build_web
     stage web first build-web -- web
     stage install spare build -- install_test build-test
     stage install-gtk3 spare build-gtk3 -- install_test build-gtk3

@@ -1,5 +1,6 @@
 // End-to-end harness: Xvfb, child processes, window lookup, captures and XTest input.
 #include "tests/e2e/harness.h"
+#include "base/install_paths.h"
 
 #include "tests/xpm_file.h"
 
@@ -212,7 +213,11 @@ std::string artifacts_dir()
     return dir;
 }
 
-std::string score_file() { return private_home + "/scores/glimpwatch.scores"; }
+std::string score_file()
+{
+    return InstallPaths::TEST_SCORE_FILE_FROM_ENV ? private_home + "/scores/glimpwatch.scores"
+                                                   : std::string(InstallPaths::SCORE_FILE);
+}
 
 std::string read_file(const std::string &path, bool *exists)
 {

@@ -6,9 +6,11 @@
 # usage: scripts/with_xvfb.sh -s 1024x768 install_test.sh SOURCE_DIR WORK_DIR [C++ COMPILER [TOOLKIT
 #        [CMAKE OPTION...]]]
 # The CMake options (flags, a compiler launcher) are given to the build of the program.
-# WORK_DIR keeps the build between runs; everything installed goes to WORK_DIR/tree,
-# which is made anew each run. Nothing outside WORK_DIR and one temporary working
-# directory is touched.
+# WORK_DIR keeps the build between runs (or GLIMPWATCH_INSTALL_TEST_BUILD names where: the
+# test builds put it beside their own tree, where the compiler cache finds the sources at
+# the same relative paths); everything installed goes to WORK_DIR/tree,
+# which is made anew each run. Nothing outside WORK_DIR, the build and one temporary
+# working directory is touched.
 set -eu
 . "$(dirname "$0")/common.sh"
 
@@ -21,7 +23,7 @@ toolkit=${4:-gtk2}   # the program is installed the same way whichever toolkit i
 shift $(($# < 4 ? $# : 4))
 cmake_options=("$@")
 
-build=$work/build
+build=${GLIMPWATCH_INSTALL_TEST_BUILD:-$work/build}
 tree=$work/tree
 logs=$work/logs
 prefix=$tree/prefix            # the prefix compiled into the program

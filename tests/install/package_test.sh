@@ -448,8 +448,12 @@ stopped_pids=""
 for k in $(seq 1 20); do
     request=(--add "s$k" 1 $((20000 + k)))
     [ $((k % 4)) -eq 0 ] && request=(--show)
-    pid=$(as_user "${users[0]}" sh -c '"$@" </dev/null >/dev/null 2>&1 & sleep "0.00$(($$ % 10))"; kill -STOP $! 2>/dev/null; echo $!' \
-        sh "$helper" "${request[@]}")
+    # Started and stopped from here rather than from a shell of the user's that prints the
+    # helper's number: a shell stopped in its place would hold that output open for ever.
+    as_user "${users[0]}" "$helper" "${request[@]}" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    sleep "0.00$((RANDOM % 10))"
+    as_user "${users[0]}" kill -STOP "$pid" 2>/dev/null || true
     stopped_pids="$stopped_pids $pid"
     start=$(date +%s%N)
     as_user "${users[1]}" "$helper" --add "t$k" 2 $((30000 + k)) </dev/null >/dev/null ||

@@ -1,7 +1,7 @@
 // End-to-end harness: Xvfb, child processes, window lookup, captures and XTest input.
 #include "tests/e2e/harness.h"
-#include "base/install_paths.h"
 
+#include "base/install_paths.h"
 #include "tests/xpm_file.h"
 
 // GoogleTest before Xlib, whose macros would spoil its headers.
@@ -109,6 +109,9 @@ int ignore_x_error(Display *, XErrorEvent *)
 // by side never share a file.
 std::string private_home;
 
+// The table this process's games keep, below its home, in a directory of its own.
+std::string own_score_file() { return private_home + "/scores/glimpwatch.scores"; }
+
 void make_private_home()
 {
     std::string base = std::string(TEST_BINARY_DIR) + "/e2e-home";
@@ -131,8 +134,8 @@ void make_private_home()
         setenv(d.first, path.c_str(), 1);
     }
     chmod((private_home + "/runtime").c_str(), 0700);
-    fs::create_directories(private_home + "/scores", ec);
-    setenv("GLIMPWATCH_TEST_SCORE_FILE", (private_home + "/scores/glimpwatch.scores").c_str(), 1);
+    fs::create_directories(fs::path(own_score_file()).parent_path(), ec);
+    setenv("GLIMPWATCH_TEST_SCORE_FILE", own_score_file().c_str(), 1);
 }
 
 // The global environment that GoogleTest runs around all tests.
@@ -215,8 +218,7 @@ std::string artifacts_dir()
 
 std::string score_file()
 {
-    return InstallPaths::TEST_SCORE_FILE_FROM_ENV ? private_home + "/scores/glimpwatch.scores"
-                                                   : std::string(InstallPaths::SCORE_FILE);
+    return InstallPaths::TEST_SCORE_FILE_FROM_ENV ? own_score_file() : std::string(InstallPaths::SCORE_FILE);
 }
 
 std::string read_file(const std::string &path, bool *exists)

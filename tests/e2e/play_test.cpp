@@ -305,9 +305,23 @@ Outcome steal_drop_and_install(std::unique_ptr<Game> &game, std::string &log)
         return Outcome::DONE;
     game->press_canvas(lx + 12, ly + 10);
     game->move_to_canvas(ex, ey);
+    // A frame reaches the window a changed rectangle at a time: a look can fall between the
+    // distro's place going blank and the marks coming, so the look waited for shows both.
     Capture dragging;
-    bool taken = wait_until([&] { return covered_share(dragging = game->capture_canvas(), d, lx, ly) > 0.5; },
-                            UI_TIMEOUT_MS, 30);
+    auto some_mark = [](const Capture &field) {
+        for (const auto &c : find_on_field(field, COMPUTERS, 0.6))
+            if (highlight_hidden(field, c) < 0.5)
+                return true;
+        return false;
+    };
+    bool taken = false;
+    wait_until(
+        [&] {
+            dragging = game->capture_canvas();
+            taken = covered_share(dragging, d, lx, ly) > 0.5;
+            return taken && some_mark(dragging);
+        },
+        UI_TIMEOUT_MS, 30);
     save_artifact(test_artifact_name("dragging"), dragging);
     // The computer it was stolen from takes it back, at least.
     EXPECT_GT(expect_marked_for(dragging, d, log), 0) << "no computer is marked for " << d << "\n" << log;

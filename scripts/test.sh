@@ -190,10 +190,10 @@ web() {
     GTEST_RANDOM_SEED=$seed run_ctest build-web-test -R '^unit$' || status=$?
     read -r unit_passed unit_failed <"$state/$current.suites" || true
     GLIMPWATCH_SITE=$root/build-web-test/site GLIMPWATCH_CAPTURES=$root/build-web-test/captures \
-        node --test --test-reporter=spec tests/web/page_test.js >"$logs/$current.browser" 2>&1 || status=1
+        node --test --test-reporter=tap tests/web/page_test.js >"$logs/$current.browser" 2>&1 || status=1
     cat "$logs/$current.browser"
-    passed=$(sed -n 's/^ℹ pass \([0-9]*\)$/\1/p' "$logs/$current.browser")
-    failed=$(sed -n 's/^ℹ fail \([0-9]*\)$/\1/p' "$logs/$current.browser")
+    passed=$(sed -n 's/^# pass \([0-9]*\)$/\1/p' "$logs/$current.browser")
+    failed=$(sed -n 's/^# fail \([0-9]*\)$/\1/p' "$logs/$current.browser")
     [ -n "$passed" ] || failed=1
     suites "$((unit_passed + ${passed:-0}))" "$((unit_failed + ${failed:-0}))"
     return "$status"
